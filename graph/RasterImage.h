@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace voltrex {
+
+// A rectangle of pixels; Right and Bottom are exclusive.
+struct PixelRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+};
+
+// 0xFFRRGGBB, the pixel layout of Qt's QImage::Format_RGB32.
+using Rgb32 = std::uint32_t;
+constexpr Rgb32 MakeRgb(int red, int green, int blue) {
+    return 0xFF000000u | (static_cast<Rgb32>(red) << 16) | (static_cast<Rgb32>(green) << 8) |
+           static_cast<Rgb32>(blue);
+}
+
+// The graph's drawing surface: a fixed-size pixel buffer, top row first, one
+// 32-bit word per pixel, rows packed (BytesPerLine = Width * 4), which the
+// window shows without copying. Text uses the built-in 6 x 11 bold bitmap font,
+// so every machine draws the same pixels.
+//
+// Drawing primitives follow the classic Windows GDI semantics: rectangles
+// exclude their right and bottom edges, lines exclude their end point, and text
+// paints its whole cell in the fill colour before drawing the glyphs in the
+// trace colour. Everything is clipped at the image's edges.
+//
+// Repaint(rect) asks the window to show the changed rectangle at once; the
+// window installs the callback (none by default).
+class RasterImage {
+public:
+    RasterImage(int width, int height);
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    int BytesPerLine() const { return width_ * 4; }
+    Rgb32* Bits() { return pixels_.data(); }
+    const Rgb32* Bits() const { return pixels_.data(); }
+    Rgb32 Pixel(int x, int y) const;
+
+    void SetFillColor(Rgb32 color) { fill_ = color; }
+    void SetTraceColor(Rgb32 color) { trace_ = color; }
+    Rgb32 FillColor() const { return fill_; }
+    Rgb32 TraceColor() const { return trace_; }
+
+    void FillRect(int left, int top, int right, int bottom);
+    void SetPixel(int x, int y);
+    void MoveTo(int x, int y);
+    void LineTo(int x, int y);
+    void TextOut(int x, int y, const std::string& text);
+    int TextWidth(const std::string& text) const;
+    int TextHeight(const std::string& text) const;
+
+    void SetRepaintCallback(std::function<void(const PixelRect&)> callback);
+    void Repaint(const PixelRect& changed);
+
+private:
+    int width_;
+    int height_;
+    std::vector<Rgb32> pixels_;
+    Rgb32 fill_ = MakeRgb(0, 0, 0);
+    Rgb32 trace_ = MakeRgb(0, 204, 102);
+    int penX_ = 0;
+    int penY_ = 0;
+    std::function<void(const PixelRect&)> repaint_;
+};
+
+}  // namespace voltrex

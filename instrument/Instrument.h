@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+
+#include "config/Configuration.h"
+#include "io/PortIo.h"
+#include "platform/Clock.h"
+
+namespace voltrex {
+
+// Sum of the bit weights selected by the low 12 bits of count, added from the
+// least significant bit up.
+double WeightSum(std::int32_t count, const std::array<double, 12>& weights);
+
+// The instrument on the parallel port: the port in use, the copy of the byte
+// last written to the data register (which cannot be read back), and the
+// smoothed pack voltage. Every drive operation is a fixed sequence of writes
+// and waits; the current is always switched off before a relay moves, and the
+// new rate follows only after the relays have settled for 100 ms.
+//
+// Data byte: bits 0-3 rate setting, bit 4 mode relay (set = charge), bit 5
+// battery relay (set = connected), bit 6 counter reset, bit 7 counter clock.
+// Status register (data address + 1): bit 3 high-side comparator, bit 4
+// low-side comparator, each 1 while the D-to-A output is below its input.
+//
+// While no port library is bound or the port address is 0, the operations
+// keep the latch and their waits as usual but write nothing (I/O port 0 is the
+// PC's DMA controller), and a conversion fails at once.
+class Instrument {
+public:
+    // calibration is the configuration's block, read at every conversion of
+    // ReadVoltage, so a re-read configuration takes effect at once.
+    Instrument(Clock& clock, const CalibrationBlock& calibration);
+    ~Instrument();
+    Instrument(const Instrument&) = delete;
+    Instrument& operator=(const Instrument&) = delete;
+
+    // The library's two entry points that the instrument calls; null = none.
+    void BindPort(PortOutProc portOut, PortInProc portIn);
+
+    std::uint16_t PortAddress() const { return portAddress_; }
+    std::uint8_t ControlLatch() const { return latch_; }
+    double SmoothedVoltage() const { return smoothedVoltage_; }
+
+    void RateOff();
+    void AllOff();
+    void StartCharge(std::uint8_t rate);
+    void StartDischarge(std::uint8_t rate);
+    void SetRate(std::uint8_t rate);
+    void SetLatchManual(std::uint8_t rate, bool charge, bool connect);
+    void ClockCounterTo(std::int32_t count);
+    void SetPortAddress(std::uint16_t address);
+    void ClearPortAddress();
+
+    // One conversion: ramps the counter until the high-side comparator flips.
+    // Returns volts, or exactly -1.0 when a comparator did not flip by count 4095.
+    double MeasureVoltage(const CalibrationBlock& calibration);
+    // restart: the mean of 20 fresh conversions; otherwise one conversion folded
+    // into the running average with weight 0.05.
+    double ReadVoltage(bool restart);
+
+private:
+    void Write(std::uint8_t value);
+    void Pulse(std::uint8_t bit);
+    bool CanWrite() const { return portOut_ != nullptr && portAddress_ != 0; }
+
+    Clock& clock_;
+    const CalibrationBlock& calibration_;
+    PortOutProc portOut_ = nullptr;
+    PortInProc portIn_ = nullptr;
+    std::uint16_t portAddress_ = 0;
+    std::uint8_t latch_ = 0;
+    double smoothedVoltage_ = 0.0;
+};
+
+}  // namespace voltrex

@@ -1,0 +1,48 @@
+#include "instrument/PortLibrary.h"
+
+namespace voltrex {
+
+namespace {
+
+template <typename Proc>
+void LookUp(const DynamicLibrary& library, const char* name, Proc& entry) {
+    // dlsym hands back an object pointer; POSIX guarantees the conversion.
+    entry = reinterpret_cast<Proc>(library.Symbol(name));
+}
+
+}  // namespace
+
+int PortLibrary::BindPortLibrary(const std::string& name) {
+    ReleasePortLibrary();
+    if (!library_.Open(name)) {
+        lastError_ = library_.LastError();
+        return 1;
+    }
+    LookUp(library_, "PortOut", entries_.PortOut);
+    LookUp(library_, "PortWordOut", entries_.PortWordOut);
+    LookUp(library_, "PortDWordOut", entries_.PortDWordOut);
+    LookUp(library_, "PortIn", entries_.PortIn);
+    LookUp(library_, "PortWordIn", entries_.PortWordIn);
+    LookUp(library_, "PortDWordIn", entries_.PortDWordIn);
+    LookUp(library_, "SetPortBit", entries_.SetPortBit);
+    LookUp(library_, "ClrPortBit", entries_.ClrPortBit);
+    LookUp(library_, "NotPortBit", entries_.NotPortBit);
+    LookUp(library_, "GetPortBit", entries_.GetPortBit);
+    LookUp(library_, "RightPortShift", entries_.RightPortShift);
+    LookUp(library_, "LeftPortShift", entries_.LeftPortShift);
+    LookUp(library_, "IsDriverInstalled", entries_.IsDriverInstalled);
+    if (entries_.PortOut == nullptr || entries_.PortIn == nullptr) {
+        lastError_ = name + " lacks PortOut or PortIn";
+        ReleasePortLibrary();
+        return 1;
+    }
+    lastError_.clear();
+    return 0;
+}
+
+void PortLibrary::ReleasePortLibrary() {
+    entries_ = PortEntryPoints{};
+    library_.Close();
+}
+
+}  // namespace voltrex

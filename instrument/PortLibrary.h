@@ -1,0 +1,60 @@
+#pragma once
+
+#include <string>
+
+#include "io/PortIo.h"
+#include "platform/DynamicLibrary.h"
+
+namespace voltrex {
+
+// The addresses of the library's 13 entry points; an entry the library does
+// not export stays empty.
+struct PortEntryPoints {
+    PortOutProc PortOut = nullptr;
+    PortWordOutProc PortWordOut = nullptr;
+    PortDWordOutProc PortDWordOut = nullptr;
+    PortInProc PortIn = nullptr;
+    PortWordInProc PortWordIn = nullptr;
+    PortDWordInProc PortDWordIn = nullptr;
+    PortBitProc SetPortBit = nullptr;
+    PortBitProc ClrPortBit = nullptr;
+    PortBitProc NotPortBit = nullptr;
+    GetPortBitProc GetPortBit = nullptr;
+    PortShiftProc RightPortShift = nullptr;
+    PortShiftProc LeftPortShift = nullptr;
+    IsDriverInstalledProc IsDriverInstalled = nullptr;
+};
+
+// The name under which the program loads the port library.
+inline constexpr const char* PortLibraryName = "libio.so";
+
+// The port I/O library, loaded once and kept until the object (owned by the
+// program for its whole run) is destroyed at exit.
+class PortLibrary {
+public:
+    PortLibrary() = default;
+    ~PortLibrary() { ReleasePortLibrary(); }
+    PortLibrary(const PortLibrary&) = delete;
+    PortLibrary& operator=(const PortLibrary&) = delete;
+
+    // Loads the library and looks its entry points up by name. Returns 0 on
+    // success, 1 when the library cannot be loaded or lacks PortOut or PortIn,
+    // the two the program calls (an empty one would crash the first write).
+    // The other eleven are optional.
+    int BindPortLibrary(const std::string& name = PortLibraryName);
+
+    // Unloads the library; the entry points become empty.
+    void ReleasePortLibrary();
+
+    bool IsBound() const { return library_.IsOpen(); }
+    const PortEntryPoints& EntryPoints() const { return entries_; }
+    // Why the last bind failed, for diagnostics.
+    const std::string& LastError() const { return lastError_; }
+
+private:
+    DynamicLibrary library_;
+    PortEntryPoints entries_;
+    std::string lastError_;
+};
+
+}  // namespace voltrex
