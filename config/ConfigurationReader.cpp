@@ -52,7 +52,7 @@ constexpr Row PbAcidRow{"Could not read PbAcid Vmax and Vmin.",
 // Reads one row: fetches the next significant line and scans it with the
 // row's conversion. Returns the message on failure, nullptr on success.
 class RowReader {
-public:
+  public:
     explicit RowReader(std::FILE* file) : file_(file) {}
 
     template <typename... Targets>
@@ -69,7 +69,7 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     std::FILE* file_;
     char buffer_[ConfigLineBufferSize];
 };

@@ -141,10 +141,10 @@ double Instrument::MeasureVoltage(const CalibrationBlock& calibration) {
     bool sample = true;
     while (true) {
         if (sample) {
-            if (low == -1 && (in(status) & LowSideComparator) == 0) {
+            if (low == -1 && (in(status)&LowSideComparator) == 0) {
                 low = count;
             }
-            if ((in(status) & HighSideComparator) == 0) {
+            if ((in(status)&HighSideComparator) == 0) {
                 high = count;
                 break;
             }

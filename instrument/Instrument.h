@@ -27,7 +27,7 @@ double WeightSum(std::int32_t count, const std::array<double, 12>& weights);
 // keep the latch and their waits as usual but write nothing (I/O port 0 is the
 // PC's DMA controller), and a conversion fails at once.
 class Instrument {
-public:
+  public:
     // calibration is the configuration's block, read at every conversion of
     // ReadVoltage, so a re-read configuration takes effect at once.
     Instrument(Clock& clock, const CalibrationBlock& calibration);
@@ -59,7 +59,7 @@ public:
     // into the running average with weight 0.05.
     double ReadVoltage(bool restart);
 
-private:
+  private:
     void Write(std::uint8_t value);
     void Pulse(std::uint8_t bit);
     bool CanWrite() const { return portOut_ != nullptr && portAddress_ != 0; }

@@ -31,7 +31,7 @@ inline constexpr const char* PortLibraryName = "libio.so";
 // The port I/O library, loaded once and kept until the object (owned by the
 // program for its whole run) is destroyed at exit.
 class PortLibrary {
-public:
+  public:
     PortLibrary() = default;
     ~PortLibrary() { ReleasePortLibrary(); }
     PortLibrary(const PortLibrary&) = delete;
@@ -51,7 +51,7 @@ public:
     // Why the last bind failed, for diagnostics.
     const std::string& LastError() const { return lastError_; }
 
-private:
+  private:
     DynamicLibrary library_;
     PortEntryPoints entries_;
     std::string lastError_;

@@ -1,9 +1,9 @@
 #include "platform/CFormat.h"
 
+#include <locale.h>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
-#include <locale.h>
 #include <stdexcept>
 
 namespace voltrex {

@@ -19,13 +19,13 @@ int ScanC(const char* text, const char* format, ...) __attribute__((format(scanf
 // thread's previous locale afterwards. Format and ScanC use it; code that calls
 // other locale-dependent C functions can too.
 class CLocaleScope {
-public:
+  public:
     CLocaleScope();
     ~CLocaleScope();
     CLocaleScope(const CLocaleScope&) = delete;
     CLocaleScope& operator=(const CLocaleScope&) = delete;
 
-private:
+  private:
     void* previous_;
 };
 

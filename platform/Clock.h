@@ -18,7 +18,7 @@ struct LocalTime {
 // Everything the program knows about time goes through this interface, so
 // that a test can run hours of charging in milliseconds on a virtual clock.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
 
     // Wall-clock calendar time in whole seconds (as time()).

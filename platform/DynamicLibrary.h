@@ -9,7 +9,7 @@ namespace voltrex {
 // LD_LIBRARY_PATH first, then the program's RUNPATH ($ORIGIN, the program's
 // own folder), then the system folders.
 class DynamicLibrary {
-public:
+  public:
     DynamicLibrary() = default;
     ~DynamicLibrary();
     DynamicLibrary(const DynamicLibrary&) = delete;
@@ -28,7 +28,7 @@ public:
     bool IsOpen() const { return handle_ != nullptr; }
     const std::string& LastError() const { return lastError_; }
 
-private:
+  private:
     void* handle_ = nullptr;
     std::string lastError_;
 };

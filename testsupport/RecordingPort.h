@@ -18,7 +18,7 @@ namespace voltrex::testing {
 // Out and In dispatch to the one RecordingPort that is active (the most recently
 // constructed one still alive).
 class RecordingPort {
-public:
+  public:
     struct Write {
         double Time;  // clock's Monotonic() at the write
         std::uint16_t Port;
@@ -49,7 +49,7 @@ public:
     // Reads of ports other than data address + 1.
     int OtherReads() const { return otherReads_; }
 
-private:
+  private:
     void DoOut(unsigned short port, unsigned char value);
     unsigned char DoIn(unsigned short port);
 

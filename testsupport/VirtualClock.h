@@ -11,7 +11,7 @@ namespace voltrex::testing {
 // The wall clock is the start second plus the elapsed virtual time; local time
 // is taken as UTC, so texts built from it do not depend on the machine's zone.
 class VirtualClock final : public Clock {
-public:
+  public:
     // 2026-03-14 09:26:53 UTC by default.
     explicit VirtualClock(std::int64_t startSecond = 1773480413) : start_(startSecond) {}
 
@@ -25,7 +25,7 @@ public:
     // Total of all sleeps, in milliseconds.
     std::int64_t SleptMs() const { return slept_; }
 
-private:
+  private:
     std::int64_t start_;
     double elapsed_ = 0.0;
     std::int64_t slept_ = 0;

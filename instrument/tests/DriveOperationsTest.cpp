@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "InstrumentFixture.h"
+#include "instrument/EmergencySwitch.h"
+
+namespace voltrex::testing {
+namespace {
+
+using Seq = std::vector<std::pair<int, int>>;
+using DriveOperationsTest = InstrumentFixture;
+
+TEST_F(DriveOperationsTest, RateOffWritesOnlyWhenTheLatchIsSet) {
+    SetLatch(0x00);
+    const double before = clock_.Elapsed();
+    instrument_.RateOff();
+    EXPECT_TRUE(port_.Writes().empty());
+    EXPECT_EQ(clock_.Elapsed(), before);
+
+    SetLatch(0x30);
+    instrument_.RateOff();
+    EXPECT_EQ(port_.WrittenValues(), std::vector<std::uint8_t>{0x30});
+    EXPECT_NEAR(clock_.Elapsed() - port_.Writes().back().Time, 0.001, 1e-9);
+}
+
+TEST_F(DriveOperationsTest, StartChargeSwitchesCurrentOffBeforeTheRelays) {
+    SetLatch(0x25);
+    instrument_.StartCharge(5);
+    EXPECT_EQ(Timeline(), (Seq{{0x20, 0}, {0x30, 1}, {0x35, 101}}));
+    EXPECT_EQ(instrument_.ControlLatch(), 0x35);
+}
+
+TEST_F(DriveOperationsTest, StartDischargeFromIdle) {
+    SetLatch(0x00);
+    instrument_.StartDischarge(3);
+    EXPECT_EQ(Timeline(), (Seq{{0x20, 0}, {0x23, 100}}));
+}
+
+TEST_F(DriveOperationsTest, SetRateKeepsRelaysAndUsesOnlyTheLowBits) {
+    SetLatch(0x35);
+    const double before = clock_.Elapsed();
+    instrument_.SetRate(0x17);
+    EXPECT_EQ(port_.WrittenValues(), std::vector<std::uint8_t>{0x37});
+    EXPECT_EQ(clock_.Elapsed(), before);
+}
+
+TEST_F(DriveOperationsTest, AllOffWaitsForTheRelays) {
+    SetLatch(0x35);
+    const double start = clock_.Elapsed();
+    instrument_.AllOff();
+    EXPECT_EQ(Timeline(), (Seq{{0x30, 0}, {0x00, 1}}));
+    EXPECT_NEAR(clock_.Elapsed() - start, 0.101, 1e-9);
+}
+
+TEST_F(DriveOperationsTest, ClockCounterToPulsesResetThenClock) {
+    SetLatch(0x23);
+    instrument_.ClockCounterTo(4);
+    EXPECT_EQ(Timeline(), (Seq{{0x63, 0},
+                               {0x23, 0},
+                               {0xA3, 1},
+                               {0x23, 1},
+                               {0xA3, 1},
+                               {0x23, 1},
+                               {0xA3, 1},
+                               {0x23, 1},
+                               {0xA3, 1},
+                               {0x23, 1}}));
+    EXPECT_EQ(port_.Counter(), 4);
+    port_.ClearLog();
+    instrument_.ClockCounterTo(-3);
+    EXPECT_EQ(port_.WrittenValues(), (std::vector<std::uint8_t>{0x63, 0x23}));
+    EXPECT_EQ(port_.Counter(), 0);
+}
+
+TEST_F(DriveOperationsTest, SetLatchManualKeepsCounterBitsAndOrsTheRate) {
+    SetLatch(0x35);
+    instrument_.SetLatchManual(10, true, true);
+    EXPECT_EQ(Timeline(), (Seq{{0x30, 0}, {0x30, 1}, {0x3A, 101}}));
+    port_.ClearLog();
+    instrument_.SetLatchManual(2, false, false);
+    EXPECT_EQ(port_.WrittenValues(), (std::vector<std::uint8_t>{0x30, 0x00, 0x02}));
+}
+
+TEST_F(DriveOperationsTest, PortAddressChanges) {
+    instrument_.ClearPortAddress();
+    port_.ClearLog();
+    instrument_.ClearPortAddress();
+    EXPECT_TRUE(port_.Writes().empty());
+
+    instrument_.SetPortAddress(0x278);
+    instrument_.StartDischarge(1);
+    port_.ClearLog();
+    instrument_.SetPortAddress(0x3BC);
+    // Switched off on the old port first, then all off on the new one.
+    ASSERT_EQ(port_.Writes().size(), 3u);
+    EXPECT_EQ(port_.Writes()[0].Port, 0x278);
+    EXPECT_EQ(port_.Writes()[0].Value, 0x20);
+    EXPECT_EQ(port_.Writes()[1].Port, 0x278);
+    EXPECT_EQ(port_.Writes()[1].Value, 0x00);
+    EXPECT_EQ(port_.Writes()[2].Port, 0x3BC);
+    EXPECT_EQ(port_.Writes()[2].Value, 0x00);
+    EXPECT_EQ(instrument_.PortAddress(), 0x3BC);
+}
+
+TEST_F(DriveOperationsTest, NoPortMeansNoWritesButTheSameLatchAndWaits) {
+    instrument_.ClearPortAddress();
+    port_.ClearLog();
+    const double start = clock_.Elapsed();
+    instrument_.StartCharge(7);
+    EXPECT_EQ(instrument_.ControlLatch(), 0x37);
+    EXPECT_NEAR(clock_.Elapsed() - start, 0.100, 1e-9);
+    EXPECT_TRUE(port_.Writes().empty());
+    EXPECT_EQ(instrument_.MeasureVoltage(calibration_), -1.0);
+    EXPECT_EQ(port_.StatusReads(), 0);
+
+    Instrument unbound(clock_, calibration_);
+    unbound.SetPortAddress(0x378);
+    unbound.StartDischarge(2);
+    EXPECT_EQ(unbound.ControlLatch(), 0x22);
+    EXPECT_EQ(unbound.MeasureVoltage(calibration_), -1.0);
+    EXPECT_TRUE(port_.Writes().empty());
+}
+
+TEST_F(DriveOperationsTest, EmergencySwitchWritesAllOffToThePortInUse) {
+    SetLatch(0x35);
+    EmergencySwitchOff();
+    ASSERT_EQ(port_.Writes().size(), 1u);
+    EXPECT_EQ(port_.Writes()[0].Port, 0x378);
+    EXPECT_EQ(port_.Writes()[0].Value, 0x00);
+
+    instrument_.ClearPortAddress();
+    port_.ClearLog();
+    EmergencySwitchOff();
+    EXPECT_TRUE(port_.Writes().empty());
+}
+
+}  // namespace
+}  // namespace voltrex::testing

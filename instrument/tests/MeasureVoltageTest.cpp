@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include "InstrumentFixture.h"
+
+namespace voltrex::testing {
+namespace {
+
+using MeasureVoltageTest = InstrumentFixture;
+
+TEST(WeightSumTest, AddsTheSelectedWeightsAndIgnoresHighBits) {
+    std::array<double, 12> weights{};
+    for (int i = 0; i < 12; ++i) {
+        weights[static_cast<std::size_t>(i)] = 1 << i;
+    }
+    EXPECT_EQ(WeightSum(0, weights), 0.0);
+    EXPECT_EQ(WeightSum(4095, weights), 4095.0);
+    EXPECT_EQ(WeightSum(0x1000 | 5, weights), 5.0);
+    EXPECT_EQ(WeightSum(-1, weights), 4095.0);
+}
+
+TEST_F(MeasureVoltageTest, BothComparatorsAlreadyLowGiveZero) {
+    SetLatch(0x23);
+    port_.SetFlipCounts(0, 0);
+    EXPECT_EQ(instrument_.MeasureVoltage(calibration_), 0.0);
+    EXPECT_EQ(port_.ClockPulses(), 0);
+    EXPECT_EQ(port_.StatusReads(), 2);
+    // Reset pulse only, relays and rate kept.
+    EXPECT_EQ(port_.WrittenValues(), (std::vector<std::uint8_t>{0x63, 0x23}));
+    EXPECT_EQ(instrument_.ControlLatch(), 0x23);
+}
+
+TEST_F(MeasureVoltageTest, RampSamplesLowSideUntilItFlipsThenHighSide) {
+    SetLatch(0x35);
+    port_.SetFlipCounts(100, 900);
+    const double v = instrument_.MeasureVoltage(calibration_);
+    EXPECT_DOUBLE_EQ(v, WeightSum(900, calibration_.BitWeights) * 10.0 -
+                            WeightSum(100, calibration_.BitWeights) * 2.0);
+    // Two reads per count up to and including 100, one per count after.
+    EXPECT_EQ(port_.StatusReads(), 101 * 2 + 800);
+    EXPECT_EQ(port_.ClockPulses(), 900);
+    EXPECT_EQ(port_.Counter(), 900);  // the counter stays where the ramp ended
+    // Pulses keep the relay and rate bits.
+    for (const auto& w : port_.Writes()) {
+        EXPECT_EQ(w.Value & 0x3F, 0x35);
+    }
+    EXPECT_EQ(instrument_.ControlLatch(), 0x35);
+}
+
+TEST_F(MeasureVoltageTest, HighSideWithoutLowSideFails) {
+    port_.SetFlipCounts(-1, 50);
+    EXPECT_EQ(instrument_.MeasureVoltage(calibration_), -1.0);
+    EXPECT_EQ(port_.ClockPulses(), 50);
+}
+
+TEST_F(MeasureVoltageTest, NeitherFlipRampsTheWholeRange) {
+    port_.SetFlipCounts(-1, -1);
+    EXPECT_EQ(instrument_.MeasureVoltage(calibration_), -1.0);
+    EXPECT_EQ(port_.ClockPulses(), 4096);
+    EXPECT_EQ(port_.StatusReads(), 4096 * 2);  // counts 0..4095, both sides each
+    EXPECT_EQ(port_.ResetPulses(), 1);
+}
+
+TEST_F(MeasureVoltageTest, ZeroWeightCountsAreClockedWithoutSampling) {
+    calibration_.BitWeights[0] = 0.0;
+    calibration_.BitWeights[1] = 0.0;
+    std::vector<int> sampled;
+    port_.SetStatusFunction([&](int count) {
+        sampled.push_back(count);
+        return static_cast<std::uint8_t>(count >= 6 ? 0x00 : 0x18);
+    });
+    instrument_.MeasureVoltage(calibration_);
+    // Count 0 is always sampled; 1, 2, 3 pass unsampled; 4 onwards are sampled.
+    EXPECT_EQ(sampled, (std::vector<int>{0, 0, 4, 4, 5, 5, 6, 6}));
+}
+
+TEST_F(MeasureVoltageTest, ReadVoltageRestartAveragesTwentyConversions) {
+    port_.SetFlipCounts(-1, -1);
+    EXPECT_NEAR(instrument_.ReadVoltage(true), -1.0, 1e-12);
+    EXPECT_EQ(port_.ResetPulses(), 20);
+}
+
+TEST_F(MeasureVoltageTest, ReadVoltageSmoothsWithWeightOneTwentieth) {
+    // Unit weights make the count the voltage: high side x 0.01 V.
+    for (auto& w : calibration_.BitWeights) {
+        w = 0.0;
+    }
+    for (int i = 0; i < 12; ++i) {
+        calibration_.BitWeights[static_cast<std::size_t>(i)] = (1 << i) * 0.01;
+    }
+    calibration_.LowSideMultiplier = 1.0;
+    calibration_.HighSideMultiplier = 1.0;
+    port_.SetFlipCounts(0, 1200);
+    EXPECT_NEAR(instrument_.ReadVoltage(true), 12.0, 1e-9);
+    port_.SetFlipCounts(0, 1220);
+    EXPECT_NEAR(instrument_.ReadVoltage(false), 12.01, 1e-9);
+    EXPECT_NEAR(instrument_.SmoothedVoltage(), 12.01, 1e-9);
+}
+
+}  // namespace
+}  // namespace voltrex::testing

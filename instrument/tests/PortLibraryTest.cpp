@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include "instrument/PortLibrary.h"
+
+namespace voltrex {
+namespace {
+
+TEST(PortLibraryTest, BindsACompleteLibraryAndCallsThroughIt) {
+    PortLibrary library;
+    ASSERT_EQ(library.BindPortLibrary(TESTIO_COMPLETE), 0);
+    const PortEntryPoints& e = library.EntryPoints();
+    for (const void* entry :
+         {reinterpret_cast<const void*>(e.PortOut), reinterpret_cast<const void*>(e.PortWordOut),
+          reinterpret_cast<const void*>(e.PortDWordOut), reinterpret_cast<const void*>(e.PortIn),
+          reinterpret_cast<const void*>(e.PortWordIn), reinterpret_cast<const void*>(e.PortDWordIn),
+          reinterpret_cast<const void*>(e.SetPortBit), reinterpret_cast<const void*>(e.ClrPortBit),
+          reinterpret_cast<const void*>(e.NotPortBit), reinterpret_cast<const void*>(e.GetPortBit),
+          reinterpret_cast<const void*>(e.RightPortShift),
+          reinterpret_cast<const void*>(e.LeftPortShift),
+          reinterpret_cast<const void*>(e.IsDriverInstalled)}) {
+        EXPECT_NE(entry, nullptr);
+    }
+    e.PortOut(0x378, 0x35);
+    EXPECT_EQ(e.PortIn(0x379), 0x5A);
+    EXPECT_EQ(e.PortDWordIn(0x378), 0x35u);
+    library.ReleasePortLibrary();
+    EXPECT_FALSE(library.IsBound());
+    EXPECT_EQ(library.EntryPoints().PortOut, nullptr);
+}
+
+TEST(PortLibraryTest, AMissingMinorEntryLeavesItEmpty) {
+    PortLibrary library;
+    ASSERT_EQ(library.BindPortLibrary(TESTIO_NOMINOR), 0);
+    EXPECT_EQ(library.EntryPoints().NotPortBit, nullptr);
+    EXPECT_NE(library.EntryPoints().GetPortBit, nullptr);
+}
+
+TEST(PortLibraryTest, ALibraryWithoutPortInDoesNotBind) {
+    PortLibrary library;
+    EXPECT_EQ(library.BindPortLibrary(TESTIO_NOPORTIN), 1);
+    EXPECT_FALSE(library.IsBound());
+    EXPECT_EQ(library.EntryPoints().PortOut, nullptr);
+}
+
+TEST(PortLibraryTest, AMissingFileDoesNotBind) {
+    PortLibrary library;
+    EXPECT_EQ(library.BindPortLibrary("/nonexistent/libio.so"), 1);
+    EXPECT_FALSE(library.LastError().empty());
+}
+
+}  // namespace
+}  // namespace voltrex
