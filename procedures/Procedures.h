@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -15,7 +16,7 @@ namespace voltrex {
 // The five tests and the results log. Everything they touch is handed in; the
 // object holds no state of a run beyond the call that runs it.
 class Procedures {
-public:
+  public:
     // The working directory's files are used by bare name unless a folder is
     // given (tests pass a temporary folder): "Voltrex2.csv" and the per-cycle
     // bitmaps are written there.
@@ -35,8 +36,16 @@ public:
     void AppendResultRecord(const std::string& modeCode, std::int32_t cycle, double current,
                             double milliampHours, double milliwattHours, double ohms);
 
-private:
+  private:
     std::string PathOf(const std::string& fileName) const;
+    // Shows why a test cannot run at the settings' rate and returns false
+    // when the rate lies outside the table's rows 1 to 15 or its configured
+    // current is not above zero.
+    bool CheckRate(const char* kind, std::int32_t rate, const std::array<double, 16>& currents);
+    bool CheckDischargeRate();
+    bool CheckChargeRate();
+    // The current graph, made with the default range when there is none yet.
+    GraphPlot& GraphToWriteOn();
 
     const Configuration& config_;
     const TestSettings& settings_;

@@ -1,0 +1,134 @@
+#include "procedures/ProcedureTexts.h"
+
+#include "platform/CFormat.h"
+
+namespace voltrex::texts {
+
+namespace {
+
+int Hours(std::int64_t seconds) {
+    return static_cast<int>(seconds / 3600);
+}
+int Minutes(std::int64_t seconds) {
+    return static_cast<int>((seconds % 3600) / 60);
+}
+int Seconds(std::int64_t seconds) {
+    return static_cast<int>(seconds % 60);
+}
+
+// " 2 of 10" within an auto cycle, nothing for a single test.
+std::string CyclePart(std::int32_t cycle, std::int32_t maximumCycles) {
+    return cycle != 0 ? Format(" %d of %d", cycle, maximumCycles) : std::string();
+}
+
+std::string BatteryAndRate(std::int32_t numberOfCells, const std::string& cellType,
+                           double current) {
+    return Format("  Battery: %d %s", numberOfCells, cellType.c_str()) +
+           Format("  Rate: %1.0fmA", current * 1000.0);
+}
+
+}  // namespace
+
+std::string ElapsedTime(std::int64_t seconds) {
+    return Format("%d:%02d:%02d", Hours(seconds), Minutes(seconds), Seconds(seconds));
+}
+
+std::string DischargeTitle(std::int32_t cycle, std::int32_t maximumCycles,
+                           std::int32_t numberOfCells, const std::string& cellType, double current,
+                           double endVoltage, double ohms) {
+    std::string title = "Discharge";
+    title += CyclePart(cycle, maximumCycles);
+    title += BatteryAndRate(numberOfCells, cellType, current);
+    title += Format("  VMin: %1.2fV", endVoltage);
+    title += Format("  Resistance: %1.4f Ohms", ohms);
+    return title;
+}
+
+std::string DischargeStatus(std::int64_t elapsed, double volts, double ampSeconds,
+                            double wattSeconds) {
+    return Format("Time: %s  Voltage: %1.2fV  Discharge: %1.0fmAh (%1.0fmWh)",
+                  ElapsedTime(elapsed).c_str(), volts, ampSeconds * PerHour, wattSeconds * PerHour);
+}
+
+std::string ChargeTitle(std::int32_t cycle, std::int32_t maximumCycles, std::int32_t numberOfCells,
+                        const std::string& cellType, double initialCurrent, double deltaThreshold,
+                        double voltageCeiling, std::int64_t timeLimit, double ohms) {
+    std::string title = "Charge";
+    title += CyclePart(cycle, maximumCycles);
+    title += BatteryAndRate(numberOfCells, cellType, initialCurrent);
+    if (deltaThreshold < 1.0) {
+        title += Format("  Delta: %1.2f%%", deltaThreshold * 100.0);
+    }
+    if (voltageCeiling < 100.0) {
+        title += Format("  VMax: %1.2fV", voltageCeiling);
+    }
+    title +=
+        Format("  TLimit: %2d:%02d:%02d", Hours(timeLimit), Minutes(timeLimit), Seconds(timeLimit));
+    title += Format("  Resistance: %1.4f Ohms", ohms);
+    return title;
+}
+
+std::string CapacityText(std::int32_t dischargeSeconds, double dischargeCurrent) {
+    return Format("/%1.0fmAh", dischargeSeconds * dischargeCurrent / 3.6);
+}
+
+std::string ChargeStatus(std::int64_t elapsed, double volts, double ampSeconds,
+                         const std::string& capacityText, double wattSeconds, double deltaThreshold,
+                         double drop, std::int64_t deltaSeconds) {
+    std::string status = Format("Time: %s  Voltage: %1.2fV  Charge: %1.0fmAh%s (%1.0fmWh)",
+                                ElapsedTime(elapsed).c_str(), volts, ampSeconds * PerHour,
+                                capacityText.c_str(), wattSeconds * PerHour);
+    if (deltaThreshold < 1.0) {
+        status += Format("  Delta: %1.2f%% (%ds)", drop * 100.0, static_cast<int>(deltaSeconds));
+    }
+    return status;
+}
+
+std::string ResistanceResult(double chargeOhms, double chargeCurrent, double dischargeOhms,
+                             double dischargeCurrent) {
+    return Format(
+        "Charge: %1.4f Ohms (at %1.0fmA)  Discharge: %1.4f Ohms (at %1.0fmA)  Average: %1.4f Ohms",
+        chargeOhms, chargeCurrent * 1000.0, dischargeOhms, dischargeCurrent * 1000.0,
+        (chargeOhms + dischargeOhms) * 0.5);
+}
+
+std::string MonitorStatus(std::int64_t elapsed, double volts) {
+    return Format("Time: %s  Voltage: %1.2fV", ElapsedTime(elapsed).c_str(), volts);
+}
+
+std::string WaitingStatus(std::int64_t remaining) {
+    return Format("Waiting...%d", static_cast<int>(remaining));
+}
+
+std::string ResultsHeader() {
+    return "\"Date/Time\",\"Mode\",\"Cycle\",\"Of\",\"Type\",\"Rated\",\"Cells\",\"mA\",\"mAh\","
+           "\"mWh\",\"Ohms\",\"V/Cell\"";
+}
+
+std::string ResultRecord(const LocalTime& time, const std::string& modeCode, std::int32_t cycle,
+                         std::int32_t of, const std::string& cellType, std::int32_t rated,
+                         std::int32_t numberOfCells, double current, double milliampHours,
+                         double milliwattHours, double ohms) {
+    // Mean voltage per cell; a test that moved no charge has none.
+    double voltsPerCell = 0.0;
+    if (milliampHours != 0.0 && numberOfCells != 0) {
+        voltsPerCell = milliwattHours / (milliampHours * numberOfCells);
+    }
+    std::string record;
+    record += Format("\"%04d-%02d-%02d %02d:%02d:%02d\",", time.Year, time.Month, time.Day,
+                     time.Hour, time.Minute, time.Second);
+    record += Format("\"%s\",", modeCode.c_str());
+    record += Format("%d,%d,", cycle, of);
+    record += Format("\"%s\",", cellType.c_str());
+    record += Format("%d,%d,", rated, numberOfCells);
+    record += Format("%1.1f,", current * 1000.0);
+    record += Format("%1.1f,%1.1f,%1.4f,%1.4f", milliampHours, milliwattHours, ohms, voltsPerCell);
+    return record;
+}
+
+std::string CycleBitmapName(const LocalTime& time) {
+    return Format("%04d%02d%02d-%02d%02d%02d.bmp", time.Year, time.Month, time.Day, time.Hour,
+                  time.Minute, time.Second);
+}
+
+}  // namespace voltrex::texts

@@ -1,0 +1,122 @@
+#include "graph/GraphPlot.h"
+#include "procedures/tests/ProcedureFixture.h"
+
+namespace voltrex::testing {
+namespace {
+
+// A pack of 7.2 V open-circuit and 0.2 ohm, measured at discharge rate 10
+// (2.0 A, 6.8 V under load) and charge rate 5 (0.5 A, 7.3 V under charge).
+class ResistanceTest : public RecordedProcedureTest {
+  protected:
+    void SetUp() override {
+        RecordedProcedureTest::SetUp();
+        settings.DischargeRate = 10;
+        settings.ChargeRate = 5;
+        SetVoltageFunction([this] {
+            const std::uint8_t latch = instrument.ControlLatch();
+            const std::size_t rate = latch & 0x0F;
+            if ((latch & 0x20) == 0 || rate == 0) {
+                return 7.2;
+            }
+            return (latch & 0x10) != 0 ? 7.2 + 0.2 * config.ChargeCurrent[rate]
+                                       : 7.2 - 0.2 * config.DischargeCurrent[rate];
+        });
+    }
+};
+
+TEST_F(ResistanceTest, ButtonMeasuresBothHalvesAndLeavesEverythingOff) {
+    GraphPlot own(graph.Image(), 0.0, 0.0);
+    ui.ClickStop();  // the test cannot be stopped: it neither yields nor polls
+    EXPECT_NEAR(procedures.MeasureInternalResistance(0, own), 0.2, 1e-9);
+    EXPECT_EQ(ui.Yields(), 0);
+    EXPECT_EQ(ui.Polls(), 0);
+    EXPECT_TRUE(ui.StopPending());
+
+    const std::vector<std::uint8_t> expected = {0x20, 0x2A,        // discharge at rate 10
+                                                0x20, 0x20, 0x20,  // current off, relay kept
+                                                0x20, 0x30, 0x35,  // charge at rate 5
+                                                0x30, 0x30, 0x30,  // current off, relays kept
+                                                0x30, 0x00};       // all off
+    EXPECT_EQ(DriveWrites(), expected);
+    EXPECT_EQ(instrument.ControlLatch(), 0);
+    ExpectTitleBand(graph.Image(),
+                    "Charge: 0.2000 Ohms (at 500mA)  Discharge: 0.2000 Ohms (at 2000mA)  "
+                    "Average: 0.2000 Ohms");
+    ExpectStatusBand(graph.Image(), " ");
+}
+
+TEST_F(ResistanceTest, UnloadedReadingFollowsTwoHundredMillisecondsOfRest) {
+    GraphPlot own(graph.Image(), 0.0, 0.0);
+    procedures.MeasureInternalResistance(-1, own);
+    // From the current going off (0x20 after 0x2A) to the next conversion's
+    // reset pulse: the relay settling of the switch and the wait of the test.
+    const auto& writes = port.Writes();
+    std::size_t off = 0;
+    while (off + 1 < writes.size() &&
+           !(writes[off].Value == 0x2A && writes[off + 1].Value == 0x20)) {
+        ++off;
+    }
+    ++off;
+    ASSERT_LT(off, writes.size());
+    std::size_t reset = off;
+    while (reset < writes.size() && (writes[reset].Value & 0x40) == 0) {
+        ++reset;
+    }
+    ASSERT_LT(reset, writes.size());
+    EXPECT_GE(writes[reset].Time - writes[off].Time, 0.2);
+    EXPECT_LT(writes[reset].Time - writes[off].Time, 0.21);
+}
+
+TEST_F(ResistanceTest, DischargeHalfNeverSelectsChargeAndLeavesThePackConnected) {
+    GraphPlot own(graph.Image(), 0.0, 0.0);
+    EXPECT_NEAR(procedures.MeasureInternalResistance(-1, own), 0.2, 1e-9);
+    for (std::uint8_t value : DriveWrites()) {
+        EXPECT_EQ(value & 0x10, 0);
+    }
+    EXPECT_EQ(instrument.ControlLatch(), 0x20);
+    ExpectTitleBand(graph.Image(), "Measuring Discharge Impedance");
+    ExpectStatusBand(graph.Image(), "One moment please...");
+}
+
+TEST_F(ResistanceTest, ChargeHalfNeverSelectsDischargeAndLeavesChargeModeAtRateZero) {
+    GraphPlot own(graph.Image(), 0.0, 0.0);
+    EXPECT_NEAR(procedures.MeasureInternalResistance(1, own), 0.2, 1e-9);
+    for (std::uint8_t value : DriveWrites()) {
+        EXPECT_NE(value & 0x30, 0x20);
+    }
+    EXPECT_EQ(instrument.ControlLatch(), 0x30);
+    ExpectTitleBand(graph.Image(), "Measuring Charge Impedance");
+    ExpectStatusBand(graph.Image(), "One moment please...");
+}
+
+TEST_F(ResistanceTest, PackThatDoesNotMoveGivesZero) {
+    SetVoltage(7.2);
+    GraphPlot own(graph.Image(), 0.0, 0.0);
+    EXPECT_EQ(procedures.MeasureInternalResistance(0, own), 0.0);
+    ExpectTitleBand(graph.Image(),
+                    "Charge: 0.0000 Ohms (at 500mA)  Discharge: 0.0000 Ohms (at 2000mA)  "
+                    "Average: 0.0000 Ohms");
+}
+
+TEST_F(ResistanceTest, ButtonRefusesARateWithoutCurrent) {
+    config.ChargeCurrent[5] = 0.0;
+    GraphPlot own(graph.Image(), 0.0, 0.0);
+    EXPECT_EQ(procedures.MeasureInternalResistance(0, own), 0.0);
+    config.ChargeCurrent[5] = 0.5;
+    settings.DischargeRate = 17;
+    EXPECT_EQ(procedures.MeasureInternalResistance(0, own), 0.0);
+
+    const std::vector<std::string> expected = {
+        "The charge current of rate 5 is 0.000 A; set a current above zero in the "
+        "configuration.",
+        "The discharge rate 17 is not one of the rates 1 to 15; choose a rate in the test "
+        "settings."};
+    EXPECT_EQ(ui.Errors, expected);
+    EXPECT_TRUE(port.Writes().empty());
+    // Nothing drawn: the image is still the black of a fresh graph.
+    ExpectTitleBand(graph.Image(), "");
+    ExpectStatusBand(graph.Image(), "");
+}
+
+}  // namespace
+}  // namespace voltrex::testing

@@ -1,0 +1,92 @@
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "procedures/tests/ProcedureFixture.h"
+
+namespace voltrex::testing {
+namespace {
+
+const char* const Header =
+    "\"Date/Time\",\"Mode\",\"Cycle\",\"Of\",\"Type\",\"Rated\",\"Cells\",\"mA\",\"mAh\","
+    "\"mWh\",\"Ohms\",\"V/Cell\"";
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+using ResultsLogTest = RecordedProcedureTest;
+
+TEST_F(ResultsLogTest, FirstRecordBringsTheHeaderAndLinesEndWithLineFeeds) {
+    settings.CellType = "NiMH";
+    settings.Capacity = 2000;
+    settings.NumberOfCells = 1;
+    procedures.AppendResultRecord("DIS", 0, 0.5, 1500.0, 1800.0, 0.04567);
+    clock.Advance(3661.0);
+    procedures.AppendResultRecord("CHG", 0, 1.0, 1600.0, 2240.0, 0.05);
+
+    EXPECT_EQ(ReadAll(folder.File("Voltrex2.csv")),
+              std::string(Header) + "\n" +
+                  "\"2026-03-14 09:26:53\",\"DIS\",0,0,\"NiMH\",2000,1,500.0,1500.0,1800.0,"
+                  "0.0457,1.2000\n"
+                  "\"2026-03-14 10:27:54\",\"CHG\",0,0,\"NiMH\",2000,1,1000.0,1600.0,2240.0,"
+                  "0.0500,1.4000\n");
+}
+
+TEST_F(ResultsLogTest, CycleAndOfComeFromTheCycleAndTheSettingsAtTheTimeOfWriting) {
+    settings.MaximumCycles = 10;
+    settings.CellType = "LiPo";
+    settings.NumberOfCells = 3;
+    settings.Capacity = 1300;
+    procedures.AppendResultRecord("DIS", 3, 2.6, 1250.0, 0.0, 0.0123);
+    settings.MaximumCycles = 7;  // a later test with other settings
+    procedures.AppendResultRecord("DIS", 0, 2.6, 0.0, 0.0, 0.0123);
+
+    const std::vector<std::string> lines = ResultLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1],
+              "\"2026-03-14 09:26:53\",\"DIS\",3,10,\"LiPo\",1300,3,2600.0,1250.0,0.0,0.0123,"
+              "0.0000");
+    // Outside an auto cycle both columns are 0; no charge gives 0 volts per cell.
+    EXPECT_EQ(lines[2],
+              "\"2026-03-14 09:26:53\",\"DIS\",0,0,\"LiPo\",1300,3,2600.0,0.0,0.0,0.0123,"
+              "0.0000");
+}
+
+TEST_F(ResultsLogTest, ExistenceAloneDecidesTheHeaderAndOldContentsStay) {
+    { std::ofstream empty(folder.File("Voltrex2.csv")); }
+    procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+    std::vector<std::string> lines = ResultLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("\"2026-03-14 09:26:53\",\"DIS\"", 0), 0u);
+
+    {
+        std::ofstream other(folder.File("Voltrex2.csv"), std::ios::trunc);
+        other << "somebody's own notes\nsecond line\n";
+    }
+    procedures.AppendResultRecord("CHG", 0, 1.0, 100.0, 120.0, 0.1);
+    lines = ResultLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "somebody's own notes");
+    EXPECT_EQ(lines[1], "second line");
+    EXPECT_EQ(lines[2].rfind("\"2026-03-14 09:26:53\",\"CHG\"", 0), 0u);
+}
+
+TEST_F(ResultsLogTest, AFileThatCannotBeOpenedLosesTheRecordSilently) {
+    // A folder in the file's place cannot be opened for writing, not even by root.
+    ASSERT_EQ(::mkdir(folder.File("Voltrex2.csv").c_str(), 0755), 0);
+    procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+    EXPECT_TRUE(ui.Errors.empty());
+
+    // So does a missing folder.
+    Procedures elsewhere(config, settings, instrument, graph, clock, ui,
+                         folder.File("missing/folder"));
+    elsewhere.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+    EXPECT_FALSE(FileExists(folder.File("missing")));
+    EXPECT_TRUE(ui.Errors.empty());
+}
+
+}  // namespace
+}  // namespace voltrex::testing
