@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "simulator/BatteryPack.h"
+#include "simulator/SimulatedBoard.h"
+
+namespace voltrex::simulator {
+
+// The file the simulated port library reads from its working directory, if
+// it is there.
+inline constexpr const char* SimulatorSettingsFileName = "Voltrex2Sim.ini";
+
+// How the simulated port library builds its board and pack. Without a
+// settings file: a board at 0x378 with a 7-cell NiMH pack, half full and so
+// small that the lowest discharge rate of the sample configuration (0.1 A)
+// empties it in about five minutes, and port accesses that take 1 us each as
+// on a real parallel port.
+struct SimulatorSettings {
+    static constexpr double DefaultCapacityMah = 16.0;
+    static constexpr double DefaultStateOfCharge = 0.5;
+
+    std::uint16_t DataAddress = 0x378;
+    BatteryPack::Settings Pack{Chemistry::NiMH,      7,   DefaultCapacityMah,
+                               DefaultStateOfCharge, 0.0, 25.0};
+    std::uint32_t NoiseSeed = SimulatedBoard::DefaultSeed;
+    double AccessMicroseconds = 1.0;
+};
+
+// Reads "key = value" lines (keys in any letter case; ';' or '#' starts a
+// comment; blank lines are skipped) into settings:
+//   DataAddress         hexadecimal, with or without 0x (1 to FFFD)
+//   Chemistry           NiCd, NiMH, LiPo, LiNP or PbAcid
+//   Cells               1 to 12
+//   Capacity            mAh, more than 0 up to 1000000
+//   StateOfCharge       percent, 0 to 100
+//   Resistance          ohms per cell, 0 (the chemistry's typical value) to 10
+//   NoiseSeed           0 to 4294967295
+//   AccessMicroseconds  0 (as fast as possible) to 1000
+// A line it cannot use leaves the value as it was and adds a message naming
+// the file, the line and the value kept. A missing file is not an error.
+std::vector<std::string> ReadSimulatorSettings(const std::string& path,
+                                               SimulatorSettings& settings);
+
+// The settings as a file that ReadSimulatorSettings reads back to the same
+// values.
+std::string FormatSimulatorSettings(const SimulatorSettings& settings);
+
+}  // namespace voltrex::simulator

@@ -1,0 +1,129 @@
+#include "simulator/SimulatorSettings.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "ProgramRules.h"
+
+namespace voltrex::simulator {
+namespace {
+
+class SimulatorSettingsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/voltrex-sim-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        path_ = folder_ + "/Voltrex2Sim.ini";
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::vector<std::string> Read(const std::string& text, SimulatorSettings& settings) {
+        std::ofstream(path_) << text;
+        return ReadSimulatorSettings(path_, settings);
+    }
+
+    std::string folder_;
+    std::string path_;
+};
+
+TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
+    SimulatorSettings s;
+    const auto messages = Read(
+        "; a comment\n"
+        "# another\n"
+        "\n"
+        "DataAddress = 0x278\n"
+        "chemistry=lipo   ; trailing remark\n"
+        "CELLS = 12\n"
+        "Capacity = 2200.5\n"
+        "StateOfCharge = 35\n"
+        "Resistance = 0.012\n"
+        "NoiseSeed = 4294967295\n"
+        "AccessMicroseconds = 0\n",
+        s);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_EQ(s.DataAddress, 0x278);
+    EXPECT_EQ(s.Pack.Type, Chemistry::LiPo);
+    EXPECT_EQ(s.Pack.Cells, 12);
+    EXPECT_EQ(s.Pack.CapacityMah, 2200.5);
+    EXPECT_DOUBLE_EQ(s.Pack.StateOfCharge, 0.35);
+    EXPECT_EQ(s.Pack.ResistancePerCell, 0.012);
+    EXPECT_EQ(s.NoiseSeed, 4294967295U);
+    EXPECT_EQ(s.AccessMicroseconds, 0.0);
+
+    // The written form reads back to the same settings.
+    SimulatorSettings again;
+    EXPECT_TRUE(Read(FormatSimulatorSettings(s), again).empty());
+    EXPECT_EQ(again.DataAddress, s.DataAddress);
+    EXPECT_EQ(again.Pack.Type, s.Pack.Type);
+    EXPECT_EQ(again.Pack.Cells, s.Pack.Cells);
+    EXPECT_EQ(again.Pack.CapacityMah, s.Pack.CapacityMah);
+    EXPECT_DOUBLE_EQ(again.Pack.StateOfCharge, s.Pack.StateOfCharge);
+    EXPECT_EQ(again.NoiseSeed, s.NoiseSeed);
+}
+
+TEST_F(SimulatorSettingsTest, UnusableLinesKeepTheDefaultAndSaySo) {
+    SimulatorSettings s;
+    const auto messages = Read(
+        "Cells = 13\n"
+        "Cells = 7.5\n"
+        "Chemistry = LiIon\n"
+        "StateOfCharge = 101\n"
+        "Capacity = 0\n"
+        "DataAddress = 0\n"
+        "DataAddress = xyz\n"
+        "NoiseSeed = -1\n"
+        "AccessMicroseconds = -2\n"
+        "Resistance = nan\n"
+        "Colour = blue\n"
+        "just some words\n",
+        s);
+    ASSERT_EQ(messages.size(), 12u);
+    EXPECT_EQ(messages[0], path_ +
+                               " line 1: Cells = \"13\" is not a whole number of cells from 1 to "
+                               "12; keeping 7.");
+    EXPECT_NE(messages[2].find("NiCd, NiMH, LiPo, LiNP or PbAcid; keeping NiMH."),
+              std::string::npos);
+    EXPECT_NE(messages[5].find("keeping 0x378."), std::string::npos);
+    EXPECT_EQ(messages[10], path_ + " line 11: unknown key \"Colour\"; ignored.");
+    EXPECT_EQ(messages[11],
+              path_ + " line 12: \"just some words\" is not a \"key = value\" line; ignored.");
+    const SimulatorSettings defaults;
+    EXPECT_EQ(s.Pack.Cells, defaults.Pack.Cells);
+    EXPECT_EQ(s.Pack.Type, defaults.Pack.Type);
+    EXPECT_EQ(s.Pack.CapacityMah, defaults.Pack.CapacityMah);
+    EXPECT_EQ(s.DataAddress, defaults.DataAddress);
+    EXPECT_EQ(s.NoiseSeed, defaults.NoiseSeed);
+    EXPECT_EQ(s.AccessMicroseconds, defaults.AccessMicroseconds);
+}
+
+TEST_F(SimulatorSettingsTest, MissingFileLeavesTheDefaults) {
+    SimulatorSettings s;
+    EXPECT_TRUE(ReadSimulatorSettings(folder_ + "/absent.ini", s).empty());
+    EXPECT_EQ(s.Pack.Cells, 7);
+    EXPECT_EQ(s.Pack.Type, Chemistry::NiMH);
+    EXPECT_EQ(s.DataAddress, 0x378);
+    EXPECT_EQ(s.AccessMicroseconds, 1.0);
+}
+
+// The library's default pack, discharged at the sample configuration's lowest
+// rate down to the program's end voltage, ends in about five minutes.
+TEST(DefaultPack, LowestDischargeRateEmptiesItInAboutFiveMinutes) {
+    const SimulatorSettings defaults;
+    testing::TestRig rig(defaults.Pack);
+    const double current = rig.config.DischargeCurrent[1];
+    const double end =
+        defaults.Pack.Cells * rig.config.NiMHVmin - rig.port.Pack().SeriesResistance() * current;
+    const testing::DischargeOutcome out = testing::RunDischargeRule(rig, 1, end, 3600);
+    EXPECT_TRUE(out.reachedEnd);
+    EXPECT_GT(out.seconds, 4 * 60);
+    EXPECT_LT(out.seconds, 6 * 60);
+}
+
+}  // namespace
+}  // namespace voltrex::simulator
