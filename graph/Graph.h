@@ -12,7 +12,7 @@ namespace voltrex {
 // current graph drawn on it, which every test, the auto cycle's rests and saves
 // and the Save button use. Only CreateGraph replaces the current graph.
 class Graph {
-public:
+  public:
     static constexpr int ImageWidth = 640;
     static constexpr int ImageHeight = 480;
 
@@ -30,7 +30,7 @@ public:
     // SaveGraphBitmap on the current graph; nothing when there is none.
     void SaveCurrentGraph(const std::string& fileName);
 
-private:
+  private:
     RasterImage image_;
     std::unique_ptr<GraphPlot> current_;
 };

@@ -35,7 +35,7 @@ constexpr Rgb32 MakeRgb(int red, int green, int blue) {
 // Repaint(rect) asks the window to show the changed rectangle at once; the
 // window installs the callback (none by default).
 class RasterImage {
-public:
+  public:
     RasterImage(int width, int height);
 
     int Width() const { return width_; }
@@ -61,7 +61,7 @@ public:
     void SetRepaintCallback(std::function<void(const PixelRect&)> callback);
     void Repaint(const PixelRect& changed);
 
-private:
+  private:
     int width_;
     int height_;
     std::vector<Rgb32> pixels_;

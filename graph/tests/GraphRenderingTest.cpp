@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "graph/GraphPlot.h"
+#include "graph/tests/GraphTestSupport.h"
+#include "platform/CFormat.h"
+
+namespace voltrex {
+namespace {
+
+using testing::Lit;
+using testing::TextMismatches;
+
+// 0..3.5 V keeps its range at the full redraw (step 0.5); the grid lines of
+// 0.0, 0.5, ... 3.5 V lie on these rows (one above the rounded row).
+const std::vector<int> GridLineRows{446, 385, 323, 262, 200, 139, 77, 16};
+
+class GraphRenderingTest : public ::testing::Test {
+  protected:
+    GraphRenderingTest() {
+        image.SetRepaintCallback([this](const PixelRect& rect) { repaints.push_back(rect); });
+    }
+
+    bool RowIsBlack(int y, int fromX = 0, int toX = 640) const {
+        for (int x = fromX; x < toX; ++x) {
+            if (image.Pixel(x, y) != GraphBlack) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    static void ExpectRect(const PixelRect& rect, int left, int top, int right, int bottom) {
+        EXPECT_EQ(rect.Left, left);
+        EXPECT_EQ(rect.Top, top);
+        EXPECT_EQ(rect.Right, right);
+        EXPECT_EQ(rect.Bottom, bottom);
+    }
+
+    RasterImage image{640, 480};
+    std::vector<PixelRect> repaints;
+};
+
+TEST_F(GraphRenderingTest, CreationDrawsNothingButBlack) {
+    GraphPlot graph(image, 0.0, 3.5);
+    EXPECT_TRUE(repaints.empty());
+    for (int y = 0; y < 480; ++y) {
+        ASSERT_TRUE(RowIsBlack(y)) << y;
+    }
+}
+
+TEST_F(GraphRenderingTest, TheFirstPointDrawsTheWholeFrame) {
+    GraphPlot graph(image, 0.0, 3.5);
+    AddPoint(graph, 100, 1.75);
+
+    // Time axis on row 446, with a tick every 60 columns from the voltage axis.
+    for (int x = 40; x < 640; ++x) {
+        ASSERT_TRUE(Lit(image, x, 446)) << x;
+        const bool tick = (x - 40) % 60 == 0;
+        for (int y = 442; y <= 450; ++y) {
+            ASSERT_EQ(Lit(image, x, y), tick || y == 446 || (x == 40 && y <= 447)) << x << "," << y;
+        }
+    }
+    // Time labels count minutes under the ticks.
+    for (int minute = 0; minute < 10; ++minute) {
+        const std::string label = Format("%d", minute);
+        EXPECT_EQ(TextMismatches(image, 41 + 60 * minute - 3 - 1, 451, label), 0) << label;
+    }
+
+    // Dotted vertical grid lines on every tick but the first: even rows 16..440.
+    const std::set<int> gridRows(GridLineRows.begin(), GridLineRows.end());
+    for (int x = 100; x < 640; x += 60) {
+        for (int y = 16; y <= 441; ++y) {
+            const bool dot = y % 2 == 0 || gridRows.count(y) > 0;
+            ASSERT_EQ(Lit(image, x, y), dot) << x << "," << y;
+        }
+    }
+
+    // Voltage grid: a tick over columns 36..44, dots on the even columns from
+    // 44, and a right-aligned label centred on the line, padded to five places.
+    for (std::size_t line = 0; line < GridLineRows.size(); ++line) {
+        const int row = GridLineRows[line];
+        for (int x = 36; x <= 44; ++x) {
+            ASSERT_TRUE(Lit(image, x, row)) << x << "," << row;
+        }
+        const std::string label = Format("%5.2f", 0.5 * static_cast<double>(line));
+        EXPECT_EQ(TextMismatches(image, 3, row + 1 - 6, label), 0) << label;
+        if (line > 0) {
+            for (int x = 45; x < 640; ++x) {
+                ASSERT_EQ(Lit(image, x, row), x % 2 == 0 || (x - 40) % 60 == 0) << x << "," << row;
+            }
+        }
+    }
+    EXPECT_EQ(TextMismatches(image, 3, 11, " 3.50"), 0);
+    EXPECT_EQ(TextMismatches(image, 3, 441, " 0.00"), 0);
+
+    // Voltage axis: column 40 from row 447 up to row 18; row 17 stays dark.
+    for (int y = 18; y <= 447; ++y) {
+        ASSERT_TRUE(Lit(image, 40, y)) << y;
+    }
+    EXPECT_FALSE(Lit(image, 40, 17));
+
+    // The point: column 100 is pixel column 140; 1.75 V is row 231.
+    EXPECT_TRUE(Lit(image, 140, 231));
+    EXPECT_FALSE(Lit(image, 140, 230));
+    EXPECT_FALSE(Lit(image, 140, 232));
+
+    // Title and status bands are not touched.
+    for (int y = 0; y <= 10; ++y) {
+        EXPECT_TRUE(RowIsBlack(y)) << y;
+    }
+    for (int y = 462; y < 480; ++y) {
+        EXPECT_TRUE(RowIsBlack(y)) << y;
+    }
+
+    ASSERT_EQ(repaints.size(), 1u);
+    ExpectRect(repaints[0], 0, 11, 640, 462);  // the top label reaches up to row 11
+}
+
+TEST_F(GraphRenderingTest, AOneColumnUpdateLeavesTheEarlierPixelUntilTheNextFullRedraw) {
+    GraphPlot graph(image, 0.0, 3.5);
+    AddPoint(graph, 100, 1.75);
+    repaints.clear();
+    AddPoint(graph, 100, 3.5);  // the mean moves to 2.625 V, row 124
+    EXPECT_TRUE(Lit(image, 140, 231));
+    EXPECT_TRUE(Lit(image, 140, 124));
+    ASSERT_EQ(repaints.size(), 1u);
+    ExpectRect(repaints[0], 140, 124, 141, 125);
+
+    graph.RedrawPending = true;
+    RedrawGraph(graph, 0);
+    EXPECT_FALSE(Lit(image, 140, 231));
+    EXPECT_TRUE(Lit(image, 140, 124));
+}
+
+TEST_F(GraphRenderingTest, ValuesOnTheLimitsLandOnTheTimeAxisAndTheTopGridLine) {
+    GraphPlot graph(image, 0.0, 3.5);
+    AddPoint(graph, 1, 2.0);
+    AddPoint(graph, 11, 3.5);
+    EXPECT_TRUE(Lit(image, 51, 16));
+    AddPoint(graph, 21, 0.0);
+    ASSERT_EQ(repaints.size(), 3u);
+    ExpectRect(repaints[2], 61, 446, 62, 447);
+}
+
+TEST_F(GraphRenderingTest, TwoSecondsPerColumnLabelTheTicksWithEvenMinutes) {
+    GraphPlot graph(image, 0.0, 3.5);
+    AddPoint(graph, 700, 2.1);
+    ASSERT_EQ(graph.SecondsPerColumn, 2.0);
+    EXPECT_EQ(TextMismatches(image, 97, 451, "2"), 0);
+    EXPECT_EQ(TextMismatches(image, 157, 451, "4"), 0);
+    EXPECT_EQ(TextMismatches(image, 581 - 6 - 1, 451, "18"), 0);
+    EXPECT_TRUE(Lit(image, 40 + 350, 188));  // 700 s is column 350; 2.1 V is row 188
+}
+
+TEST_F(GraphRenderingTest, AFullRedrawLeavesTheTimeLabelRowsUncleared) {
+    GraphPlot graph(image, 0.0, 3.5);
+    AddPoint(graph, 0, 2.0);
+    image.SetPixel(300, 458);  // between the labels "4" and "5"
+    graph.RedrawPending = true;
+    RedrawGraph(graph, 0);
+    EXPECT_TRUE(Lit(image, 300, 458));
+}
+
+TEST_F(GraphRenderingTest, ClearPlotAreaBlanksThePlotAndPlotsNothing) {
+    GraphPlot graph(image, 0.0, 3.5);
+    SetTitleLine(graph, "Title");
+    for (int second = 0; second < 300; ++second) {
+        AddPoint(graph, second, 1.0 + second / 200.0);
+    }
+    SetStatusLine(graph, "Status");
+    repaints.clear();
+
+    ClearPlotArea(graph);
+    for (int y = 16; y <= 450; ++y) {
+        ASSERT_TRUE(RowIsBlack(y)) << y;
+    }
+    EXPECT_EQ(TextMismatches(image, 320 - 15 - 1, 0, "Title"), 0);
+    EXPECT_EQ(TextMismatches(image, 320 - 18 - 1, 468, "Status"), 0);
+    EXPECT_EQ(TextMismatches(image, 97, 451, "1"), 0);  // time labels stay
+    EXPECT_FALSE(graph.RedrawPending);
+    ASSERT_EQ(repaints.size(), 1u);
+    ExpectRect(repaints[0], 0, 16, 640, 451);
+
+    // A negative column asks for the same.
+    AddPoint(graph, 10, 2.0);  // column 10's mean: (1.05 + 2.0) / 2, row 259
+    ASSERT_TRUE(Lit(image, 50, 259));
+    RedrawGraph(graph, -1);
+    for (int y = 16; y <= 450; ++y) {
+        ASSERT_TRUE(RowIsBlack(y)) << y;
+    }
+    EXPECT_EQ(graph.ColumnWeight[10], 2.0);
+}
+
+TEST_F(GraphRenderingTest, TheTitleIsCentredInTheTopBand) {
+    GraphPlot graph(image, 0.0, 3.5);
+    image.SetPixel(5, 5);
+    image.SetPixel(639, 10);
+    image.SetPixel(639, 11);
+    SetTitleLine(graph, "Discharge");
+    EXPECT_EQ(TextMismatches(image, 320 - 27 - 1, 0, "Discharge"), 0);
+    EXPECT_FALSE(Lit(image, 5, 5));
+    EXPECT_FALSE(Lit(image, 639, 10));
+    EXPECT_TRUE(Lit(image, 639, 11));  // below the band
+    ASSERT_EQ(repaints.size(), 1u);
+    ExpectRect(repaints[0], 0, 0, 640, 11);
+}
+
+TEST_F(GraphRenderingTest, TheStatusLineSitsOneRowAboveTheBottomOfItsBand) {
+    GraphPlot graph(image, 0.0, 3.5);
+    image.SetPixel(5, 468);
+    image.SetPixel(5, 469);
+    image.SetPixel(635, 479);
+    SetStatusLine(graph, "Time");
+    EXPECT_EQ(TextMismatches(image, 320 - 12 - 1, 468, "Time"), 0);
+    EXPECT_TRUE(Lit(image, 5, 468));  // above the band and outside the text cell
+    EXPECT_FALSE(Lit(image, 5, 469));
+    EXPECT_TRUE(RowIsBlack(479));
+    ASSERT_EQ(repaints.size(), 1u);
+    ExpectRect(repaints[0], 0, 468, 640, 480);
+
+    SetStatusLine(graph, " ");
+    for (int y = 468; y < 480; ++y) {
+        EXPECT_TRUE(RowIsBlack(y, 6, 640)) << y;
+    }
+}
+
+TEST_F(GraphRenderingTest, LabelsThatWouldStartLeftOfTheImageStartAtColumnZero) {
+    GraphPlot graph(image, 0.0, 3.5);
+    const std::string title(120, 'W');  // 720 pixels
+    SetTitleLine(graph, title);
+    EXPECT_EQ(TextMismatches(image, 0, 0, title), 0);
+
+    GraphPlot negative(image, -30.0, -10.0);  // step 2: "-30.00" is 36 pixels wide
+    AddPoint(negative, 0, -20.0);
+    EXPECT_EQ(TextMismatches(image, 0, 441, "-30.00"), 0);
+    EXPECT_EQ(TextMismatches(image, 0, 11, "-10.00"), 0);
+}
+
+}  // namespace
+}  // namespace voltrex
