@@ -89,7 +89,10 @@ void FullRedraw(GraphPlot& graph) {
         const int y = GridRow(graph, v);
         image.MoveTo(graph.PlotLeft - 5, y - 1);
         image.LineTo(graph.PlotLeft + 4, y - 1);
-        changed = Unite(changed, DrawLabel(graph, graph.PlotLeft - 7, y, Format("%5.2f", v),
+        // Adding the step leaves a trace of rounding: the line at zero may come
+        // out as -2e-16, which must not be labelled "-0.00".
+        const double shown = std::fabs(v) < 1.0e-6 * step ? 0.0 : v;
+        changed = Unite(changed, DrawLabel(graph, graph.PlotLeft - 7, y, Format("%5.2f", shown),
                                            AnchorEnd, AnchorCentre));
         // No dots on the lowest line: it lies on the time axis.
         if (v != graph.Low) {

@@ -45,8 +45,16 @@ void RasterImage::MoveTo(int x, int y) {
 
 // Bresenham's line from the pen to (x, y), every pixel but the end point, as the
 // Windows drawing interface does: a polyline then never sets a joint twice, and
-// a line of length zero draws nothing. The pen moves to the end point.
+// a line of length zero draws nothing. The pen moves to the end point. Pixels
+// are clipped one by one, so a line costs its full length even where it runs
+// outside the image; the graph's lines are short and inside.
 void RasterImage::LineTo(int x, int y) {
+    // A line that lies wholly on one side of the image has nothing to show.
+    if ((penX_ < 0 && x < 0) || (penY_ < 0 && y < 0) || (penX_ >= width_ && x >= width_) ||
+        (penY_ >= height_ && y >= height_)) {
+        MoveTo(x, y);
+        return;
+    }
     long long cx = penX_;
     long long cy = penY_;
     const long long dx = std::llabs(static_cast<long long>(x) - cx);

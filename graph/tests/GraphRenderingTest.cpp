@@ -240,5 +240,13 @@ TEST_F(GraphRenderingTest, LabelsThatWouldStartLeftOfTheImageStartAtColumnZero) 
     EXPECT_EQ(TextMismatches(image, 0, 11, "-10.00"), 0);
 }
 
+TEST_F(GraphRenderingTest, TheZeroLineIsLabelledWithoutASign) {
+    // -1.2 + 6 x 0.2 comes out a hair below zero in binary.
+    GraphPlot graph(image, -1.2, 0.2);
+    AddPoint(graph, 0, -0.5);
+    ASSERT_NEAR(graph.Low, -1.2, 1e-9);
+    EXPECT_EQ(TextMismatches(image, 3, 78 - 6, " 0.00"), 0);
+}
+
 }  // namespace
 }  // namespace voltrex

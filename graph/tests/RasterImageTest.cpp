@@ -101,6 +101,12 @@ TEST(RasterImage, GeneralLinesAreBresenhamLines) {
     clipped.MoveTo(-100, 2);
     clipped.LineTo(100, 2);
     EXPECT_EQ(LitCount(clipped), 5);
+    clipped.MoveTo(-2000000000, -7);  // wholly above the image: nothing, at once
+    clipped.LineTo(2, -7);
+    clipped.LineTo(2, 3);  // from where the pen went: rows 0 to 2 of column 2
+    EXPECT_TRUE(Lit(clipped, 2, 0));
+    EXPECT_FALSE(Lit(clipped, 2, 3));
+    EXPECT_EQ(LitCount(clipped), 5 + 2);
 }
 
 TEST(RasterImage, TextPaintsItsWholeCellThenTheGlyphs) {
