@@ -11,7 +11,7 @@ namespace {
 
 // One tick and one dotted grid line on the time axis every this many columns.
 constexpr int TickSpacing = 60;
-// A safety net for the voltage grid loop: the grid step gives 5 to 12 lines,
+// A safety net for the voltage grid loop: the grid step gives 5 to 13 lines,
 // so this is never reached, but a loop on doubles must not be able to spin.
 constexpr int MaximumGridLines = 100;
 
