@@ -136,3 +136,26 @@ TEST(BoardDecoding, CurrentIntegratesBetweenLatchChanges) {
 
 }  // namespace
 }  // namespace voltrex::testing
+
+namespace voltrex::testing {
+namespace {
+
+TEST(SimulatedPortTiming, AccessTimeAdvancesTheVirtualClock) {
+    TestRig rig({simulator::Chemistry::NiMH, 7, 2000.0, 0.5});
+    rig.port.SetAccessTime(&rig.clock, 1e-6);
+    const double before = rig.clock.Elapsed();
+    const std::int64_t accesses = rig.port.Writes() + rig.port.Reads();
+    rig.instrument.MeasureVoltage(rig.config.Calibration);
+    const std::int64_t made = rig.port.Writes() + rig.port.Reads() - accesses;
+    // The 1 ms after the reset pulse plus 1 us for each access: milliseconds,
+    // as on the real port.
+    EXPECT_NEAR(rig.clock.Elapsed() - before, 0.001 + static_cast<double>(made) * 1e-6, 1e-9);
+    EXPECT_GT(made, 2000);
+    rig.port.SetAccessTime(nullptr, 0.0);
+    const double after = rig.clock.Elapsed();
+    SimulatedPort::In(0x379);
+    EXPECT_EQ(rig.clock.Elapsed(), after);
+}
+
+}  // namespace
+}  // namespace voltrex::testing
