@@ -14,10 +14,19 @@ struct ToolRun {
     std::string output;
 };
 
+// The tool finds libio.so beside itself through its RUNPATH. Under
+// AddressSanitizer dlopen is called from the sanitizer's runtime, whose own
+// search path applies instead, so there the folder is named explicitly.
+#if defined(__SANITIZE_ADDRESS__)
+const std::string LibraryPath = "LD_LIBRARY_PATH=\"$(dirname '" VOLTREX_PORTCHECK "')\" ";
+#else
+const std::string LibraryPath;
+#endif
+
 ToolRun RunIn(const std::string& folder, const std::string& arguments) {
     ToolRun run;
     const std::string command =
-        "cd '" + folder + "' && '" VOLTREX_PORTCHECK "' " + arguments + " 2>&1";
+        "cd '" + folder + "' && " + LibraryPath + "'" VOLTREX_PORTCHECK "' " + arguments + " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return run;
