@@ -1,0 +1,211 @@
+#include <memory>
+
+#include "config/ConfigurationReader.h"
+#include "platform/CFormat.h"
+#include "procedures/tests/ProcedureFixture.h"
+#include "testsupport/SimulatedPort.h"
+
+namespace voltrex::testing {
+namespace {
+
+using simulator::BatteryPack;
+using simulator::Chemistry;
+
+// The procedures on the simulated charger board with the sample
+// configuration that ships with the program, read as the program reads it.
+class SimulatedPackTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::optional<std::string> error =
+            ReadConfiguration(config, VOLTREX_SAMPLE_CONFIGURATION);
+        ASSERT_FALSE(error.has_value()) << *error;
+        ui.PassSeconds = 0.5;
+    }
+
+    void Connect(const BatteryPack::Settings& pack) {
+        port = std::make_unique<SimulatedPort>(clock, pack, config.PortAddress);
+        instrument.BindPort(&SimulatedPort::Out, &SimulatedPort::In);
+        instrument.SetPortAddress(config.PortAddress);
+    }
+
+    void Use(const char* cellType, int cells, int capacity, int chargeRate, int dischargeRate) {
+        settings.CellType = cellType;
+        settings.NumberOfCells = cells;
+        settings.Capacity = capacity;
+        settings.ChargeRate = chargeRate;
+        settings.DischargeRate = dischargeRate;
+        settings.MaximumCycles = 1;
+    }
+
+    // A column of the last record of the results log, as a number.
+    double LastRecordColumn(std::size_t column) {
+        const std::vector<std::string> lines = ReadLines(folder.File("Voltrex2.csv"));
+        if (lines.size() < 2) {
+            ADD_FAILURE() << "no record";
+            return 0.0;
+        }
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < column; ++i) {
+            start = lines.back().find(',', start) + 1;
+        }
+        double value = 0.0;
+        EXPECT_EQ(ScanC(lines.back().c_str() + start, "%lf", &value), 1) << lines.back();
+        return value;
+    }
+
+    VirtualClock clock;
+    Configuration config;
+    TestSettings settings;
+    std::unique_ptr<SimulatedPort> port;
+    Instrument instrument{clock, config.Calibration};
+    Graph graph;
+    FakeUserInterface ui{clock};
+    TempFolder folder;
+    Procedures procedures{config, settings, instrument, graph, clock, ui, folder.Path()};
+};
+
+constexpr std::size_t MilliampHoursColumn = 8;
+
+TEST_F(SimulatedPackTest, NickelDischargeFromFullLogsTheChargeThePackDelivered) {
+    Connect({Chemistry::NiMH, 7, 1000.0, 1.0});
+    Use("NiMH", 7, 1000, 9, 10);  // 1.503 A
+    const std::int32_t seconds = procedures.RunDischarge(0);
+    ASSERT_GT(seconds, 0);
+    EXPECT_EQ(instrument.ControlLatch(), 0);
+    EXPECT_EQ(port->Current(), 0.0);
+    // Below the pack minimum of 7.0 V (the corrected end lies lower still).
+    EXPECT_LT(instrument.SmoothedVoltage(), 7.0);
+    const double logged = LastRecordColumn(MilliampHoursColumn);
+    EXPECT_NEAR(logged, port->DeliveredMah(), 0.02 * port->DeliveredMah());
+    EXPECT_NEAR(logged, 1000.0, 0.1 * 1000.0);
+    EXPECT_NEAR(logged, seconds * config.DischargeCurrent[10] / 3.6, 1.0);
+}
+
+TEST_F(SimulatedPackTest, StoppedDischargeSwitchesOffAndLogsNothing) {
+    Connect({Chemistry::NiCd, 6, 1000.0, 0.8});
+    Use("NiCd", 6, 1000, 9, 8);
+    ui.OnYield = [this] {
+        if (ui.Yields() == 200) {
+            EXPECT_GT(port->Current(), 0.9);
+            ui.ClickStop();
+        }
+    };
+    EXPECT_EQ(procedures.RunDischarge(0), -1);
+    EXPECT_EQ(port->Current(), 0.0);
+    EXPECT_FALSE(port->Board().Connected());
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+}
+
+TEST_F(SimulatedPackTest, NickelChargeEndsByDeltaVWithTheCapacityPutIn) {
+    Connect({Chemistry::NiMH, 7, 1000.0, 0.0});
+    Use("NiMH", 7, 1000, 9, 8);  // 0.998 A, 1 C
+    const auto limit = static_cast<std::int32_t>(
+        static_cast<std::int32_t>(1000 * 3.6 / config.ChargeCurrent[9]) * 1.25);
+    const std::int32_t seconds = procedures.RunCharge(0, 0);
+    ASSERT_GT(seconds, 0);
+    EXPECT_LE(seconds, limit) << "ended by the time limit, not by delta-V";
+    const double logged = LastRecordColumn(MilliampHoursColumn);
+    EXPECT_GE(logged, 1000.0);
+    EXPECT_LE(logged, 1300.0);
+    EXPECT_NEAR(logged, port->ReceivedMah(), 0.02 * port->ReceivedMah());
+    EXPECT_GT(port->StateOfCharge(), 0.95);
+}
+
+// Charges a ceiling pack and checks that the readings never stay above the
+// ceiling and that the charge ends on the step to rate 0.
+void ExpectCeilingHeld(FakeUserInterface& ui, Instrument& instrument, double ceiling,
+                       std::int32_t limit, const std::function<std::int32_t()>& run, double count) {
+    int passesAbove = 0;
+    int longestAbove = 0;
+    int stepDowns = 0;
+    std::uint8_t lastRate = 0xFF;
+    std::uint8_t lastLatch = 0;
+    ui.OnYield = [&] {
+        const std::uint8_t latch = instrument.ControlLatch();
+        const std::uint8_t rate = latch & 0x0F;
+        if (lastRate != 0xFF && rate < lastRate) {
+            ++stepDowns;
+        }
+        lastRate = rate;
+        lastLatch = latch;
+        if (instrument.SmoothedVoltage() > ceiling + 3 * count) {
+            ++passesAbove;
+            longestAbove = std::max(longestAbove, passesAbove);
+        } else {
+            passesAbove = 0;
+        }
+    };
+    const std::int32_t seconds = run();
+    EXPECT_GT(seconds, 0);
+    EXPECT_LE(seconds, limit) << "ended by the time limit, not at rate 0";
+    EXPECT_EQ(lastLatch, 0x30) << "the last pass stepped down to rate 0";
+    EXPECT_GT(stepDowns, 3);
+    EXPECT_LE(longestAbove, 1);
+    EXPECT_EQ(instrument.ControlLatch(), 0);
+}
+
+TEST_F(SimulatedPackTest, LithiumPackIsHeldAtTheCeilingUntilTheRateReachesZero) {
+    Connect({Chemistry::LiPo, 3, 1000.0, 0.5});
+    Use("LiPo", 3, 1000, 9, 8);
+    const auto limit = static_cast<std::int32_t>(
+        static_cast<std::int32_t>(1000 * 3.6 / config.ChargeCurrent[9]) * 1.75);
+    const double count = config.Calibration.BitWeights[0] * config.Calibration.HighSideMultiplier;
+    ExpectCeilingHeld(
+        ui, instrument, 3 * config.LiPoVmax, limit, [this] { return procedures.RunCharge(0, 0); },
+        count);
+    EXPECT_GT(port->StateOfCharge(), 0.95);
+}
+
+TEST_F(SimulatedPackTest, LeadPackIsHeldAtTheCeilingUntilTheRateReachesZero) {
+    Connect({Chemistry::PbAcid, 6, 500.0, 0.5});
+    Use("PbAcid", 6, 500, 6, 8);  // 0.4008 A
+    const auto limit = static_cast<std::int32_t>(
+        static_cast<std::int32_t>(500 * 3.6 / config.ChargeCurrent[6]) * 1.75);
+    const double count = config.Calibration.BitWeights[0] * config.Calibration.HighSideMultiplier;
+    ExpectCeilingHeld(
+        ui, instrument, 6 * config.PbAcidVmax, limit, [this] { return procedures.RunCharge(0, 0); },
+        count);
+    EXPECT_GT(port->StateOfCharge(), 0.9);
+}
+
+TEST_F(SimulatedPackTest, ResistanceOfThePackAtBothCurrents) {
+    Connect({Chemistry::NiMH, 7, 2000.0, 0.5, 0.05});
+    Use("NiMH", 7, 2000, 12, 12);  // 2.004 A and 2.502 A
+    // The pulse lasts tens of milliseconds: it sees the pack's series
+    // resistance, while the polarisation (30 s) has hardly moved.
+    const double series = port->Pack().SeriesResistance();
+    GraphPlot own(graph.Image(), 0.0, 0.0);
+    const double charge = procedures.MeasureInternalResistance(1, own);
+    const double discharge = procedures.MeasureInternalResistance(-1, own);
+    EXPECT_NEAR(charge, series, 0.1 * series);
+    EXPECT_NEAR(discharge, series, 0.1 * series);
+    EXPECT_EQ(instrument.ControlLatch(), 0x20);
+
+    // The Resistance button: both, the result line, all off.
+    const double both = procedures.MeasureInternalResistance(0, own);
+    EXPECT_NEAR(both, series, 0.1 * series);
+    EXPECT_EQ(instrument.ControlLatch(), 0);
+    EXPECT_EQ(port->Current(), 0.0);
+    EXPECT_EQ(ui.Yields(), 0);
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+}
+
+TEST_F(SimulatedPackTest, AutoCycleEndsWhenTheCapacityStopsGrowing) {
+    // A small pack at 2 C: every cycle gives the same capacity, so the third
+    // cycle gains nothing over the second and ends the sequence.
+    Connect({Chemistry::NiMH, 4, 200.0, 1.0});
+    Use("NiMH", 4, 200, 5, 5);  // 0.2995 A charge, 0.4011 A discharge
+    settings.MaximumCycles = 6;
+    settings.StopOnSmallIncrease = true;
+    config.CycleRestTime = 10;
+    config.CycleTerminationRatio = 1.02;  // room for the noise of one reading
+    procedures.RunAutoCycle();
+    const std::vector<std::string> lines = ReadLines(folder.File("Voltrex2.csv"));
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_NE(lines[5].find(",\"DIS\",3,6,"), std::string::npos) << lines[5];
+    EXPECT_NE(lines[6].find(",\"CHG\",3,6,"), std::string::npos) << lines[6];
+    EXPECT_EQ(instrument.ControlLatch(), 0);
+}
+
+}  // namespace
+}  // namespace voltrex::testing
