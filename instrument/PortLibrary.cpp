@@ -1,5 +1,9 @@
 #include "instrument/PortLibrary.h"
 
+#include <unistd.h>
+
+#include <climits>
+
 namespace voltrex {
 
 namespace {
@@ -10,13 +14,31 @@ void LookUp(const DynamicLibrary& library, const char* name, Proc& entry) {
     entry = reinterpret_cast<Proc>(library.Symbol(name));
 }
 
+// The folder of the running program, with a trailing slash, or "" if unknown.
+std::string ProgramFolder() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        return "";
+    }
+    const std::string exe(path, static_cast<std::size_t>(length));
+    const std::size_t slash = exe.rfind('/');
+    return slash == std::string::npos ? "" : exe.substr(0, slash + 1);
+}
+
 }  // namespace
 
 int PortLibrary::BindPortLibrary(const std::string& name) {
     ReleasePortLibrary();
     if (!library_.Open(name)) {
         lastError_ = library_.LastError();
-        return 1;
+        // A bare name is also looked for beside the program, as a DLL beside
+        // its .exe. The program's RUNPATH ($ORIGIN) normally finds it already;
+        // this covers loaders that do not apply it, such as a sanitizer's
+        // dlopen interceptor.
+        if (name.find('/') != std::string::npos || !library_.Open(ProgramFolder() + name)) {
+            return 1;
+        }
     }
     LookUp(library_, "PortOut", entries_.PortOut);
     LookUp(library_, "PortWordOut", entries_.PortWordOut);
