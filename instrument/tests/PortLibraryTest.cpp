@@ -42,6 +42,12 @@ TEST(PortLibraryTest, ALibraryWithoutPortInDoesNotBind) {
     EXPECT_EQ(library.EntryPoints().PortOut, nullptr);
 }
 
+TEST(PortLibraryTest, FindsABareNameBesideTheProgram) {
+    PortLibrary library;
+    EXPECT_EQ(library.BindPortLibrary("libtestio_complete.so"), 0);
+    EXPECT_EQ(library.BindPortLibrary("libno_such_port_library.so"), 1);
+}
+
 TEST(PortLibraryTest, AMissingFileDoesNotBind) {
     PortLibrary library;
     EXPECT_EQ(library.BindPortLibrary("/nonexistent/libio.so"), 1);
