@@ -8,7 +8,6 @@
 #include <limits>
 #include <optional>
 
-#include "graph/GraphFileError.h"
 #include "platform/CFormat.h"
 #include "procedures/CapacityRule.h"
 #include "procedures/ProcedureTexts.h"

@@ -191,10 +191,10 @@ TEST_F(SimulatedPackTest, ResistanceOfThePackAtBothCurrents) {
 }
 
 TEST_F(SimulatedPackTest, AutoCycleEndsWhenTheCapacityStopsGrowing) {
-    // A small pack at 2 C: every cycle gives the same capacity, so the third
-    // cycle gains nothing over the second and ends the sequence.
+    // A small pack at 2.5 C: every cycle gives the same capacity, so the
+    // third cycle gains nothing over the second and ends the sequence.
     Connect({Chemistry::NiMH, 4, 200.0, 1.0});
-    Use("NiMH", 4, 200, 5, 5);  // 0.2995 A charge, 0.4011 A discharge
+    Use("NiMH", 4, 200, 7, 7);  // 0.5012 A charge, 0.6995 A discharge
     settings.MaximumCycles = 6;
     settings.StopOnSmallIncrease = true;
     config.CycleRestTime = 10;
