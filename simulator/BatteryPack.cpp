@@ -25,8 +25,7 @@ double BatteryPack::OpenCircuitVoltage() const {
 double BatteryPack::TerminalVoltage() const {
     const double cell = cell_->OpenCircuitVoltage.At(stateOfCharge_) +
                         cell_->VoltsPerKelvin * (temperature_ - settings_.AmbientCelsius) -
-                        current_ * resistancePerCell_ * SeriesShare - polarisation_ +
-                        overpotential_;
+                        current_ * resistancePerCell_ - polarisation_ + overpotential_;
     return cell * settings_.Cells;
 }
 
@@ -64,7 +63,7 @@ void BatteryPack::Step(double h) {
 
     // Polarisation: the RC pair, solved exactly over the step so that any step
     // length is stable.
-    const double r1 = resistancePerCell_ * (1.0 - SeriesShare);
+    const double r1 = resistancePerCell_ * PolarisationRatio;
     const double target = current * r1;
     polarisation_ = target + (polarisation_ - target) * std::exp(-h / PolarisationSeconds);
 
@@ -75,8 +74,8 @@ void BatteryPack::Step(double h) {
 
     // Heat per cell: resistive losses plus the unstored part of a charge, which
     // the cell turns into heat at about its own voltage.
-    const double heat =
-        current * current * resistancePerCell_ + (1.0 - efficiency) * charging * cellOcv;
+    const double heat = current * current * resistancePerCell_ * (1.0 + PolarisationRatio) +
+                        (1.0 - efficiency) * charging * cellOcv;
     const double rise = temperature_ - settings_.AmbientCelsius;
     const double cooling = rise * heatCapacity_ / CoolingSeconds;
     temperature_ += (heat - cooling) * h / heatCapacity_;

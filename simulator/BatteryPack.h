@@ -23,16 +23,18 @@ class BatteryPack {
         double CapacityMah = 2000.0;
         // 0..1 of the rated capacity.
         double StateOfCharge = 0.5;
-        // Ohms per cell; 0 or less takes the chemistry's typical value.
+        // Internal (ohmic) resistance per cell, the part that a current step
+        // shows at once and that the program's resistance test measures; 0 or
+        // less takes the chemistry's typical value.
         double ResistancePerCell = 0.0;
         double AmbientCelsius = 25.0;
     };
 
     // Longest step of the integration, seconds; Advance splits longer spans.
     static constexpr double MaximumStep = 0.5;
-    // Split of the DC resistance between the series part and the RC pair, and
-    // the pair's time constant.
-    static constexpr double SeriesShare = 0.4;
+    // The RC pair's resistance relative to the series resistance (R0 is about
+    // 40 % of a cell's DC resistance, R1 the other 60 %), and its time constant.
+    static constexpr double PolarisationRatio = 1.5;
     static constexpr double PolarisationSeconds = 30.0;
     // The cooling time constant of the pack and the temperature rise at which
     // it vents and stops heating further.
@@ -57,11 +59,11 @@ class BatteryPack {
     int Cells() const { return settings_.Cells; }
     double CapacityMah() const { return settings_.CapacityMah; }
     double StateOfCharge() const { return stateOfCharge_; }
-    // DC resistance per cell and of the pack; R0 and R1 of the pack.
+    // Internal (series) resistance R0 per cell and of the pack; R1 of the pack.
     double ResistancePerCell() const { return resistancePerCell_; }
     double Resistance() const { return resistancePerCell_ * settings_.Cells; }
-    double SeriesResistance() const { return Resistance() * SeriesShare; }
-    double PolarisationResistance() const { return Resistance() * (1.0 - SeriesShare); }
+    double SeriesResistance() const { return Resistance(); }
+    double PolarisationResistance() const { return Resistance() * PolarisationRatio; }
     double PolarisationVoltage() const { return polarisation_ * settings_.Cells; }
     double TemperatureCelsius() const { return temperature_; }
 

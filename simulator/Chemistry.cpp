@@ -31,7 +31,7 @@ namespace {
 // - Internal resistance: AA-size NiMH 20-60 mOhm per cell, NiCd somewhat
 //   lower, hobby lithium packs 3-10 mOhm (high rate) to 100-250 mOhm (small
 //   cells), small sealed lead-acid 20-50 mOhm per cell; the defaults below are
-//   typical mid values.
+//   typical mid values of that internal (ohmic) resistance.
 // - Heat capacity: about 1 J/(g K) for a cell, with an AA NiMH cell of 2 Ah
 //   weighing about 27 g, doubled for the pack's wrapping and connectors
 //   (estimate); it gives about 1.5 K per minute at the start of a 1 C overcharge.

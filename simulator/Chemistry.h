@@ -39,7 +39,8 @@ struct CellData {
     // Lowest and highest state of charge the model reaches.
     double MinimumStateOfCharge = 0.0;
     double MaximumStateOfCharge = 1.0;
-    // Typical DC internal resistance per cell, ohms.
+    // Typical internal (ohmic) resistance per cell, ohms; the slow
+    // polarisation adds to it under a steady current.
     double ResistancePerCell = 0.0;
     // Change of the cell voltage with temperature, volts per kelvin.
     double VoltsPerKelvin = 0.0;

@@ -171,9 +171,9 @@ TEST_F(SimulatedPackTest, LeadPackIsHeldAtTheCeilingUntilTheRateReachesZero) {
 TEST_F(SimulatedPackTest, ResistanceOfThePackAtBothCurrents) {
     Connect({Chemistry::NiMH, 7, 2000.0, 0.5, 0.05});
     Use("NiMH", 7, 2000, 12, 12);  // 2.004 A and 2.502 A
-    // The pulse lasts tens of milliseconds: it sees the pack's series
-    // resistance, while the polarisation (30 s) has hardly moved.
-    const double series = port->Pack().SeriesResistance();
+    // The configured internal resistance, 0.05 ohm per cell. The pulse lasts
+    // tens of milliseconds, so the slow polarisation (30 s) hardly adds to it.
+    const double series = 7 * 0.05;
     GraphPlot own(graph.Image(), 0.0, 0.0);
     const double charge = procedures.MeasureInternalResistance(1, own);
     const double discharge = procedures.MeasureInternalResistance(-1, own);
