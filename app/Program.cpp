@@ -1,0 +1,25 @@
+#include "app/Program.h"
+
+#include "app/TMainForm.h"
+#include "app/TSetupForm.h"
+#include "app/TStartForm.h"
+
+namespace voltrex {
+
+Program::Program(Clock& clock, PortBinder bindPort, ProgramFiles files)
+    : clock_(clock), instrument_(clock, configuration_.Calibration) {
+    mainForm_ = std::make_unique<TMainForm>(configuration_, instrument_, graph_,
+                                            std::move(bindPort), files.ConfigurationPath);
+    startForm_ = new TStartForm(configuration_, mainForm_.get());
+    setupForm_ =
+        new TSetupForm(configuration_, instrument_, files.ConfigurationPath, mainForm_.get());
+    procedures_ = std::make_unique<Procedures>(configuration_, startForm_->Settings(), instrument_,
+                                               graph_, clock_, *mainForm_, files.Folder);
+    mainForm_->Attach(*startForm_, *setupForm_, *procedures_);
+}
+
+Program::~Program() {
+    instrument_.ClearPortAddress();
+}
+
+}  // namespace voltrex

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/PortBinder.h"
+#include "config/Configuration.h"
+#include "config/ConfigurationReader.h"
+#include "graph/Graph.h"
+#include "instrument/Instrument.h"
+#include "platform/Clock.h"
+#include "procedures/Procedures.h"
+
+namespace voltrex {
+
+class TMainForm;
+class TSetupForm;
+class TStartForm;
+
+// Where the program's files are: the configuration file, and the folder of
+// the results file and the per-cycle bitmaps ("" = the working directory).
+struct ProgramFiles {
+    std::string ConfigurationPath = ConfigurationFileName;
+    std::string Folder;
+};
+
+// Everything the program keeps for its whole run, made in start-up order: the
+// configuration, the instrument and the graph, then the main window, the test
+// settings dialog (which owns the TestSettings) and the setup assistant, and
+// the procedures that run the tests under the main window. Nothing of it is
+// global; whoever needs a part is handed it.
+class Program {
+  public:
+    Program(Clock& clock, PortBinder bindPort, ProgramFiles files = {});
+    // Switches the instrument off (a no-op when the window's close already
+    // did), then takes the windows down before the records they use.
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    TMainForm& MainForm() { return *mainForm_; }
+    TStartForm& StartForm() { return *startForm_; }
+    TSetupForm& SetupForm() { return *setupForm_; }
+    Configuration& ConfigurationRecord() { return configuration_; }
+    Instrument& InstrumentDrive() { return instrument_; }
+    Graph& GraphArea() { return graph_; }
+
+  private:
+    Clock& clock_;
+    Configuration configuration_;
+    Instrument instrument_;
+    Graph graph_;
+    std::unique_ptr<TMainForm> mainForm_;
+    // Both dialogs are children of the main window, which deletes them.
+    TStartForm* startForm_ = nullptr;
+    TSetupForm* setupForm_ = nullptr;
+    std::unique_ptr<Procedures> procedures_;
+};
+
+}  // namespace voltrex

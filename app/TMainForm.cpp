@@ -1,0 +1,296 @@
+#include "app/TMainForm.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFrame>
+#include <QShowEvent>
+
+#include "app/GraphView.h"
+#include "app/MessageBoxes.h"
+#include "app/PictureButton.h"
+#include "app/Pictures.h"
+#include "app/TSetupForm.h"
+#include "app/TStartForm.h"
+#include "app/VoltrexApplication.h"
+#include "config/ConfigurationReader.h"
+#include "graph/GraphFileError.h"
+
+namespace voltrex {
+
+class TMainForm::RunModeScope {
+  public:
+    explicit RunModeScope(TMainForm& form) : form_(form) { form_.EnterRunMode(); }
+    ~RunModeScope() { form_.LeaveRunMode(); }
+    RunModeScope(const RunModeScope&) = delete;
+    RunModeScope& operator=(const RunModeScope&) = delete;
+
+  private:
+    TMainForm& form_;
+};
+
+namespace {
+
+PictureButton* MakeButton(const char* caption, const char* picture, QWidget* parent, int top) {
+    auto* button = new PictureButton(QString::fromLatin1(caption),
+                                     Picture(QString::fromLatin1(picture)), parent);
+    button->setGeometry(8, top, 81, 44);
+    return button;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(Configuration& config, Instrument& instrument, Graph& graph,
+                     PortBinder bindPort, std::string configurationPath)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint),
+      config_(config),
+      instrument_(instrument),
+      graph_(graph),
+      bindPort_(std::move(bindPort)),
+      configurationPath_(std::move(configurationPath)) {
+    setWindowTitle(QString::fromLatin1(Caption));
+    setFixedSize(750, 499);
+
+    DischargeButton = MakeButton("&Discharge", "discharge", this, 8);
+    ChargeButton = MakeButton("&Charge", "charge", this, 64);
+    AutoCycleButton = MakeButton("&Auto Cycle", "autocycle", this, 120);
+    ResistanceButton = MakeButton("&Resistance", "resistance", this, 176);
+    MonitorButton = MakeButton("&Monitor", "monitor", this, 232);
+    SetupButton = MakeButton("Set&up", "setup", this, 312);
+    SaveButton = MakeButton("&Save", "save", this, 392);
+    ExitButton = MakeButton("E&xit", "exit", this, 448);
+    StopButton = MakeButton("Stop", "stop-32", this, 8);
+    StopButton->resize(81, 484);
+    StopButton->setIconSize(QSize(32, 32));
+    // Stop is the window's cancel button: Esc clicks it, but only while it is
+    // visible, that is while a test runs.
+    StopButton->setShortcut(QKeySequence(Qt::Key_Escape));
+
+    GraphPanel = new QFrame(this);
+    GraphPanel->setGeometry(99, 8, 644, 484);
+    GraphPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    GraphPanel->setLineWidth(2);
+    QPalette black = GraphPanel->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    GraphPanel->setPalette(black);
+    GraphPanel->setAutoFillBackground(true);
+    GraphImage = new GraphView(graph_.Image(), GraphPanel);
+    GraphImage->setGeometry(2, 2, graph_.Image().Width(), graph_.Image().Height());
+
+    QWidget* order[] = {DischargeButton,  ChargeButton,  AutoCycleButton,
+                        ResistanceButton, MonitorButton, SetupButton,
+                        SaveButton,       ExitButton,    StopButton};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+
+    // The toolkit's own dialog, not the desktop's: it behaves the same
+    // everywhere and never changes the program's working directory, where the
+    // configuration, the results and the per-cycle bitmaps live.
+    GraphSaveDialog = new QFileDialog(this, QStringLiteral("Save Graph"), QDir::currentPath(),
+                                      QStringLiteral("Windows Bitmap (*.bmp)"));
+    GraphSaveDialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    GraphSaveDialog->setOption(QFileDialog::HideNameFilterDetails, true);
+    GraphSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    GraphSaveDialog->setFileMode(QFileDialog::AnyFile);
+    GraphSaveDialog->setDefaultSuffix(QStringLiteral("bmp"));
+
+    const std::pair<PictureButton*, void (TMainForm::*)()> handlers[] = {
+        {DischargeButton, &TMainForm::DischargeButtonClick},
+        {ChargeButton, &TMainForm::ChargeButtonClick},
+        {AutoCycleButton, &TMainForm::AutoCycleButtonClick},
+        {ResistanceButton, &TMainForm::ResistanceButtonClick},
+        {MonitorButton, &TMainForm::MonitorButtonClick},
+        {SetupButton, &TMainForm::SetupButtonClick},
+        {SaveButton, &TMainForm::SaveButtonClick},
+        {ExitButton, &TMainForm::ExitButtonClick},
+        {StopButton, &TMainForm::StopButtonClick},
+    };
+    for (const auto& [button, handler] : handlers) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler = handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    }
+
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::Attach(TStartForm& startForm, TSetupForm& setupForm, Procedures& procedures) {
+    startForm_ = &startForm;
+    setupForm_ = &setupForm;
+    procedures_ = &procedures;
+}
+
+void TMainForm::FormCreate() {
+    startupPending_ = true;
+    stopRequested_ = false;
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    RunGuarded([this] { FormShow(); });
+}
+
+void TMainForm::FormShow() {
+    // The error boxes below run their own event loop, in which the window may
+    // be shown again; the chain runs once all the same.
+    if (!startupPending_ || startupRunning_) {
+        return;
+    }
+    startupRunning_ = true;
+    bool success = true;
+    if (const std::optional<PortBinding> binding = bindPort_()) {
+        instrument_.BindPort(binding->PortOut, binding->PortIn);
+        if (const auto message = ReadConfiguration(config_, configurationPath_)) {
+            ShowError("Error reading initialization file: " + *message);
+            success = false;
+        }
+    } else {
+        ShowError("Error loading I/O DLL.");
+        success = false;
+    }
+    for (PictureButton* button : {ChargeButton, DischargeButton, AutoCycleButton, ResistanceButton,
+                                  MonitorButton, SaveButton}) {
+        button->setEnabled(success);
+    }
+    if (success) {
+        instrument_.SetPortAddress(config_.PortAddress);
+    }
+    StopButton->hide();
+    startupPending_ = false;
+    startupRunning_ = false;
+}
+
+void TMainForm::EnterRunMode() {
+    for (PictureButton* button : {ChargeButton, DischargeButton, AutoCycleButton, ResistanceButton,
+                                  MonitorButton, SetupButton, SaveButton, ExitButton}) {
+        button->hide();
+    }
+    StopButton->show();
+    // Space and Enter on the focused Stop button stop the test as well.
+    StopButton->setFocus(Qt::OtherFocusReason);
+}
+
+void TMainForm::LeaveRunMode() {
+    for (PictureButton* button : {ChargeButton, DischargeButton, AutoCycleButton, ResistanceButton,
+                                  MonitorButton, SetupButton, SaveButton, ExitButton}) {
+        button->show();
+    }
+    StopButton->hide();
+}
+
+void TMainForm::Yield() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool TMainForm::PollStop() {
+    const bool requested = stopRequested_;
+    stopRequested_ = false;
+    return requested;
+}
+
+void TMainForm::ShowError(const std::string& message) {
+    ShowErrorBox(this, QString::fromStdString(message));
+}
+
+void TMainForm::DischargeButtonClick() {
+    if (startForm_->ShowDischargeSettings() != TStartForm::Result::Start) {
+        return;
+    }
+    RunModeScope running(*this);
+    procedures_->RunDischarge(0);
+}
+
+void TMainForm::ChargeButtonClick() {
+    if (startForm_->ShowChargeSettings() != TStartForm::Result::Start) {
+        return;
+    }
+    RunModeScope running(*this);
+    procedures_->RunCharge(0, 0);
+}
+
+void TMainForm::AutoCycleButtonClick() {
+    if (startForm_->ShowAutoCycleSettings() != TStartForm::Result::Start) {
+        return;
+    }
+    RunModeScope running(*this);
+    try {
+        procedures_->RunAutoCycle();
+    } catch (const GraphFileError& error) {
+        // The cycle's charge has ended, so the instrument is already all off.
+        ShowError(error.what());
+    }
+}
+
+void TMainForm::ResistanceButtonClick() {
+    if (startForm_->ShowResistanceSettings() != TStartForm::Result::Start) {
+        return;
+    }
+    // A graph of its own on the image, never the current graph, so Save still
+    // stores the last real test's graph.
+    GraphPlot temporary(graph_.Image(), 0.0, 0.0);
+    procedures_->MeasureInternalResistance(0, temporary);
+}
+
+void TMainForm::MonitorButtonClick() {
+    RunModeScope running(*this);
+    procedures_->RunMonitor();
+}
+
+void TMainForm::SetupButtonClick() {
+    setupForm_->exec();
+}
+
+void TMainForm::SaveButtonClick() {
+    if (GraphSaveDialog->exec() != QDialog::Accepted) {
+        return;
+    }
+    const QStringList files = GraphSaveDialog->selectedFiles();
+    if (files.isEmpty()) {
+        return;
+    }
+    try {
+        graph_.SaveCurrentGraph(QFile::encodeName(files.first()).toStdString());
+    } catch (const GraphFileError& error) {
+        ShowError(error.what());
+    }
+}
+
+void TMainForm::ExitButtonClick() {
+    close();
+}
+
+void TMainForm::StopButtonClick() {
+    stopRequested_ = true;
+}
+
+bool TMainForm::FormCloseQuery() {
+    // A running test sees the request at its next poll and ends there.
+    stopRequested_ = true;
+    return true;
+}
+
+void TMainForm::FormClose() {
+    instrument_.ClearPortAddress();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    bool canClose = true;
+    RunGuarded([this, &canClose] { canClose = FormCloseQuery(); });
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    RunGuarded([this] { FormClose(); });
+    // The window is hidden, never deleted: a test whose loop received the
+    // close is still running inside one of this window's handlers. The event
+    // loop ends once that handler has returned.
+    event->accept();
+}
+
+}  // namespace voltrex

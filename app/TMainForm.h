@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+#include "app/PortBinder.h"
+#include "config/Configuration.h"
+#include "graph/Graph.h"
+#include "instrument/Instrument.h"
+#include "procedures/Procedures.h"
+#include "procedures/UserInterface.h"
+
+class QFileDialog;
+class QFrame;
+
+namespace voltrex {
+
+class GraphView;
+class PictureButton;
+class TSetupForm;
+class TStartForm;
+
+// The main window: the graph, one button per test plus Setup, Save and Exit,
+// and the tall Stop button that replaces them while a test runs. Its first
+// show binds the port library, reads the configuration and switches the
+// instrument all off on the configured port; closing it switches the
+// instrument off again. It is the procedures' user interface: a test yields
+// to it to let Stop and the close box work, and polls its stop flag.
+class TMainForm : public QWidget, public UserInterface {
+    Q_OBJECT
+
+  public:
+    static constexpr const char* Caption =
+        "Voltrex II - Computer Controlled Battery Manager - Version 1.0";
+
+    // The records and objects the window works on belong to the program and
+    // outlive the window. bindPort loads the port library at the first show;
+    // configurationPath is the file read then.
+    TMainForm(Configuration& config, Instrument& instrument, Graph& graph, PortBinder bindPort,
+              std::string configurationPath);
+    ~TMainForm() override;
+
+    // The dialogs and the procedures, made after the window.
+    void Attach(TStartForm& startForm, TSetupForm& setupForm, Procedures& procedures);
+
+    // UserInterface.
+    void Yield() override;
+    bool PollStop() override;
+    void ShowError(const std::string& message) override;
+
+    bool StartupPending() const { return startupPending_; }
+    bool StopRequested() const { return stopRequested_; }
+
+    // Event handlers.
+    void FormCreate();
+    void FormShow();
+    void DischargeButtonClick();
+    void ChargeButtonClick();
+    void AutoCycleButtonClick();
+    void ResistanceButtonClick();
+    void MonitorButtonClick();
+    void SetupButtonClick();
+    void SaveButtonClick();
+    void ExitButtonClick();
+    void StopButtonClick();
+    bool FormCloseQuery();
+    void FormClose();
+
+    void EnterRunMode();
+    void LeaveRunMode();
+
+    PictureButton* DischargeButton;
+    PictureButton* ChargeButton;
+    PictureButton* AutoCycleButton;
+    PictureButton* ResistanceButton;
+    PictureButton* MonitorButton;
+    PictureButton* SetupButton;
+    PictureButton* SaveButton;
+    PictureButton* ExitButton;
+    PictureButton* StopButton;
+    QFrame* GraphPanel;
+    GraphView* GraphImage;
+    QFileDialog* GraphSaveDialog;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    // The running state for the life of one test: entered at construction,
+    // left however the test ends.
+    class RunModeScope;
+
+    Configuration& config_;
+    Instrument& instrument_;
+    Graph& graph_;
+    PortBinder bindPort_;
+    std::string configurationPath_;
+    TStartForm* startForm_ = nullptr;
+    TSetupForm* setupForm_ = nullptr;
+    Procedures* procedures_ = nullptr;
+    bool startupPending_ = true;
+    bool startupRunning_ = false;
+    bool stopRequested_ = false;
+};
+
+}  // namespace voltrex

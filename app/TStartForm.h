@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QDialog>
+
+#include "config/Configuration.h"
+#include "procedures/TestSettings.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+
+namespace voltrex {
+
+class PictureButton;
+class UpDown;
+
+// The test settings dialog: one instance for the whole run, shown modally in
+// one of four variants. It owns the TestSettings the procedures read, and
+// keeps the user's entries from one showing to the next.
+class TStartForm : public QDialog {
+    Q_OBJECT
+
+  public:
+    enum class Result { Start, Cancel };
+
+    static constexpr int MaximumCapacity = 99999;
+
+    // config is the program's configuration, read at every showing (rate
+    // currents, number of charge rates, cycle termination ratio).
+    TStartForm(const Configuration& config, QWidget* parent);
+
+    TestSettings& Settings() { return settings_; }
+    const TestSettings& Settings() const { return settings_; }
+
+    Result ShowChargeSettings();
+    Result ShowDischargeSettings();
+    Result ShowAutoCycleSettings();
+    Result ShowResistanceSettings();
+
+    // Event handlers.
+    void FormShow();
+    void ChargeRateTrackBarChange();
+    void DischargeRateTrackBarChange();
+    void StartButtonClick();
+
+    QGroupBox* BatteryGroup;
+    QLabel* CellTypeLabel;
+    QComboBox* CellTypeComboBox;
+    QLabel* CapacityLabel;
+    QLineEdit* CapacityEdit;
+    QLabel* CapacityUnitsLabel;
+    QLabel* NumberOfCellsLabel;
+    QLineEdit* NumberOfCellsEdit;
+    UpDown* NumberOfCellsUpDown;
+    QGroupBox* DischargeGroup;
+    QLabel* DischargeRateLabel;
+    QSlider* DischargeRateTrackBar;
+    QLabel* DischargeRateIndicatorLabel;
+    QGroupBox* ChargeGroup;
+    QLabel* ChargeRateLabel;
+    QSlider* ChargeRateTrackBar;
+    QLabel* ChargeRateIndicatorLabel;
+    QGroupBox* AutoCycleGroup;
+    QLabel* NumberOfCyclesLabel;
+    QLineEdit* MaximumCyclesEdit;
+    UpDown* MaximumCyclesUpDown;
+    QCheckBox* StopCheckBox;
+    QCheckBox* SaveGraphCheckBox;
+    PictureButton* StartButton;
+    PictureButton* CancelButton;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    Result ShowVariant(const char* caption, bool battery, bool charge, bool discharge,
+                       bool autoCycle);
+    // Shows message in an error box, then puts the cursor into the field.
+    void Refuse(const std::string& message, QWidget* field);
+
+    const Configuration& config_;
+    TestSettings settings_;
+};
+
+}  // namespace voltrex

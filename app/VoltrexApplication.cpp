@@ -1,0 +1,66 @@
+#include "app/VoltrexApplication.h"
+
+#include <QFont>
+#include <QStyleFactory>
+
+#include "app/MessageBoxes.h"
+#include "app/Pictures.h"
+#include "instrument/EmergencySwitch.h"
+
+namespace voltrex {
+
+VoltrexApplication::VoltrexApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool VoltrexApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        Fail(error.what());
+    } catch (...) {
+        Fail("Unexpected failure.");
+    }
+    return false;
+}
+
+void VoltrexApplication::SetFailureHandler(std::function<void(const std::string&)> handler) {
+    failureHandler_ = std::move(handler);
+}
+
+void VoltrexApplication::Fail(const std::string& text) {
+    EmergencySwitchOff();
+    failed_ = true;
+    if (failing_) {
+        return;
+    }
+    failing_ = true;
+    if (failureHandler_) {
+        failureHandler_(text);
+    } else {
+        ShowErrorBox(nullptr, QString::fromStdString(text));
+        QCoreApplication::exit(1);
+    }
+}
+
+void ConfigureAppearance() {
+    QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    QGuiApplication::setDesktopFileName(QStringLiteral("voltrex2"));
+    if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) {
+        QApplication::setStyle(style);
+    }
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    QApplication::setFont(font);
+    QApplication::setWindowIcon(ProgramIcon());
+}
+
+void ReportUnexpectedFailure(const std::string& text) {
+    if (auto* application = qobject_cast<VoltrexApplication*>(QCoreApplication::instance())) {
+        application->Fail(text);
+        return;
+    }
+    EmergencySwitchOff();
+    qCritical("Unexpected failure: %s", text.c_str());
+}
+
+}  // namespace voltrex
