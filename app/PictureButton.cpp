@@ -16,7 +16,6 @@ PictureButton::PictureButton(const QString& caption, const QIcon& picture, QWidg
     : QPushButton(caption, parent) {
     setIcon(picture);
     setIconSize(QSize(PictureSize, PictureSize));
-    setAutoDefault(false);
 }
 
 bool PictureButton::event(QEvent* event) {

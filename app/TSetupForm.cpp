@@ -89,7 +89,6 @@ TSetupForm::TSetupForm(Configuration& config, Instrument& instrument, std::strin
     CountComboBox->setGeometry(68, 26, 81, 21);
     CountLabel = PlaceLabel(QStringLiteral("Count &To:"), DToAGroup, 8, 30, CountComboBox);
     SetButton = new QPushButton(QStringLiteral("S&et"), DToAGroup);
-    SetButton->setAutoDefault(false);
     SetButton->setGeometry(162, 24, 75, 25);
 
     FileGroup = new QGroupBox(QStringLiteral("Configuration &File (Voltrex2.ini):"), this);

@@ -47,9 +47,15 @@ void ConfigureAppearance() {
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) {
         QApplication::setStyle(style);
     }
+    // The windows are laid out in fixed pixels for an 11-pixel font as narrow
+    // as the classic dialog fonts. DejaVu Sans is on every Debian desktop;
+    // its condensed face, narrowed a little further (or, where that face is
+    // missing, the regular one narrowed by the font engine), has that width:
+    // "Maximum Number of Cycles:" then ends a few pixels before its field.
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
+    font.setStretch(84);
     QApplication::setFont(font);
     QApplication::setWindowIcon(ProgramIcon());
 }

@@ -1,6 +1,8 @@
 // The main window: start-up chain, run states, Stop and Esc, closing during a
 // test, the Resistance and Discharge buttons, and Save Graph.
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -426,6 +428,54 @@ class TMainFormTest : public QObject {
         QVERIFY(harness.program().GraphArea().CurrentGraph() != nullptr);
         QCOMPARE(harness.program().InstrumentDrive().ControlLatch(), 0);
         QVERIFY(script.Unexpected().isEmpty());
+    }
+
+    void autoCycleReportsABitmapThatCannotBeWrittenAndLeavesTheRunningState() {
+        ProgramHarness harness;
+        harness.WriteConfiguration();
+        // One LiPo cell that reads 2.5 V while discharging (below its 3.0 V
+        // end) and 4.5 V while charging (above its 4.2 V ceiling): each
+        // phase ends at its first pass.
+        Instrument* instrument = nullptr;
+        harness.port.SetStatusFunction([&instrument](int count) -> std::uint8_t {
+            const bool charging = instrument != nullptr && (instrument->ControlLatch() & 0x10) != 0;
+            const int flip = static_cast<int>((charging ? 4.5 : 2.5) / VoltsPerCount);
+            return count < flip ? 0x08 : 0x00;
+        });
+        ProgramFiles files;
+        files.Folder = harness.Path(QStringLiteral("no-such-folder")).toStdString();
+        TMainForm& form = harness.Start(files).MainForm();
+        instrument = &harness.program().InstrumentDrive();
+        form.show();
+        // The rests count whole seconds of the clock: let every pass of the
+        // event loop take one.
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&harness] { harness.clock.Advance(1.0); });
+        ticker.start(0);
+        ShowCounter stopShows(form.StopButton);
+        ModalScript script;
+        script.Expect("voltrex::TStartForm", StartWith([](TStartForm& start) {
+                          start.CellTypeComboBox->setCurrentIndex(2);
+                          start.CapacityEdit->setText(QStringLiteral("100"));
+                          start.NumberOfCellsEdit->setText(QStringLiteral("1"));
+                          start.MaximumCyclesEdit->setText(QStringLiteral("3"));
+                          start.SaveGraphCheckBox->setChecked(true);
+                      }));
+        script.ExpectMessage();
+        form.AutoCycleButton->click();
+        ticker.stop();
+        QVERIFY(script.Done());
+        QVERIFY2(script.Unexpected().isEmpty(),
+                 qPrintable(script.Unexpected().join(QLatin1Char('|'))));
+        const QString prefix = QStringLiteral("Cannot create file ") +
+                               QString::fromStdString(files.Folder) + QLatin1Char('/');
+        QCOMPARE(script.Messages().size(), 1);
+        QVERIFY2(script.Messages()[0].startsWith(prefix) &&
+                     script.Messages()[0].endsWith(QStringLiteral(".bmp")),
+                 qPrintable(script.Messages()[0]));
+        QCOMPARE(stopShows.Shows, 1);
+        QCOMPARE(ButtonStates(form), IdleSucceeded);
+        QCOMPARE(harness.program().InstrumentDrive().ControlLatch(), 0);
     }
 
     void saveGraphWritesNothingBeforeAnyTest() {

@@ -315,6 +315,27 @@ class TSetupFormTest : public QObject {
         QCOMPARE(assistant.instrument.PortAddress(), 0x378);
     }
 
+    void enterSavesUnlessAnotherButtonHasTheFocus() {
+        Assistant assistant;
+        TSetupForm& form = assistant.form;
+        {
+            ModalScript script;
+            script.Expect("voltrex::TSetupForm", assistant.Acting([&] {
+                form.CancelButton->setFocus();
+                QTest::keyClick(form.CancelButton, Qt::Key_Return);
+            }));
+            QCOMPARE(form.exec(), int(QDialog::Rejected));
+        }
+        {
+            ModalScript script;
+            script.Expect("voltrex::TSetupForm", assistant.Acting([&] {
+                form.RateTrackBar->setFocus();
+                QTest::keyClick(form.RateTrackBar, Qt::Key_Return);
+            }));
+            QCOMPARE(form.exec(), int(QDialog::Accepted));
+        }
+    }
+
     void reopeningShowsTheFileAsSavedAndTheControlsReset() {
         Assistant assistant;
         TSetupForm& form = assistant.form;
