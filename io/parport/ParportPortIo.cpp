@@ -7,8 +7,7 @@
 
 #include <cstring>
 
-#include "io/PortByteOps.h"
-#include "io/PortIo.h"
+#include "io/PortBackend.h"
 #include "io/parport/ParportTable.h"
 
 namespace voltrex::io {
@@ -26,6 +25,8 @@ void ReportToStandardError(const char* message) {
 // ready.
 constinit ParportTable ports("/proc", "/dev", true, &ReportToStandardError);
 
+}  // namespace
+
 void ByteOut(unsigned short port, unsigned char value) {
     ports.Out(port, value);
 }
@@ -34,54 +35,8 @@ unsigned char ByteIn(unsigned short port) {
     return ports.In(port);
 }
 
-using Ops = PortByteOps<ByteOut, ByteIn>;
-
-}  // namespace
+bool DriverInstalled() {
+    return ports.AnyPortUsable();
+}
 
 }  // namespace voltrex::io
-
-using voltrex::io::Ops;
-
-extern "C" {
-
-void PortOut(unsigned short port, unsigned char value) {
-    voltrex::io::ByteOut(port, value);
-}
-void PortWordOut(unsigned short port, unsigned short value) {
-    Ops::WordOut(port, value);
-}
-void PortDWordOut(unsigned short port, unsigned int value) {
-    Ops::DWordOut(port, value);
-}
-unsigned char PortIn(unsigned short port) {
-    return voltrex::io::ByteIn(port);
-}
-unsigned short PortWordIn(unsigned short port) {
-    return Ops::WordIn(port);
-}
-unsigned int PortDWordIn(unsigned short port) {
-    return Ops::DWordIn(port);
-}
-void SetPortBit(unsigned short port, unsigned char bit) {
-    Ops::SetBit(port, bit);
-}
-void ClrPortBit(unsigned short port, unsigned char bit) {
-    Ops::ClrBit(port, bit);
-}
-void NotPortBit(unsigned short port, unsigned char bit) {
-    Ops::NotBit(port, bit);
-}
-int GetPortBit(unsigned short port, unsigned char bit) {
-    return Ops::GetBit(port, bit);
-}
-int RightPortShift(unsigned short port, int value) {
-    return Ops::RightShift(port, value);
-}
-int LeftPortShift(unsigned short port, int value) {
-    return Ops::LeftShift(port, value);
-}
-int IsDriverInstalled(void) {
-    return voltrex::io::ports.AnyPortUsable() ? 1 : 0;
-}
-
-}  // extern "C"

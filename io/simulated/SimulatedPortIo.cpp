@@ -10,8 +10,7 @@
 
 #include <cstdio>
 
-#include "io/PortByteOps.h"
-#include "io/PortIo.h"
+#include "io/PortBackend.h"
 #include "platform/CFormat.h"
 #include "platform/SystemClock.h"
 #include "simulator/SimulatedBoard.h"
@@ -76,6 +75,8 @@ SimulatedInstrument& TheInstrument() {
     return instrument;
 }
 
+}  // namespace
+
 void ByteOut(unsigned short port, unsigned char value) {
     TheInstrument().Out(port, value);
 }
@@ -84,54 +85,8 @@ unsigned char ByteIn(unsigned short port) {
     return TheInstrument().In(port);
 }
 
-using Ops = PortByteOps<ByteOut, ByteIn>;
-
-}  // namespace
+bool DriverInstalled() {
+    return true;
+}
 
 }  // namespace voltrex::io
-
-using voltrex::io::Ops;
-
-extern "C" {
-
-void PortOut(unsigned short port, unsigned char value) {
-    voltrex::io::ByteOut(port, value);
-}
-void PortWordOut(unsigned short port, unsigned short value) {
-    Ops::WordOut(port, value);
-}
-void PortDWordOut(unsigned short port, unsigned int value) {
-    Ops::DWordOut(port, value);
-}
-unsigned char PortIn(unsigned short port) {
-    return voltrex::io::ByteIn(port);
-}
-unsigned short PortWordIn(unsigned short port) {
-    return Ops::WordIn(port);
-}
-unsigned int PortDWordIn(unsigned short port) {
-    return Ops::DWordIn(port);
-}
-void SetPortBit(unsigned short port, unsigned char bit) {
-    Ops::SetBit(port, bit);
-}
-void ClrPortBit(unsigned short port, unsigned char bit) {
-    Ops::ClrBit(port, bit);
-}
-void NotPortBit(unsigned short port, unsigned char bit) {
-    Ops::NotBit(port, bit);
-}
-int GetPortBit(unsigned short port, unsigned char bit) {
-    return Ops::GetBit(port, bit);
-}
-int RightPortShift(unsigned short port, int value) {
-    return Ops::RightShift(port, value);
-}
-int LeftPortShift(unsigned short port, int value) {
-    return Ops::LeftShift(port, value);
-}
-int IsDriverInstalled(void) {
-    return 1;
-}
-
-}  // extern "C"
