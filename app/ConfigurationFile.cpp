@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "platform/WriteAll.h"
+
 namespace voltrex {
 
 namespace {
@@ -39,23 +41,6 @@ class Descriptor {
   private:
     int fd_;
 };
-
-bool WriteAll(int fd, const std::string& text) {
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 // The file the name stands for: the target of a symbolic link, so that saving
 // through the link replaces the file it points to and keeps the link.

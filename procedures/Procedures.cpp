@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/CFormat.h"
+#include "platform/WriteAll.h"
 #include "procedures/CapacityRule.h"
 #include "procedures/ProcedureTexts.h"
 
@@ -455,19 +456,7 @@ void Procedures::AppendResultRecord(const std::string& modeCode, std::int32_t cy
 
     // One write for the whole line, so that a reader never sees half of it;
     // then onto the disk before the test reports its end.
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
+    WriteAll(fd, text);
     ::fsync(fd);
     ::close(fd);
 }
