@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "graph/tests/GraphTestSupport.h"
@@ -187,7 +188,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(GridCase{0.0, 12.0, 2.0, 0.0, 12.0}, GridCase{11.9, 14.5, 0.5, 11.5, 14.5},
                       GridCase{0.0, 3.5, 0.5, 0.0, 3.5}, GridCase{0.0, 70.0, 10.0, 0.0, 70.0},
                       GridCase{0.0, 0.7, 0.1, 0.0, 0.7}, GridCase{2.6, 8.0, 1.0, 2.0, 8.0},
-                      GridCase{6.86, 9.85, 0.5, 6.5, 10.0}, GridCase{-1.3, 0.05, 0.2, -1.4, 0.2}));
+                      GridCase{6.86, 9.85, 0.5, 6.5, 10.0}, GridCase{-1.3, 0.05, 0.2, -1.4, 0.2}),
+    [](const ::testing::TestParamInfo<GridCase>& info) {
+        return "Range" + std::to_string(info.index);
+    });
 
 TEST_F(GraphPlotTest, SamplesOnTheLimitsDoNotWidenTheRange) {
     GraphPlot graph(image, 4.0, 8.0);
