@@ -39,7 +39,9 @@ case "${1:-}" in
 run)
     install_missing
     cmake --preset default
-    cmake --build --preset default -j "$jobs"
+    # The program, both port libraries and the hardware check; the tests are
+    # built by "test".
+    cmake --build --preset default -j "$jobs" --target voltrex2 io_parport voltrex_portcheck
     mkdir -p run
     # Never overwrite a configuration the user has edited.
     [ -e run/Voltrex2.ini ] || cp build/default/bin/Voltrex2.ini run/Voltrex2.ini
