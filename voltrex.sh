@@ -44,7 +44,7 @@ run)
     cmake --build --preset default -j "$jobs" --target voltrex2 io_parport voltrex_portcheck
     mkdir -p run
     # Never overwrite a configuration the user has edited.
-    [ -e run/Voltrex2.ini ] || cp build/default/bin/Voltrex2.ini run/Voltrex2.ini
+    [ -e run/Voltrex2.ini ] || cp config/sample/Voltrex2.ini run/Voltrex2.ini
     cd run
     exec ../build/default/bin/voltrex2
     ;;
