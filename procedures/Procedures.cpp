@@ -59,6 +59,25 @@ std::int64_t WholeSeconds(double seconds) {
     return static_cast<std::int64_t>(seconds);
 }
 
+// Charge and energy counted from the nominal table current against the wall
+// clock: one second's worth per pass in which the clock has moved on, however
+// long that pass took. Nothing is counted in the second the current starts.
+struct ChargeCount {
+    explicit ChargeCount(std::int64_t startSecond) : LastCounted(startSecond) {}
+
+    void Count(std::int64_t now, double amperes, double volts) {
+        if (now > LastCounted) {
+            ChargeCounter += amperes;
+            EnergyCounter += amperes * volts;
+            LastCounted = now;
+        }
+    }
+
+    double ChargeCounter = 0.0;  // ampere-seconds
+    double EnergyCounter = 0.0;  // watt-seconds
+    std::int64_t LastCounted;
+};
+
 }  // namespace
 
 Procedures::Procedures(const Configuration& config, const TestSettings& settings,
@@ -160,10 +179,8 @@ std::int32_t Procedures::RunDischarge(std::int32_t cycle) {
                  texts::DischargeTitle(cycle, settings_.MaximumCycles, settings_.NumberOfCells,
                                        cellType, current, endVoltage, ohms));
 
-    double chargeCounter = 0.0;
-    double energyCounter = 0.0;
     const std::int64_t startSecond = clock_.Now();
-    std::int64_t lastCounted = startSecond;
+    ChargeCount counted(startSecond);
     instrument_.StartDischarge(static_cast<std::uint8_t>(rate));
 
     std::int64_t elapsed = 0;
@@ -172,17 +189,12 @@ std::int32_t Procedures::RunDischarge(std::int32_t cycle) {
         const std::int64_t now = clock_.Now();
         elapsed = now - startSecond;
         const double voltage = instrument_.ReadVoltage(false);
-        // Charge is counted from the nominal current, one second's worth per
-        // pass in which the wall clock has moved on.
-        if (now > lastCounted) {
-            chargeCounter += current;
-            energyCounter += current * voltage;
-            lastCounted = now;
-        }
+        counted.Count(now, current, voltage);
         if (voltage < endVoltage) {
             done = true;
         }
-        SetStatusLine(plot, texts::DischargeStatus(elapsed, voltage, chargeCounter, energyCounter));
+        SetStatusLine(plot, texts::DischargeStatus(elapsed, voltage, counted.ChargeCounter,
+                                                   counted.EnergyCounter));
         AddPoint(plot, static_cast<std::int32_t>(elapsed), voltage);
         ui_.Yield();
         if (ui_.PollStop()) {
@@ -192,8 +204,8 @@ std::int32_t Procedures::RunDischarge(std::int32_t cycle) {
     } while (!done);
 
     instrument_.AllOff();
-    AppendResultRecord("DIS", cycle, current, chargeCounter * texts::PerHour,
-                       energyCounter * texts::PerHour, ohms);
+    AppendResultRecord("DIS", cycle, current, counted.ChargeCounter * texts::PerHour,
+                       counted.EnergyCounter * texts::PerHour, ohms);
     return static_cast<std::int32_t>(elapsed);
 }
 
@@ -247,12 +259,10 @@ std::int32_t Procedures::RunCharge(std::int32_t cycle, std::int32_t dischargeSec
         capacityText = texts::CapacityText(dischargeSeconds, dischargeCurrent);
     }
 
-    double chargeCounter = 0.0;
-    double energyCounter = 0.0;
     double peak = 0.0;
     double drop = 0.0;
     const std::int64_t startSecond = clock_.Now();
-    std::int64_t lastCounted = startSecond;
+    ChargeCount counted(startSecond);
     std::int64_t deltaTimerStart = startSecond;
     instrument_.StartCharge(static_cast<std::uint8_t>(rateIndex));
 
@@ -262,11 +272,8 @@ std::int32_t Procedures::RunCharge(std::int32_t cycle, std::int32_t dischargeSec
         const std::int64_t now = clock_.Now();
         elapsed = now - startSecond;
         const double voltage = instrument_.ReadVoltage(false);
-        if (now > lastCounted) {
-            chargeCounter += current;
-            energyCounter += current * voltage;
-            lastCounted = now;
-        }
+        // The present current: a stepped-down charge counts at its new rate.
+        counted.Count(now, current, voltage);
 
         if (elapsed > timeLimit) {
             done = true;
@@ -298,9 +305,9 @@ std::int32_t Procedures::RunCharge(std::int32_t cycle, std::int32_t dischargeSec
             }
         }
 
-        SetStatusLine(
-            plot, texts::ChargeStatus(elapsed, voltage, chargeCounter, capacityText, energyCounter,
-                                      deltaThreshold, drop, now - deltaTimerStart));
+        SetStatusLine(plot, texts::ChargeStatus(elapsed, voltage, counted.ChargeCounter,
+                                                capacityText, counted.EnergyCounter, deltaThreshold,
+                                                drop, now - deltaTimerStart));
         AddPoint(plot, static_cast<std::int32_t>(dischargeSeconds + elapsed), voltage);
         ui_.Yield();
         if (ui_.PollStop()) {
@@ -310,8 +317,8 @@ std::int32_t Procedures::RunCharge(std::int32_t cycle, std::int32_t dischargeSec
     } while (!done);
 
     instrument_.AllOff();
-    AppendResultRecord("CHG", cycle, initialCurrent, chargeCounter * texts::PerHour,
-                       energyCounter * texts::PerHour, ohms);
+    AppendResultRecord("CHG", cycle, initialCurrent, counted.ChargeCounter * texts::PerHour,
+                       counted.EnergyCounter * texts::PerHour, ohms);
     return static_cast<std::int32_t>(elapsed);
 }
 
