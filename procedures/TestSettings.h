@@ -9,7 +9,7 @@ namespace voltrex {
 // read by the procedures and the results log. Empty, zero and false until the
 // first successful Start; values persist from one test to the next.
 struct TestSettings {
-    std::string CellType;  // "NiCd", "NiMH", "LiPo", "LiNP" or "PbAcid"
+    std::string CellType;            // "NiCd", "NiMH", "LiPo", "LiNP" or "PbAcid"
     std::int32_t Capacity = 0;       // mAh, 1..99999
     std::int32_t NumberOfCells = 0;  // 1..12
     std::int32_t ChargeRate = 0;     // 1..ChargeRateCount-1

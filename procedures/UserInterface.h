@@ -8,7 +8,7 @@ namespace voltrex {
 // runs on one thread: a long test yields to let the window handle its pending
 // events (so that Stop can be clicked), then polls the stop flag.
 class UserInterface {
-public:
+  public:
     virtual ~UserInterface() = default;
     // Handles every pending window event once, then returns.
     virtual void Yield() = 0;
