@@ -1,7 +1,5 @@
 #include "instrument/Instrument.h"
 
-#include "instrument/EmergencySwitch.h"
-
 namespace voltrex {
 
 namespace {
@@ -30,32 +28,35 @@ Instrument::Instrument(Clock& clock, const CalibrationBlock& calibration)
     : clock_(clock), calibration_(calibration) {}
 
 Instrument::~Instrument() {
-    DisarmEmergencySwitch();
+    DisarmEmergencySwitch(record_);
 }
 
 void Instrument::BindPort(PortOutProc portOut, PortInProc portIn) {
     portOut_ = portOut;
     portIn_ = portIn;
-    ArmEmergencySwitch(portOut_, portAddress_);
+    record_.PortOut.store(portOut);
 }
 
 void Instrument::Write(std::uint8_t value) {
-    latch_ = value;
-    if (CanWrite()) {
-        portOut_(portAddress_, latch_);
+    record_.ControlLatch.store(value);
+    const std::uint16_t port = record_.PortAddress.load(std::memory_order_relaxed);
+    if (portOut_ != nullptr && port != 0) {
+        portOut_(port, value);
     }
 }
 
 void Instrument::Pulse(std::uint8_t bit) {
-    Write(static_cast<std::uint8_t>(latch_ | bit));
-    Write(static_cast<std::uint8_t>(latch_ & ~bit));
+    const std::uint8_t latch = ControlLatch();
+    Write(static_cast<std::uint8_t>(latch | bit));
+    Write(static_cast<std::uint8_t>(latch & ~bit));
 }
 
 void Instrument::RateOff() {
-    if (latch_ == 0) {
+    const std::uint8_t latch = ControlLatch();
+    if (latch == 0) {
         return;
     }
-    Write(static_cast<std::uint8_t>(latch_ & ~RateBits));
+    Write(static_cast<std::uint8_t>(latch & ~RateBits));
     clock_.SleepMs(1);
 }
 
@@ -69,28 +70,28 @@ void Instrument::StartCharge(std::uint8_t rate) {
     RateOff();
     Write(ModeRelay | BatteryRelay);
     clock_.SleepMs(100);
-    Write(static_cast<std::uint8_t>(latch_ | (rate & RateBits)));
+    Write(static_cast<std::uint8_t>(ControlLatch() | (rate & RateBits)));
 }
 
 void Instrument::StartDischarge(std::uint8_t rate) {
     RateOff();
     Write(BatteryRelay);
     clock_.SleepMs(100);
-    Write(static_cast<std::uint8_t>(latch_ | (rate & RateBits)));
+    Write(static_cast<std::uint8_t>(ControlLatch() | (rate & RateBits)));
 }
 
 void Instrument::SetRate(std::uint8_t rate) {
-    Write(static_cast<std::uint8_t>((latch_ & 0xF0) | (rate & RateBits)));
+    Write(static_cast<std::uint8_t>((ControlLatch() & 0xF0) | (rate & RateBits)));
 }
 
 void Instrument::SetLatchManual(std::uint8_t rate, bool charge, bool connect) {
     RateOff();
-    std::uint8_t value = latch_;
+    std::uint8_t value = ControlLatch();
     value = charge ? (value | ModeRelay) : (value & ~ModeRelay);
     value = connect ? (value | BatteryRelay) : (value & ~BatteryRelay);
     Write(value);
     clock_.SleepMs(100);
-    Write(static_cast<std::uint8_t>(latch_ | (rate & RateBits)));
+    Write(static_cast<std::uint8_t>(ControlLatch() | (rate & RateBits)));
 }
 
 void Instrument::ClockCounterTo(std::int32_t count) {
@@ -103,36 +104,42 @@ void Instrument::ClockCounterTo(std::int32_t count) {
 
 void Instrument::SetPortAddress(std::uint16_t address) {
     ClearPortAddress();
-    portAddress_ = address;
-    ArmEmergencySwitch(portOut_, portAddress_);
+    record_.PortAddress.store(address);
     AllOff();
+    // Armed only now: the all-off write has made the port library open the
+    // port, so a switch-off from a signal handler never has it open a device.
+    if (address != 0) {
+        ArmEmergencySwitch(record_);
+    }
 }
 
 void Instrument::ClearPortAddress() {
-    if (portAddress_ == 0) {
+    if (PortAddress() == 0) {
         return;
     }
     AllOff();
-    portAddress_ = 0;
-    ArmEmergencySwitch(portOut_, portAddress_);
+    DisarmEmergencySwitch(record_);
+    record_.PortAddress.store(0);
 }
 
 double Instrument::MeasureVoltage(const CalibrationBlock& calibration) {
-    if (!CanWrite() || portIn_ == nullptr) {
+    const std::uint16_t data = PortAddress();
+    if (portOut_ == nullptr || data == 0 || portIn_ == nullptr) {
         return -1.0;
     }
     // The ramp is the program's hot path: each step is exactly the port
-    // accesses, with the entry points and addresses held in locals.
+    // accesses, with the entry points and addresses held in locals. The
+    // pulses leave the latch's own bits as they are, so the record keeps the
+    // idle byte throughout (all an emergency switch-off needs of it).
     const PortOutProc out = portOut_;
     const PortInProc in = portIn_;
-    const std::uint16_t data = portAddress_;
-    const auto status = static_cast<std::uint16_t>(portAddress_ + 1);
-    const std::uint8_t idle = latch_;
+    const auto status = static_cast<std::uint16_t>(data + 1);
+    const std::uint8_t idle = ControlLatch();
     const auto withReset = static_cast<std::uint8_t>(idle | CounterReset);
     const auto withClock = static_cast<std::uint8_t>(idle | CounterClock);
 
-    out(data, latch_ = withReset);
-    out(data, latch_ = idle);
+    out(data, withReset);
+    out(data, idle);
     clock_.SleepMs(1);
 
     int low = -1;
@@ -149,8 +156,8 @@ double Instrument::MeasureVoltage(const CalibrationBlock& calibration) {
                 break;
             }
         }
-        out(data, latch_ = withClock);
-        out(data, latch_ = idle);
+        out(data, withClock);
+        out(data, idle);
         ++count;
         if (count == CounterRange) {
             break;
@@ -167,15 +174,20 @@ double Instrument::MeasureVoltage(const CalibrationBlock& calibration) {
 }
 
 double Instrument::ReadVoltage(bool restart) {
+    bool failed = false;
     if (restart) {
         smoothedVoltage_ = 0.0;
         for (int i = 0; i < 20; ++i) {
-            smoothedVoltage_ = smoothedVoltage_ + MeasureVoltage(calibration_) * 0.05;
+            const double v = MeasureVoltage(calibration_);
+            failed = failed || v == -1.0;
+            smoothedVoltage_ = smoothedVoltage_ + v * 0.05;
         }
     } else {
         const double v = MeasureVoltage(calibration_);
+        failed = v == -1.0;
         smoothedVoltage_ = v * 0.05 + smoothedVoltage_ * 0.95;
     }
+    readingFailed_ = failed;
     return smoothedVoltage_;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "config/Configuration.h"
+#include "instrument/EmergencySwitch.h"
 #include "io/PortIo.h"
 #include "platform/Clock.h"
 
@@ -26,6 +27,11 @@ double WeightSum(std::int32_t count, const std::array<double, 12>& weights);
 // While no port library is bound or the port address is 0, the operations
 // keep the latch and their waits as usual but write nothing (I/O port 0 is the
 // PC's DMA controller), and a conversion fails at once.
+//
+// The port in use and the latch live in a PortRecord that the emergency
+// switch-off (EmergencySwitch.h) shares; it is armed once the first write has
+// reached a newly set port. After an emergency switch-off the record holds
+// latch 0x00 and no port, and every later operation starts from there.
 class Instrument {
   public:
     // calibration is the configuration's block, read at every conversion of
@@ -38,9 +44,12 @@ class Instrument {
     // The library's two entry points that the instrument calls; null = none.
     void BindPort(PortOutProc portOut, PortInProc portIn);
 
-    std::uint16_t PortAddress() const { return portAddress_; }
-    std::uint8_t ControlLatch() const { return latch_; }
+    std::uint16_t PortAddress() const { return record_.PortAddress.load(); }
+    std::uint8_t ControlLatch() const { return record_.ControlLatch.load(); }
     double SmoothedVoltage() const { return smoothedVoltage_; }
+    // True when a conversion of the last ReadVoltage failed (returned -1.0):
+    // the smoothed value then mixes in the failure and means nothing.
+    bool ReadingFailed() const { return readingFailed_; }
 
     void RateOff();
     void AllOff();
@@ -62,15 +71,14 @@ class Instrument {
   private:
     void Write(std::uint8_t value);
     void Pulse(std::uint8_t bit);
-    bool CanWrite() const { return portOut_ != nullptr && portAddress_ != 0; }
 
     Clock& clock_;
     const CalibrationBlock& calibration_;
     PortOutProc portOut_ = nullptr;
     PortInProc portIn_ = nullptr;
-    std::uint16_t portAddress_ = 0;
-    std::uint8_t latch_ = 0;
+    PortRecord record_;
     double smoothedVoltage_ = 0.0;
+    bool readingFailed_ = false;
 };
 
 }  // namespace voltrex

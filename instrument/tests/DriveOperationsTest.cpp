@@ -120,17 +120,66 @@ TEST_F(DriveOperationsTest, NoPortMeansNoWritesButTheSameLatchAndWaits) {
     EXPECT_TRUE(port_.Writes().empty());
 }
 
-TEST_F(DriveOperationsTest, EmergencySwitchWritesAllOffToThePortInUse) {
+TEST_F(DriveOperationsTest, EmergencySwitchTurnsTheCurrentOffBeforeTheRelays) {
     SetLatch(0x35);
+    // (Its 1 ms pause is a real one: a signal handler cannot use the clock.)
     EmergencySwitchOff();
-    ASSERT_EQ(port_.Writes().size(), 1u);
+    EXPECT_EQ(port_.WrittenValues(), (std::vector<std::uint8_t>{0x30, 0x00}));
     EXPECT_EQ(port_.Writes()[0].Port, 0x378);
-    EXPECT_EQ(port_.Writes()[0].Value, 0x00);
+    EXPECT_EQ(port_.Writes()[1].Port, 0x378);
+    // The record now says all off and no port: nothing the program does on
+    // its way out writes a relay bit again, and a second call writes nothing.
+    EXPECT_EQ(instrument_.ControlLatch(), 0x00);
+    EXPECT_EQ(instrument_.PortAddress(), 0);
+    port_.ClearLog();
+    EmergencySwitchOff();
+    instrument_.ClearPortAddress();
+    EXPECT_TRUE(port_.Writes().empty());
 
+    // A port set again starts from the all-off latch, not from the stale 0x35.
+    instrument_.SetPortAddress(0x378);
+    instrument_.StartDischarge(3);
+    EXPECT_EQ(port_.WrittenValues(), (std::vector<std::uint8_t>{0x00, 0x20, 0x23}));
+}
+
+TEST_F(DriveOperationsTest, EmergencySwitchRelaysOnlyOrIdle) {
+    // Relays closed at rate 0: the same byte again, then all off.
+    SetLatch(0x20);
+    EmergencySwitchOff();
+    EXPECT_EQ(port_.WrittenValues(), (std::vector<std::uint8_t>{0x20, 0x00}));
+
+    // Already all off: nothing to write.
+    instrument_.SetPortAddress(0x378);
+    port_.ClearLog();
+    EmergencySwitchOff();
+    EXPECT_TRUE(port_.Writes().empty());
+}
+
+TEST_F(DriveOperationsTest, EmergencySwitchIsArmedOnlyWithAPortInUse) {
+    SetLatch(0x35);
     instrument_.ClearPortAddress();
     port_.ClearLog();
     EmergencySwitchOff();
     EXPECT_TRUE(port_.Writes().empty());
+
+    // A second instrument that goes away disarms only its own record.
+    instrument_.SetPortAddress(0x378);
+    SetLatch(0x23);
+    {
+        Instrument other(clock_, calibration_);
+        other.BindPort(&RecordingPort::Out, &RecordingPort::In);
+    }
+    port_.ClearLog();
+    EmergencySwitchOff();
+    EXPECT_EQ(port_.WrittenValues(), (std::vector<std::uint8_t>{0x20, 0x00}));
+}
+
+TEST_F(DriveOperationsTest, AConversionLeavesTheRecordedLatchAtItsIdleByte) {
+    SetLatch(0x23);
+    port_.SetFlipCounts(0, 50);
+    instrument_.MeasureVoltage(calibration_);
+    EXPECT_EQ(instrument_.ControlLatch(), 0x23);
+    EXPECT_EQ(port_.Writes().back().Value, 0x23);
 }
 
 }  // namespace

@@ -96,5 +96,26 @@ TEST_F(MeasureVoltageTest, ReadVoltageSmoothsWithWeightOneTwentieth) {
     EXPECT_NEAR(instrument_.SmoothedVoltage(), 12.01, 1e-9);
 }
 
+TEST_F(MeasureVoltageTest, AnyFailedConversionMarksTheReadingFailed) {
+    // Only the last of a restart's 20 conversions fails: the mean hides it.
+    port_.SetStatusFunction([this](int count) -> std::uint8_t {
+        const bool last = port_.ResetPulses() == 20;
+        return last || count < 100 ? 0x18 : 0x00;
+    });
+    instrument_.ReadVoltage(true);
+    EXPECT_TRUE(instrument_.ReadingFailed());
+    EXPECT_GT(instrument_.SmoothedVoltage(), 0.0);
+
+    // The next good conversion clears it; one failed update sets it again.
+    instrument_.ReadVoltage(false);
+    EXPECT_FALSE(instrument_.ReadingFailed());
+    port_.SetFlipCounts(-1, -1);
+    instrument_.ReadVoltage(false);
+    EXPECT_TRUE(instrument_.ReadingFailed());
+    port_.SetFlipCounts(0, 100);
+    instrument_.ReadVoltage(true);
+    EXPECT_FALSE(instrument_.ReadingFailed());
+}
+
 }  // namespace
 }  // namespace voltrex::testing
