@@ -92,9 +92,20 @@ std::string ResistanceResult(double chargeOhms, double chargeCurrent, double dis
         (chargeOhms + dischargeOhms) * 0.5);
 }
 
-std::string MonitorStatus(std::int64_t elapsed, double volts) {
-    return Format("Time: %s  Voltage: %1.2fV", ElapsedTime(elapsed).c_str(), volts);
+std::string MonitorStatus(std::int64_t elapsed, double volts, bool failed) {
+    std::string text = Format("Time: %s  Voltage: %1.2fV", ElapsedTime(elapsed).c_str(), volts);
+    if (failed) {
+        text += "  No reading: the comparators did not answer";
+    }
+    return text;
 }
+
+const char* const MeasurementFailure =
+    "The pack voltage could not be measured: the comparators did not answer over the whole "
+    "ramp of the converter. The test has been stopped and everything switched off. Check that "
+    "the board is powered, that its cable is plugged into the port named in Voltrex2.ini, that "
+    "the sense leads reach the pack, and that the pack voltage is not above the converter's "
+    "full scale.";
 
 std::string WaitingStatus(std::int64_t remaining) {
     return Format("Waiting...%d", static_cast<int>(remaining));

@@ -36,8 +36,12 @@ std::string ChargeStatus(std::int64_t elapsed, double volts, double ampSeconds,
 
 std::string ResistanceResult(double chargeOhms, double chargeCurrent, double dischargeOhms,
                              double dischargeCurrent);
-std::string MonitorStatus(std::int64_t elapsed, double volts);
+// failed: the pass's conversion failed, which the line then says.
+std::string MonitorStatus(std::int64_t elapsed, double volts, bool failed = false);
 std::string WaitingStatus(std::int64_t remaining);
+
+// Why a test ended on a reading whose conversion failed, and what to check.
+extern const char* const MeasurementFailure;
 
 // The results log: the header line and one record, both without line end.
 std::string ResultsHeader();

@@ -168,10 +168,17 @@ std::int32_t Procedures::RunDischarge(std::int32_t cycle) {
 
     // The resistance is measured at the discharge current, so that the end
     // voltage under load can allow for the drop across the pack itself.
-    const double ohms = MeasureInternalResistance(-1, GraphToWriteOn());
+    const std::optional<double> measured = ResistanceOf(-1, GraphToWriteOn());
+    if (!measured) {
+        return -1;
+    }
+    const double ohms = *measured;
     const double endVoltage = packMinimum - ohms * current;
 
     const double startVoltage = instrument_.ReadVoltage(true);
+    if (StoppedOnFailedReading()) {
+        return -1;
+    }
     const double low = startVoltage > endVoltage ? endVoltage : startVoltage - 0.05;
     graph_.CreateGraph(low, startVoltage + 0.05);
     GraphPlot& plot = *graph_.CurrentGraph();
@@ -189,6 +196,9 @@ std::int32_t Procedures::RunDischarge(std::int32_t cycle) {
         const std::int64_t now = clock_.Now();
         elapsed = now - startSecond;
         const double voltage = instrument_.ReadVoltage(false);
+        if (StoppedOnFailedReading()) {
+            return -1;
+        }
         counted.Count(now, current, voltage);
         if (voltage < endVoltage) {
             done = true;
@@ -241,8 +251,15 @@ std::int32_t Procedures::RunCharge(std::int32_t cycle, std::int32_t dischargeSec
     const std::int64_t nominalSeconds = WholeSeconds(settings_.Capacity * 3.6 / initialCurrent);
     const std::int64_t timeLimit = WholeSeconds(static_cast<double>(nominalSeconds) * factor);
 
-    const double ohms = MeasureInternalResistance(1, GraphToWriteOn());
+    const std::optional<double> measured = ResistanceOf(1, GraphToWriteOn());
+    if (!measured) {
+        return -1;
+    }
+    const double ohms = *measured;
     const double startVoltage = instrument_.ReadVoltage(true);
+    if (StoppedOnFailedReading()) {
+        return -1;
+    }
     // Within an auto cycle the charge continues on the discharge's graph.
     if (cycle == 0) {
         graph_.CreateGraph(startVoltage - 0.05, startVoltage + 0.05);
@@ -272,6 +289,9 @@ std::int32_t Procedures::RunCharge(std::int32_t cycle, std::int32_t dischargeSec
         const std::int64_t now = clock_.Now();
         elapsed = now - startSecond;
         const double voltage = instrument_.ReadVoltage(false);
+        if (StoppedOnFailedReading()) {
+            return -1;
+        }
         // The present current: a stepped-down charge counts at its new rate.
         counted.Count(now, current, voltage);
 
@@ -288,6 +308,9 @@ std::int32_t Procedures::RunCharge(std::int32_t cycle, std::int32_t dischargeSec
             } else {
                 clock_.SleepMs(SettleMs);
                 instrument_.ReadVoltage(true);
+                if (StoppedOnFailedReading()) {
+                    return -1;
+                }
             }
         } else if (elapsed <= SettlingSeconds) {
             drop = 0.0;
@@ -373,13 +396,29 @@ bool Procedures::RestBetweenCycles(std::int32_t seconds) {
 }
 
 double Procedures::MeasureInternalResistance(std::int32_t mode, GraphPlot& graph) {
+    return ResistanceOf(mode, graph).value_or(0.0);
+}
+
+std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& graph) {
     const bool dischargeHalf = mode <= 0;
     const bool chargeHalf = mode >= 0;
     if ((dischargeHalf && !CheckDischargeRate()) || (chargeHalf && !CheckChargeRate())) {
         return 0.0;
     }
     SetStatusLine(graph, "One moment please...");
+    // Every reading here is the mean of 20 conversions, and one failed
+    // conversion makes a resistance out of nothing: the test ends there.
+    auto failed = [this, &graph] {
+        if (!StoppedOnFailedReading()) {
+            return false;
+        }
+        SetStatusLine(graph, " ");
+        return true;
+    };
     instrument_.ReadVoltage(true);
+    if (failed()) {
+        return std::nullopt;
+    }
     if (mode == 0) {
         ClearPlotArea(graph);
     }
@@ -392,18 +431,30 @@ double Procedures::MeasureInternalResistance(std::int32_t mode, GraphPlot& graph
         SetTitleLine(graph, "Measuring Discharge Impedance");
         instrument_.StartDischarge(static_cast<std::uint8_t>(dischargeRate));
         const double loaded = instrument_.ReadVoltage(true);
+        if (failed()) {
+            return std::nullopt;
+        }
         instrument_.StartDischarge(0);
         clock_.SleepMs(SettleMs);
         const double unloaded = instrument_.ReadVoltage(true);
+        if (failed()) {
+            return std::nullopt;
+        }
         dischargeOhms = (unloaded - loaded) / config_.DischargeCurrent[Row(dischargeRate)];
     }
     if (chargeHalf) {
         SetTitleLine(graph, "Measuring Charge Impedance");
         instrument_.StartCharge(static_cast<std::uint8_t>(chargeRate));
         const double loaded = instrument_.ReadVoltage(true);
+        if (failed()) {
+            return std::nullopt;
+        }
         instrument_.StartCharge(0);
         clock_.SleepMs(SettleMs);
         const double unloaded = instrument_.ReadVoltage(true);
+        if (failed()) {
+            return std::nullopt;
+        }
         chargeOhms = (loaded - unloaded) / config_.ChargeCurrent[Row(chargeRate)];
     }
     if (mode == 0) {
@@ -416,6 +467,20 @@ double Procedures::MeasureInternalResistance(std::int32_t mode, GraphPlot& graph
     return mode < 0 ? dischargeOhms : chargeOhms;
 }
 
+// A failed conversion (the comparators never flipped over the whole ramp)
+// means a loose sense lead, a board without power, a wrong port or a pack
+// above the converter's full scale. Its -1.0 V would hide in the smoothed
+// reading, and a charge could no longer see its voltage ceiling: the current
+// goes off, and the test ends without a results line.
+bool Procedures::StoppedOnFailedReading() {
+    if (!instrument_.ReadingFailed()) {
+        return false;
+    }
+    instrument_.AllOff();
+    ui_.ShowError(texts::MeasurementFailure);
+    return true;
+}
+
 void Procedures::RunMonitor() {
     const double startVoltage = instrument_.ReadVoltage(true);
     graph_.CreateGraph(startVoltage - 0.05, startVoltage + 0.05);
@@ -425,7 +490,7 @@ void Procedures::RunMonitor() {
     while (true) {
         const std::int64_t t = clock_.Now() - start;
         const double v = instrument_.ReadVoltage(false);
-        SetStatusLine(plot, texts::MonitorStatus(t, v));
+        SetStatusLine(plot, texts::MonitorStatus(t, v, instrument_.ReadingFailed()));
         AddPoint(plot, static_cast<std::int32_t>(t), v);
         ui_.Yield();
         if (ui_.PollStop()) {

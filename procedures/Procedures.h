@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "config/Configuration.h"
@@ -31,6 +32,7 @@ class Procedures {
     // True when the rest ran out, false when it was stopped.
     bool RestBetweenCycles(std::int32_t seconds);
     // mode < 0: discharge half; 0: both and the result line; > 0: charge half.
+    // A reading that fails switches all off, shows why and gives 0.0.
     double MeasureInternalResistance(std::int32_t mode, GraphPlot& graph);
     void RunMonitor();
     void AppendResultRecord(const std::string& modeCode, std::int32_t cycle, double current,
@@ -46,6 +48,12 @@ class Procedures {
     bool CheckChargeRate();
     // The current graph, made with the default range when there is none yet.
     GraphPlot& GraphToWriteOn();
+    // The resistance test; nothing when a reading failed (and the test has
+    // been switched off and the failure shown).
+    std::optional<double> ResistanceOf(std::int32_t mode, GraphPlot& graph);
+    // True when the instrument's last reading failed: then switches all off
+    // and shows why.
+    bool StoppedOnFailedReading();
 
     const Configuration& config_;
     const TestSettings& settings_;

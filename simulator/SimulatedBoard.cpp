@@ -61,6 +61,9 @@ void SimulatedBoard::Out(std::uint16_t port, std::uint8_t value) {
 std::uint8_t SimulatedBoard::In(std::uint16_t port) {
     if (port == dataAddress_ + 1) {
         Advance(false);
+        if (!powered_) {
+            return IdleStatus | LowSideBit | HighSideBit;
+        }
         const double dac = dac_[static_cast<std::size_t>(counter_)];
         std::uint8_t status = IdleStatus;
         if (Below(dac, lowInput_)) {
@@ -82,6 +85,11 @@ std::uint8_t SimulatedBoard::In(std::uint16_t port) {
 
 double SimulatedBoard::GroundOffset() const {
     return calibration_.GroundOffset - pack_.Current() * calibration_.ReturnResistance;
+}
+
+void SimulatedBoard::SetPowered(bool powered) {
+    powered_ = powered;
+    ApplyDrive(latch_);
 }
 
 void SimulatedBoard::Update() {
@@ -114,7 +122,7 @@ void SimulatedBoard::ApplyDrive(std::uint8_t value) {
     Advance(true);
     const int rate = value & 0x0F;
     double current = 0.0;
-    if ((value & 0x20) != 0 && rate != 0) {
+    if (powered_ && (value & 0x20) != 0 && rate != 0) {
         const auto row = static_cast<std::size_t>(rate);
         current = (value & 0x10) != 0 ? -calibration_.ChargeCurrent[row]
                                       : calibration_.DischargeCurrent[row];

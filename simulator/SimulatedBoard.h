@@ -80,6 +80,13 @@ class SimulatedBoard {
     double LowSideInput() const { return lowInput_; }
     double HighSideInput() const { return highInput_; }
 
+    // The board's own supply. Without it the relays drop out, so no current
+    // flows whatever the data byte says, and the comparator outputs float
+    // high: every conversion then fails, as on a board whose plug has come
+    // out. On by default; switching it on again applies the data byte.
+    void SetPowered(bool powered);
+    bool Powered() const { return powered_; }
+
     // Brings the pack up to the clock's present time.
     void Update();
     // The pack as of the last update (call Update() first for the present).
@@ -108,6 +115,7 @@ class SimulatedBoard {
     int counter_ = 0;
     std::uint8_t latch_ = 0;
     std::uint8_t control_ = 0x0C;
+    bool powered_ = true;
 };
 
 }  // namespace voltrex::simulator

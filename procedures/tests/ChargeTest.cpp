@@ -55,17 +55,25 @@ TEST_F(ChargeTest, NoPeakIsTrackedInTheFirstMinute) {
     EXPECT_EQ(procedures.RunCharge(0, 0), 451);
 }
 
-TEST_F(ChargeTest, AChemistryWithoutDeltaVEndsOnAReadingOfZero) {
-    // The threshold of 1.0 is met by nothing but a reading of 0 V or less,
-    // held for more than 30 s: here the conversions fail from 100 s on (the
-    // comparator never flips), and the smoothed value sinks below zero.
+TEST_F(ChargeTest, AFailedConversionEndsTheChargeInThatPass) {
+    // From 100 s on the high-side comparator never flips (a pack above the
+    // converter's full scale, or a loose sense lead): without a reading the
+    // ceiling of a lead pack could not act, so the charge ends at once.
     settings.CellType = "PbAcid";
     settings.Capacity = 1000;  // 3600 s, limit 6300 s
     SetVoltageFunction([this] { return clock.Elapsed() < 100.0 ? 12.5 : 1000.0; });
-    const std::int32_t seconds = procedures.RunCharge(0, 0);
-    EXPECT_GE(seconds, 100 + 31);
-    EXPECT_LE(seconds, 100 + 50);
-    EXPECT_LT(instrument.SmoothedVoltage(), 0.0);
+    double lastYield = 0.0;
+    ui.OnYield = [this, &lastYield] {
+        port.ClearLog();
+        lastYield = clock.Elapsed();
+    };
+    EXPECT_EQ(procedures.RunCharge(0, 0), -1);
+    // The last pass that yielded took its reading before 100 s.
+    EXPECT_GE(lastYield, 100.0);
+    EXPECT_LT(lastYield, 100.0 + ui.PassSeconds + 0.1);
+    EXPECT_EQ(DriveWrites(), (std::vector<std::uint8_t>{0x30, 0x00}));
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
+    EXPECT_TRUE(ResultLines().empty());
 }
 
 TEST_F(ChargeTest, LithiumPackIsSteppedDownToRateZero) {

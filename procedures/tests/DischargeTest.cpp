@@ -123,6 +123,15 @@ TEST_F(DischargeTest, StopDuringThePreparationIsHandledInTheFirstPass) {
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
 }
 
+TEST_F(DischargeTest, AFailedConversionAtTheStartSwitchesOffAndLogsNothing) {
+    SetVoltage(1000.0);  // the high-side comparator never flips
+    EXPECT_EQ(procedures.RunDischarge(0), -1);
+    EXPECT_EQ(ui.Yields(), 0);
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
+    EXPECT_EQ(DriveWrites(), std::vector<std::uint8_t>{0x00});
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+}
+
 TEST_F(DischargeTest, PackAlreadyBelowTheEndVoltageEndsInOnePass) {
     SetVoltage(5.5);
     EXPECT_EQ(procedures.RunDischarge(0), 0);

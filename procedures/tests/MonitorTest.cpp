@@ -27,6 +27,25 @@ TEST_F(MonitorTest, ShowsHoursBeyondNinetyNineAndOnlyMeasures) {
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
 }
 
+TEST_F(MonitorTest, AFailedConversionIsPlottedAndSaidOnTheStatusLine) {
+    SetVoltage(1000.0);  // beyond full scale: every conversion fails
+    ui.OnYield = [this] {
+        if (ui.Yields() == 1) {
+            ExpectStatusBand(graph.Image(),
+                             "Time: 0:00:00  Voltage: -1.00V  No reading: the comparators did not "
+                             "answer");
+            SetVoltage(7.2);
+        } else {
+            ui.ClickStop();
+        }
+    };
+    procedures.RunMonitor();
+    EXPECT_EQ(ui.Yields(), 2);
+    EXPECT_TRUE(ui.Errors.empty());
+    // The failure stays in the smoothed value; the line no longer says so.
+    ExpectStatusBand(graph.Image(), "Time: 0:00:00  Voltage: -0.59V");
+}
+
 TEST_F(MonitorTest, ARunOfLessThanASecondPlotsAtZeroOnlyAndStopsAfterThePoint) {
     SetVoltage(5.0);
     ui.PassSeconds = 0.1;

@@ -1,4 +1,5 @@
 #include "graph/GraphPlot.h"
+#include "procedures/ProcedureTexts.h"
 #include "procedures/tests/ProcedureFixture.h"
 
 namespace voltrex::testing {
@@ -42,6 +43,18 @@ TEST_F(ResistanceTest, ButtonMeasuresBothHalvesAndLeavesEverythingOff) {
     ExpectTitleBand(graph.Image(),
                     "Charge: 0.2000 Ohms (at 500mA)  Discharge: 0.2000 Ohms (at 2000mA)  "
                     "Average: 0.2000 Ohms");
+    ExpectStatusBand(graph.Image(), " ");
+}
+
+TEST_F(ResistanceTest, AFailedReadingShowsTheErrorInsteadOfAResult) {
+    GraphPlot own(graph.Image(), 0.0, 0.0);
+    // Under load the high side is beyond full scale: the loaded reading fails.
+    SetVoltageFunction([this] { return (instrument.ControlLatch() & 0x0F) != 0 ? 1000.0 : 7.2; });
+    EXPECT_EQ(procedures.MeasureInternalResistance(0, own), 0.0);
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
+    // Discharge on, then current off and the relay open at once.
+    EXPECT_EQ(DriveWrites(), (std::vector<std::uint8_t>{0x20, 0x2A, 0x20, 0x00}));
+    ExpectTitleBand(graph.Image(), "Measuring Discharge Impedance");
     ExpectStatusBand(graph.Image(), " ");
 }
 

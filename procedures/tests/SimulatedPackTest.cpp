@@ -2,6 +2,7 @@
 
 #include "config/ConfigurationReader.h"
 #include "platform/CFormat.h"
+#include "procedures/ProcedureTexts.h"
 #include "procedures/tests/ProcedureFixture.h"
 #include "testsupport/SimulatedPort.h"
 
@@ -94,6 +95,51 @@ TEST_F(SimulatedPackTest, StoppedDischargeSwitchesOffAndLogsNothing) {
     EXPECT_EQ(port->Current(), 0.0);
     EXPECT_FALSE(port->Board().Connected());
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+}
+
+TEST_F(SimulatedPackTest, APowerCutDuringALithiumChargeEndsItInThatPass) {
+    Connect({Chemistry::LiPo, 3, 1000.0, 0.3});
+    Use("LiPo", 3, 1000, 9, 8);
+    ui.OnYield = [this] {
+        if (ui.Yields() == 100) {
+            EXPECT_LT(port->Current(), -0.9);
+            port->Board().SetPowered(false);
+        }
+    };
+    EXPECT_EQ(procedures.RunCharge(0, 0), -1);
+    EXPECT_EQ(ui.Yields(), 100) << "a pass after the cut went on";
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
+    EXPECT_EQ(port->Board().Latch(), 0x00);
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+}
+
+TEST_F(SimulatedPackTest, ADischargeOnABoardWithoutPowerNeverStarts) {
+    Connect({Chemistry::NiMH, 7, 1000.0, 0.8});
+    Use("NiMH", 7, 1000, 9, 8);
+    port->Board().SetPowered(false);
+    EXPECT_EQ(procedures.RunDischarge(0), -1);
+    EXPECT_EQ(ui.Yields(), 0);
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
+    EXPECT_EQ(port->Board().Latch(), 0x00);
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+}
+
+TEST_F(SimulatedPackTest, AnAutoCycleEndsWithAPhaseWhoseReadingFailed) {
+    Connect({Chemistry::NiMH, 4, 200.0, 1.0});
+    Use("NiMH", 4, 200, 7, 7);
+    settings.MaximumCycles = 3;
+    config.CycleRestTime = 0;
+    ui.OnYield = [this] {
+        if (port->Board().ChargeMode() && port->Board().Powered()) {
+            port->Board().SetPowered(false);
+        }
+    };
+    procedures.RunAutoCycle();
+    const std::vector<std::string> lines = ReadLines(folder.File("Voltrex2.csv"));
+    ASSERT_EQ(lines.size(), 2u);  // the header and the first discharge
+    EXPECT_NE(lines[1].find(",\"DIS\",1,3,"), std::string::npos) << lines[1];
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
+    EXPECT_EQ(port->Board().Latch(), 0x00);
 }
 
 TEST_F(SimulatedPackTest, NickelChargeEndsByDeltaVWithTheCapacityPutIn) {

@@ -49,6 +49,23 @@ TEST(BoardDecoding, DriveOperationsSetRelaysAndCurrent) {
     EXPECT_EQ(board.Current(), 0.0);
 }
 
+TEST(BoardDecoding, WithoutPowerNoCurrentFlowsAndNoConversionSucceeds) {
+    TestRig rig(Pack);
+    SimulatedBoard& board = rig.port.Board();
+    rig.instrument.StartCharge(5);
+    const double volts = rig.instrument.MeasureVoltage(rig.config.Calibration);
+    ASSERT_GT(volts, 7.0);
+
+    board.SetPowered(false);
+    EXPECT_EQ(board.Current(), 0.0);
+    EXPECT_EQ(board.In(0x379), 0x7F);
+    EXPECT_EQ(rig.instrument.MeasureVoltage(rig.config.Calibration), -1.0);
+
+    board.SetPowered(true);
+    EXPECT_EQ(board.Current(), -board.Calibration().ChargeCurrent[5]);
+    EXPECT_NEAR(rig.instrument.MeasureVoltage(rig.config.Calibration), volts, 0.05);
+}
+
 TEST(BoardDecoding, CounterResetsClocksAndWraps) {
     TestRig rig(Pack);
     SimulatedBoard& board = rig.port.Board();
