@@ -1,50 +1,7 @@
 // Voltrex II: the program's start. Everything runs on this one thread.
 
-#include <QCoreApplication>
-#include <clocale>
-#include <exception>
-
-#include "app/EmergencySignals.h"
-#include "app/MessageBoxes.h"
-#include "app/PortBinder.h"
-#include "app/Program.h"
-#include "app/TMainForm.h"
-#include "app/VoltrexApplication.h"
-#include "instrument/EmergencySwitch.h"
-#include "instrument/PortLibrary.h"
-#include "platform/SystemClock.h"
+#include "app/ProgramMain.h"
 
 int main(int argc, char* argv[]) {
-    voltrex::InstallEmergencySignalHandlers();
-    voltrex::VoltrexApplication application(argc, argv);
-    // The application object has switched the C library to the user's
-    // locale; numbers in files and texts keep the decimal point.
-    std::setlocale(LC_NUMERIC, "C");
-    voltrex::ConfigureAppearance();
-
-    voltrex::SystemClock clock;
-    // Declared before the program, so it is unloaded after the windows and
-    // the instrument are gone: the last switch-off still has its PortOut.
-    voltrex::PortLibrary library;
-    int result = 1;
-    try {
-        voltrex::Program program(clock, voltrex::LibraryBinder(library));
-        application.SetFailureHandler([&program](const std::string& text) {
-            program.InstrumentDrive().ClearPortAddress();
-            voltrex::ShowErrorBox(nullptr, QString::fromStdString(text));
-            program.MainForm().close();
-            QCoreApplication::exit(1);
-        });
-        program.MainForm().show();
-        if (!application.Failed()) {
-            result = QCoreApplication::exec();
-        }
-        application.SetFailureHandler(nullptr);
-    } catch (const std::exception& error) {
-        // The program's destructor has switched the instrument off already.
-        voltrex::EmergencySwitchOff();
-        voltrex::ShowErrorBox(nullptr, QString::fromUtf8(error.what()));
-        return 1;
-    }
-    return application.Failed() ? 1 : result;
+    return voltrex::ProgramMain(argc, argv);
 }

@@ -1,5 +1,6 @@
-// The fatal-signal handlers: the instrument is switched off, then the signal
-// ends the process as it would have without them.
+// The emergency switch-off on the ways out of the process: the instrument is
+// switched off, current first, then the signal (or abort) ends the process as
+// it would have without the handlers.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -8,6 +9,8 @@
 #include <QtTest>
 #include <csignal>
 #include <cstdlib>
+#include <exception>
+#include <limits>
 
 #include "app/EmergencySignals.h"
 #include "instrument/EmergencySwitch.h"
@@ -31,8 +34,14 @@ struct ChildResult {
     QByteArray Written;
 };
 
-// Runs body in a child process that has the handlers installed and the switch
-// armed on port 0x378 with a charge running.
+// What the switch-off writes for a charge at rate 5 on port 0x378: the
+// current off, then the relays.
+const QByteArray ChargeSwitchedOff("\x78\x03\x30\x78\x03\x00", 6);
+
+// The child's instrument, as far as the switch-off sees it.
+PortRecord record;
+
+// Runs body in a child process.
 ChildResult RunChild(void (*body)()) {
     int fds[2];
     if (::pipe(fds) != 0) {
@@ -59,10 +68,29 @@ ChildResult RunChild(void (*body)()) {
     return result;
 }
 
+// The handlers installed and the switch armed with a charge running.
+void InstallAndArm() {
+    InstallEmergencySwitchOff();
+    record.PortOut.store(&RecordOut);
+    record.PortAddress.store(0x378);
+    record.ControlLatch.store(0x35);
+    ArmEmergencySwitch(record);
+}
+
 void ArmAndRaise(int signalNumber) {
-    InstallEmergencySignalHandlers();
-    ArmEmergencySwitch(&RecordOut, 0x378);
+    InstallAndArm();
     std::raise(signalNumber);
+}
+
+// Runs out of stack; the array keeps the frames from being folded away, and
+// the limit (never reached) keeps the compiler from calling it endless.
+int Recurse(int depth) {
+    volatile char frame[256];
+    frame[0] = static_cast<char>(depth);
+    if (depth == std::numeric_limits<int>::max()) {
+        return frame[0];
+    }
+    return Recurse(depth + 1) + frame[0];
 }
 
 }  // namespace
@@ -73,14 +101,19 @@ class EmergencySignalsTest : public QObject {
   private slots:
     void aFatalSignalSwitchesOffAndEndsTheProcess_data() {
         QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGINT") << int(SIGINT);
-        QTest::newRow("SIGHUP") << int(SIGHUP);
-        QTest::newRow("SIGQUIT") << int(SIGQUIT);
-        QTest::newRow("SIGSEGV") << int(SIGSEGV);
-        QTest::newRow("SIGBUS") << int(SIGBUS);
-        QTest::newRow("SIGFPE") << int(SIGFPE);
-        QTest::newRow("SIGILL") << int(SIGILL);
+        const std::pair<const char*, int> table[] = {
+            {"SIGTERM", SIGTERM}, {"SIGINT", SIGINT},       {"SIGHUP", SIGHUP},
+            {"SIGQUIT", SIGQUIT}, {"SIGSEGV", SIGSEGV},     {"SIGBUS", SIGBUS},
+            {"SIGFPE", SIGFPE},   {"SIGILL", SIGILL},       {"SIGABRT", SIGABRT},
+            {"SIGXCPU", SIGXCPU}, {"SIGXFSZ", SIGXFSZ},     {"SIGSYS", SIGSYS},
+            {"SIGTRAP", SIGTRAP}, {"SIGUSR1", SIGUSR1},     {"SIGUSR2", SIGUSR2},
+            {"SIGALRM", SIGALRM}, {"SIGVTALRM", SIGVTALRM}, {"SIGPROF", SIGPROF},
+            {"SIGPWR", SIGPWR},   {"SIGSTKFLT", SIGSTKFLT}};
+        for (const auto& [name, number] : table) {
+            QTest::newRow(name) << number;
+        }
+        QTest::newRow("SIGRTMIN") << int(SIGRTMIN);
+        QTest::newRow("SIGRTMAX") << int(SIGRTMAX);
     }
 
     void aFatalSignalSwitchesOffAndEndsTheProcess() {
@@ -90,24 +123,66 @@ class EmergencySignalsTest : public QObject {
         const ChildResult result = RunChild([] { ArmAndRaise(raised); });
         QVERIFY(WIFSIGNALED(result.Status));
         QCOMPARE(WTERMSIG(result.Status), signalNumber);
-        QCOMPARE(result.Written, QByteArray("\x78\x03\x00", 3));
+        QCOMPARE(result.Written, ChargeSwitchedOff);
     }
 
     void abortSwitchesOffToo() {
         const ChildResult result = RunChild([] {
-            InstallEmergencySignalHandlers();
-            ArmEmergencySwitch(&RecordOut, 0x378);
+            InstallAndArm();
             std::abort();
         });
         QVERIFY(WIFSIGNALED(result.Status));
         QCOMPARE(WTERMSIG(result.Status), int(SIGABRT));
-        QCOMPARE(result.Written, QByteArray("\x78\x03\x00", 3));
+        QCOMPARE(result.Written, ChargeSwitchedOff);
+    }
+
+    void aStackOverflowStillSwitchesOff() {
+        const ChildResult result = RunChild([] {
+            InstallAndArm();
+            Recurse(0);
+        });
+        QVERIFY(WIFSIGNALED(result.Status));
+        QCOMPARE(WTERMSIG(result.Status), int(SIGSEGV));
+        QCOMPARE(result.Written, ChargeSwitchedOff);
+    }
+
+    void terminateSwitchesOffOnceThenAborts() {
+        const ChildResult result = RunChild([] {
+            InstallAndArm();
+            std::terminate();
+        });
+        QVERIFY(WIFSIGNALED(result.Status));
+        QCOMPARE(WTERMSIG(result.Status), int(SIGABRT));
+        QCOMPARE(result.Written, ChargeSwitchedOff);
+    }
+
+    void exitSwitchesOffBeforeTheExitListRunsOn() {
+        const ChildResult result = RunChild([] {
+            InstallAndArm();
+            std::exit(3);
+        });
+        QVERIFY(WIFEXITED(result.Status));
+        QCOMPARE(WEXITSTATUS(result.Status), 3);
+        QCOMPARE(result.Written, ChargeSwitchedOff);
+    }
+
+    void aBrokenPipeAndCtrlZDoNotStopTheProgram() {
+        const ChildResult result = RunChild([] {
+            InstallAndArm();
+            std::raise(SIGPIPE);
+            std::raise(SIGTSTP);
+            ::_exit(7);
+        });
+        QVERIFY(WIFEXITED(result.Status));
+        QCOMPARE(WEXITSTATUS(result.Status), 7);
+        QVERIFY(result.Written.isEmpty());
     }
 
     void aSignalIgnoredAtStartStaysIgnored() {
         const ChildResult result = RunChild([] {
             std::signal(SIGHUP, SIG_IGN);
             ArmAndRaise(SIGHUP);
+            ::_exit(7);
         });
         QVERIFY(WIFEXITED(result.Status));
         QCOMPARE(WEXITSTATUS(result.Status), 7);
@@ -116,8 +191,8 @@ class EmergencySignalsTest : public QObject {
 
     void nothingIsWrittenWhileNoPortIsSet() {
         const ChildResult result = RunChild([] {
-            InstallEmergencySignalHandlers();
-            ArmEmergencySwitch(&RecordOut, 0);
+            InstallAndArm();
+            record.PortAddress.store(0);
             std::raise(SIGTERM);
         });
         QVERIFY(WIFSIGNALED(result.Status));

@@ -45,11 +45,14 @@ class VoltrexApplicationTest : public QObject {
         // The reading end does not block: a missing write reads as nothing.
         QVERIFY(::pipe2(fds_, O_NONBLOCK) == 0);
         switchPipe = fds_[1];
-        ArmEmergencySwitch(&RecordOut, 0x378);
+        record_.PortOut.store(&RecordOut);
+        record_.PortAddress.store(0x378);
+        record_.ControlLatch.store(0x35);
+        ArmEmergencySwitch(record_);
     }
 
     void cleanup() {
-        DisarmEmergencySwitch();
+        DisarmEmergencySwitch(record_);
         ::close(fds_[0]);
         ::close(fds_[1]);
     }
@@ -62,7 +65,7 @@ class VoltrexApplicationTest : public QObject {
         QStringList reported;
         bool switchedOffFirst = false;
         application->SetFailureHandler([&](const std::string& text) {
-            switchedOffFirst = Written() == QByteArray("\x78\x03\x00", 3);
+            switchedOffFirst = Written() == QByteArray("\x78\x03\x30\x78\x03\x00", 6);
             reported << QString::fromStdString(text);
         });
 
@@ -75,7 +78,7 @@ class VoltrexApplicationTest : public QObject {
         QVERIFY(application->Failed());
 
         // A later failure, here out of a guarded button handler, does not
-        // escape and only switches off again.
+        // escape; the instrument is off already and nothing more is written.
         bool escaped = false;
         try {
             RunGuarded([] { throw std::logic_error("guarded failure"); });
@@ -83,19 +86,20 @@ class VoltrexApplicationTest : public QObject {
             escaped = true;
         }
         QVERIFY(!escaped);
-        QCOMPARE(Written(), QByteArray("\x78\x03\x00", 3));
+        QCOMPARE(Written(), QByteArray());
         QCOMPARE(reported.size(), 1);
         application->SetFailureHandler(nullptr);
     }
 
   private:
     QByteArray Written() {
-        QByteArray bytes(3, '\0');
-        const ssize_t got = ::read(fds_[0], bytes.data(), 3);
-        return got == 3 ? bytes : QByteArray();
+        QByteArray bytes(64, '\0');
+        const ssize_t got = ::read(fds_[0], bytes.data(), bytes.size());
+        return got > 0 ? bytes.left(static_cast<int>(got)) : QByteArray();
     }
 
     int fds_[2] = {-1, -1};
+    PortRecord record_;
 };
 
 int RunVoltrexApplicationTests(int argc, char** argv) {
