@@ -1,5 +1,6 @@
 #include "app/MessageBoxes.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 #include "app/VoltrexApplication.h"
@@ -7,7 +8,7 @@
 namespace voltrex {
 
 void ShowErrorBox(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(ApplicationTitle), text,
+    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), text,
                     QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
@@ -16,7 +17,7 @@ void ShowErrorBox(QWidget* parent, const QString& text) {
 }
 
 bool AskYesNo(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Question, QString::fromLatin1(ApplicationTitle), text,
+    QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setTextFormat(Qt::PlainText);
     // A stray Enter must not throw the user's edits away.

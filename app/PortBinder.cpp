@@ -7,7 +7,9 @@ PortBinder LibraryBinder(PortLibrary& library, std::string name) {
         if (library.BindPortLibrary(name) != 0) {
             return std::nullopt;
         }
-        return PortBinding{library.EntryPoints().PortOut, library.EntryPoints().PortIn};
+        const PortEntryPoints& entries = library.EntryPoints();
+        return PortBinding{entries.PortOut, entries.PortIn, entries.IsDriverInstalled,
+                           entries.PortAccessProblem, entries.SimulatedBoardName};
     };
 }
 

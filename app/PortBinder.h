@@ -9,10 +9,15 @@
 
 namespace voltrex {
 
-// The two entry points of the port library that the instrument calls.
+// The two entry points of the port library that the instrument calls, and
+// what the start-up asks of the library before the first write; the last
+// three may be empty (a library that lacks them).
 struct PortBinding {
     PortOutProc PortOut = nullptr;
     PortInProc PortIn = nullptr;
+    IsDriverInstalledProc IsDriverInstalled = nullptr;
+    PortAccessProblemProc PortAccessProblem = nullptr;
+    SimulatedBoardNameProc SimulatedBoardName = nullptr;
 };
 
 // How the main window's first show gets at the port library: the entry points,

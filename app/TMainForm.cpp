@@ -33,6 +33,27 @@ class TMainForm::RunModeScope {
 
 namespace {
 
+// Why the instrument's port cannot be used, as the library tells it, or
+// nothing. Asked before the first write, which would otherwise go nowhere (or
+// wait for another program to let go of the port).
+std::optional<std::string> PortProblem(const PortBinding& binding, std::uint16_t port) {
+    const char* reason = nullptr;
+    if (binding.IsDriverInstalled != nullptr && binding.IsDriverInstalled() == 0) {
+        if (binding.PortAccessProblem != nullptr) {
+            reason = binding.PortAccessProblem(port);
+        }
+        if (reason == nullptr || *reason == '\0') {
+            reason = "the port library has no access to the parallel port.";
+        }
+    } else if (binding.PortAccessProblem != nullptr) {
+        reason = binding.PortAccessProblem(port);
+    }
+    if (reason == nullptr || *reason == '\0') {
+        return std::nullopt;
+    }
+    return std::string(reason);
+}
+
 PictureButton* MakeButton(const char* caption, const char* picture, QWidget* parent, int top) {
     auto* button = new PictureButton(QString::fromLatin1(caption),
                                      Picture(QString::fromLatin1(picture)), parent);
@@ -118,7 +139,11 @@ TMainForm::TMainForm(Configuration& config, Instrument& instrument, Graph& graph
     FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    if (markedApplicationName_) {
+        QCoreApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    }
+}
 
 void TMainForm::Attach(TStartForm& startForm, TSetupForm& setupForm, Procedures& procedures) {
     startForm_ = &startForm;
@@ -146,8 +171,12 @@ void TMainForm::FormShow() {
     bool success = true;
     if (const std::optional<PortBinding> binding = bindPort_()) {
         instrument_.BindPort(binding->PortOut, binding->PortIn);
+        MarkSimulatedBoard(*binding);
         if (const auto message = ReadConfiguration(config_, configurationPath_)) {
             ShowError("Error reading initialization file: " + *message);
+            success = false;
+        } else if (const auto problem = PortProblem(*binding, config_.PortAddress)) {
+            ShowError("Error opening the port: " + *problem);
             success = false;
         }
     } else {
@@ -164,6 +193,22 @@ void TMainForm::FormShow() {
     StopButton->hide();
     startupPending_ = false;
     startupRunning_ = false;
+}
+
+// A user must never believe they charge their pack while only a simulation
+// runs, so a library that drives a simulated board says so, and the window's
+// caption and message boxes carry its name. A real port's library does not
+// announce itself, and then every caption stays as it is.
+void TMainForm::MarkSimulatedBoard(const PortBinding& binding) {
+    const char* name =
+        binding.SimulatedBoardName != nullptr ? binding.SimulatedBoardName() : nullptr;
+    if (name == nullptr || *name == '\0') {
+        return;
+    }
+    const QString mark = QStringLiteral(" (%1)").arg(QString::fromUtf8(name));
+    setWindowTitle(QString::fromLatin1(Caption) + mark);
+    QCoreApplication::setApplicationName(QString::fromLatin1(ApplicationTitle) + mark);
+    markedApplicationName_ = true;
 }
 
 void TMainForm::EnterRunMode() {

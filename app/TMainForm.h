@@ -91,6 +91,8 @@ class TMainForm : public QWidget, public UserInterface {
     // left however the test ends.
     class RunModeScope;
 
+    void MarkSimulatedBoard(const PortBinding& binding);
+
     Configuration& config_;
     Instrument& instrument_;
     Graph& graph_;
@@ -102,6 +104,7 @@ class TMainForm : public QWidget, public UserInterface {
     bool startupPending_ = true;
     bool startupRunning_ = false;
     bool stopRequested_ = false;
+    bool markedApplicationName_ = false;
 };
 
 }  // namespace voltrex

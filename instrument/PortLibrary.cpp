@@ -53,6 +53,8 @@ int PortLibrary::BindPortLibrary(const std::string& name) {
     LookUp(library_, "RightPortShift", entries_.RightPortShift);
     LookUp(library_, "LeftPortShift", entries_.LeftPortShift);
     LookUp(library_, "IsDriverInstalled", entries_.IsDriverInstalled);
+    LookUp(library_, "PortAccessProblem", entries_.PortAccessProblem);
+    LookUp(library_, "SimulatedBoardName", entries_.SimulatedBoardName);
     if (entries_.PortOut == nullptr || entries_.PortIn == nullptr) {
         lastError_ = name + " lacks PortOut or PortIn";
         ReleasePortLibrary();

@@ -7,8 +7,8 @@
 
 namespace voltrex {
 
-// The addresses of the library's 13 entry points; an entry the library does
-// not export stays empty.
+// The addresses of the library's 13 entry points and of its optional ones; an
+// entry the library does not export stays empty.
 struct PortEntryPoints {
     PortOutProc PortOut = nullptr;
     PortWordOutProc PortWordOut = nullptr;
@@ -23,6 +23,9 @@ struct PortEntryPoints {
     PortShiftProc RightPortShift = nullptr;
     PortShiftProc LeftPortShift = nullptr;
     IsDriverInstalledProc IsDriverInstalled = nullptr;
+    // Optional: why a port cannot be used, and the name of a simulated board.
+    PortAccessProblemProc PortAccessProblem = nullptr;
+    SimulatedBoardNameProc SimulatedBoardName = nullptr;
 };
 
 // The name under which the program loads the port library.
@@ -40,7 +43,7 @@ class PortLibrary {
     // Loads the library and looks its entry points up by name. Returns 0 on
     // success, 1 when the library cannot be loaded or lacks PortOut or PortIn,
     // the two the program calls (an empty one would crash the first write).
-    // The other eleven are optional.
+    // The other eleven, and the optional entry points, may be missing.
     int BindPortLibrary(const std::string& name = PortLibraryName);
 
     // Unloads the library; the entry points become empty.

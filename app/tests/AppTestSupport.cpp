@@ -208,10 +208,12 @@ Program& ProgramHarness::Start(ProgramFiles files) {
     if (library_ == Library::Recording) {
         binder = [this]() -> std::optional<PortBinding> {
             ++bindCalls;
-            return PortBinding{&RecordingPort::Out, &RecordingPort::In};
+            return binding;
         };
     } else {
-        PortBinder real = LibraryBinder(realLibrary_, "libvoltrex-no-such-port-library.so");
+        PortBinder real = LibraryBinder(realLibrary_, library_ == Library::File
+                                                          ? libraryPath
+                                                          : "libvoltrex-no-such-port-library.so");
         binder = [this, real]() {
             ++bindCalls;
             return real();

@@ -110,10 +110,11 @@ class WhenTrue : public QObject {
 
 // A whole program on a recording port and a virtual clock, with its files in
 // a temporary folder: "Voltrex2.ini" there (when written) and the results and
-// bitmaps beside it.
+// bitmaps beside it. Or, with Library::File, on the port library at
+// libraryPath, bound by the program's own binder.
 class ProgramHarness {
   public:
-    enum class Library { Recording, Missing };
+    enum class Library { Recording, Missing, File };
 
     explicit ProgramHarness(Library library = Library::Recording);
     ~ProgramHarness();
@@ -132,6 +133,10 @@ class ProgramHarness {
     QTemporaryDir folder;
     VirtualClock clock;
     RecordingPort port{clock};
+    // What the recording library hands the program; a test may add the
+    // optional entry points before Start.
+    PortBinding binding{&RecordingPort::Out, &RecordingPort::In};
+    std::string libraryPath;
     int bindCalls = 0;
 
   private:

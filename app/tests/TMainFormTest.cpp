@@ -176,6 +176,98 @@ class TMainFormTest : public QObject {
         QVERIFY(script.Unexpected().isEmpty());
     }
 
+    void startupReportsAPortThatCannotBeUsed_data() {
+        QTest::addColumn<bool>("driverInstalled");
+        QTest::addColumn<bool>("explained");
+        QTest::addColumn<QString>("message");
+        const QString reason = QStringLiteral(
+            "Error opening the port: /dev/parport0 is in use by lp0, the printer driver.");
+        QTest::newRow("no access, with the reason") << false << true << reason;
+        QTest::newRow("no access, no reason")
+            << false << false
+            << QStringLiteral(
+                   "Error opening the port: the port library has no access to the parallel "
+                   "port.");
+        QTest::newRow("access, but not to this port") << true << true << reason;
+    }
+
+    void startupReportsAPortThatCannotBeUsed() {
+        QFETCH(bool, driverInstalled);
+        QFETCH(bool, explained);
+        QFETCH(QString, message);
+        static std::uint16_t askedFor;
+        askedFor = 0;
+        ProgramHarness harness;
+        harness.WriteConfiguration(IniOptions{.PortLine = "3BC"});
+        harness.binding.IsDriverInstalled =
+            driverInstalled ? +[]() { return 1; } : +[]() { return 0; };
+        if (explained) {
+            harness.binding.PortAccessProblem = [](unsigned short port) -> const char* {
+                askedFor = port;
+                return "/dev/parport0 is in use by lp0, the printer driver.";
+            };
+        }
+        TMainForm& form = harness.Start().MainForm();
+        ModalScript script;
+        script.ExpectMessage();
+        form.show();
+        QCOMPARE(script.Messages(), QStringList{message});
+        QCOMPARE(askedFor, explained ? 0x3BC : 0);
+        // As a library that cannot be loaded: no port, nothing written, Setup
+        // and Exit usable.
+        QCOMPARE(ButtonStates(form), IdleFailed);
+        QCOMPARE(harness.program().InstrumentDrive().PortAddress(), 0);
+        QVERIFY(harness.port.Writes().empty());
+        QVERIFY(script.Unexpected().isEmpty());
+    }
+
+    void aSimulatedBoardIsNamedInTheCaptionAndTheMessageBoxes() {
+        ProgramHarness harness(ProgramHarness::Library::File);
+        harness.libraryPath = TESTIO_OPTIONAL;
+        WriteFile(harness.ConfigurationPath(), QByteArray("278\n"));  // a bad file
+        TMainForm& form = harness.Start().MainForm();
+        QString boxTitle;
+        ModalScript script;
+        script.Expect("QMessageBox", [&boxTitle](QWidget* window) {
+            boxTitle = window->windowTitle();
+            static_cast<QMessageBox*>(window)->accept();
+        });
+        form.show();
+        QVERIFY(script.Done());
+        const QString mark = QStringLiteral(" (test board)");
+        QCOMPARE(form.windowTitle(), QString::fromLatin1(TMainForm::Caption) + mark);
+        QCOMPARE(boxTitle, QStringLiteral("Voltrex II") + mark);
+    }
+
+    void aBoardThatAnswersOnlyElsewhereFailsTheStartup() {
+        ProgramHarness harness(ProgramHarness::Library::File);
+        harness.libraryPath = TESTIO_OPTIONAL;
+        harness.WriteConfiguration(IniOptions{.PortLine = "278"});
+        TMainForm& form = harness.Start().MainForm();
+        ModalScript script;
+        script.ExpectMessage();
+        form.show();
+        QCOMPARE(script.Messages(),
+                 QStringList{QStringLiteral(
+                     "Error opening the port: the test board answers only at 0x378.")});
+        QCOMPARE(ButtonStates(form), IdleFailed);
+        QVERIFY(script.Unexpected().isEmpty());
+    }
+
+    void aLibraryThatDoesNotAnnounceItselfLeavesEveryCaptionAlone() {
+        ProgramHarness harness(ProgramHarness::Library::File);
+        harness.libraryPath = TESTIO_COMPLETE;
+        harness.WriteConfiguration(IniOptions{.PortLine = "278"});
+        TMainForm& form = harness.Start().MainForm();
+        ModalScript script;
+        form.show();
+        QCOMPARE(form.windowTitle(), QString::fromLatin1(TMainForm::Caption));
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Voltrex II"));
+        QCOMPARE(ButtonStates(form), IdleSucceeded);
+        QCOMPARE(harness.program().InstrumentDrive().PortAddress(), 0x278);
+        QVERIFY(script.Unexpected().isEmpty());
+    }
+
     void aSecondShowDoesNothing() {
         ProgramHarness harness(ProgramHarness::Library::Missing);
         TMainForm& form = harness.Start().MainForm();

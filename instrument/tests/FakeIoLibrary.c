@@ -1,5 +1,7 @@
 /* A stand-in port library for the binding tests. PortIn answers 0x5A and
- * PortOut remembers the last value, which PortDWordIn reports back. */
+ * PortOut remembers the last value, which PortDWordIn reports back. The
+ * "optional" build also has the optional entry points: a board that calls
+ * itself "test board" and can only be used at 0x378. */
 #include "io/PortIo.h"
 
 static unsigned char lastValue;
@@ -60,3 +62,11 @@ VOLTREX_IO_EXPORT int LeftPortShift(unsigned short port, int value) {
 VOLTREX_IO_EXPORT int IsDriverInstalled(void) {
     return 1;
 }
+#ifdef FAKE_IO_OPTIONAL
+VOLTREX_IO_EXPORT const char* PortAccessProblem(unsigned short port) {
+    return port == 0x378 ? 0 : "the test board answers only at 0x378.";
+}
+VOLTREX_IO_EXPORT const char* SimulatedBoardName(void) {
+    return "test board";
+}
+#endif

@@ -20,12 +20,25 @@ TEST(PortLibraryTest, BindsACompleteLibraryAndCallsThroughIt) {
           reinterpret_cast<const void*>(e.IsDriverInstalled)}) {
         EXPECT_NE(entry, nullptr);
     }
+    EXPECT_EQ(e.PortAccessProblem, nullptr);
+    EXPECT_EQ(e.SimulatedBoardName, nullptr);
     e.PortOut(0x378, 0x35);
     EXPECT_EQ(e.PortIn(0x379), 0x5A);
     EXPECT_EQ(e.PortDWordIn(0x378), 0x35u);
     library.ReleasePortLibrary();
     EXPECT_FALSE(library.IsBound());
     EXPECT_EQ(library.EntryPoints().PortOut, nullptr);
+}
+
+TEST(PortLibraryTest, BindsTheOptionalEntryPointsWhereTheLibraryHasThem) {
+    PortLibrary library;
+    ASSERT_EQ(library.BindPortLibrary(TESTIO_OPTIONAL), 0);
+    const PortEntryPoints& e = library.EntryPoints();
+    ASSERT_NE(e.PortAccessProblem, nullptr);
+    ASSERT_NE(e.SimulatedBoardName, nullptr);
+    EXPECT_EQ(e.PortAccessProblem(0x378), nullptr);
+    EXPECT_STREQ(e.PortAccessProblem(0x278), "the test board answers only at 0x378.");
+    EXPECT_STREQ(e.SimulatedBoardName(), "test board");
 }
 
 TEST(PortLibraryTest, AMissingMinorEntryLeavesItEmpty) {
