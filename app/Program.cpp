@@ -1,14 +1,19 @@
 #include "app/Program.h"
 
+#include "app/SleepInhibitor.h"
 #include "app/TMainForm.h"
 #include "app/TSetupForm.h"
 #include "app/TStartForm.h"
 
 namespace voltrex {
 
-Program::Program(Clock& clock, PortBinder bindPort, ProgramFiles files)
+Program::Program(Clock& clock, PortBinder bindPort, ProgramFiles files, SleepGuard* sleepGuard)
     : clock_(clock), instrument_(clock, configuration_.Calibration) {
-    mainForm_ = std::make_unique<TMainForm>(configuration_, instrument_, graph_,
+    if (sleepGuard == nullptr) {
+        ownSleepGuard_ = std::make_unique<SleepInhibitor>();
+        sleepGuard = ownSleepGuard_.get();
+    }
+    mainForm_ = std::make_unique<TMainForm>(configuration_, instrument_, graph_, *sleepGuard,
                                             std::move(bindPort), files.ConfigurationPath);
     startForm_ = new TStartForm(configuration_, mainForm_.get());
     setupForm_ =

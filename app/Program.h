@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/PortBinder.h"
+#include "app/SleepGuard.h"
 #include "config/Configuration.h"
 #include "config/ConfigurationReader.h"
 #include "graph/Graph.h"
@@ -31,7 +32,10 @@ struct ProgramFiles {
 // global; whoever needs a part is handed it.
 class Program {
   public:
-    Program(Clock& clock, PortBinder bindPort, ProgramFiles files = {});
+    // sleepGuard keeps the PC awake while a test runs; without one the
+    // program asks the system's login manager (tests hand in their own).
+    Program(Clock& clock, PortBinder bindPort, ProgramFiles files = {},
+            SleepGuard* sleepGuard = nullptr);
     // Switches the instrument off (a no-op when the window's close already
     // did), then takes the windows down before the records they use.
     ~Program();
@@ -47,6 +51,7 @@ class Program {
 
   private:
     Clock& clock_;
+    std::unique_ptr<SleepGuard> ownSleepGuard_;
     Configuration configuration_;
     Instrument instrument_;
     Graph graph_;

@@ -22,13 +22,17 @@ namespace voltrex {
 
 class TMainForm::RunModeScope {
   public:
-    explicit RunModeScope(TMainForm& form) : form_(form) { form_.EnterRunMode(); }
+    RunModeScope(TMainForm& form, const char* why) : form_(form), awake_(form.sleepGuard_, why) {
+        form_.EnterRunMode();
+    }
     ~RunModeScope() { form_.LeaveRunMode(); }
     RunModeScope(const RunModeScope&) = delete;
     RunModeScope& operator=(const RunModeScope&) = delete;
 
   private:
     TMainForm& form_;
+    // A suspended PC keeps the port's pins, and with them the current.
+    SleepGuard::Scope awake_;
 };
 
 namespace {
@@ -64,13 +68,14 @@ PictureButton* MakeButton(const char* caption, const char* picture, QWidget* par
 }  // namespace
 
 TMainForm::TMainForm(Configuration& config, Instrument& instrument, Graph& graph,
-                     PortBinder bindPort, std::string configurationPath)
+                     SleepGuard& sleepGuard, PortBinder bindPort, std::string configurationPath)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
       config_(config),
       instrument_(instrument),
       graph_(graph),
+      sleepGuard_(sleepGuard),
       bindPort_(std::move(bindPort)),
       configurationPath_(std::move(configurationPath)) {
     setWindowTitle(QString::fromLatin1(Caption));
@@ -247,7 +252,7 @@ void TMainForm::DischargeButtonClick() {
     if (startForm_->ShowDischargeSettings() != TStartForm::Result::Start) {
         return;
     }
-    RunModeScope running(*this);
+    RunModeScope running(*this, "A battery pack is being discharged");
     procedures_->RunDischarge(0);
 }
 
@@ -255,7 +260,7 @@ void TMainForm::ChargeButtonClick() {
     if (startForm_->ShowChargeSettings() != TStartForm::Result::Start) {
         return;
     }
-    RunModeScope running(*this);
+    RunModeScope running(*this, "A battery pack is being charged");
     procedures_->RunCharge(0, 0);
 }
 
@@ -263,7 +268,7 @@ void TMainForm::AutoCycleButtonClick() {
     if (startForm_->ShowAutoCycleSettings() != TStartForm::Result::Start) {
         return;
     }
-    RunModeScope running(*this);
+    RunModeScope running(*this, "A battery pack is being cycled");
     try {
         procedures_->RunAutoCycle();
     } catch (const GraphFileError& error) {
@@ -279,11 +284,12 @@ void TMainForm::ResistanceButtonClick() {
     // A graph of its own on the image, never the current graph, so Save still
     // stores the last real test's graph.
     GraphPlot temporary(graph_.Image(), 0.0, 0.0);
+    SleepGuard::Scope awake(sleepGuard_, "A battery pack's resistance is being measured");
     procedures_->MeasureInternalResistance(0, temporary);
 }
 
 void TMainForm::MonitorButtonClick() {
-    RunModeScope running(*this);
+    RunModeScope running(*this, "A battery pack is being monitored");
     procedures_->RunMonitor();
 }
 

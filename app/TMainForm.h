@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/PortBinder.h"
+#include "app/SleepGuard.h"
 #include "config/Configuration.h"
 #include "graph/Graph.h"
 #include "instrument/Instrument.h"
@@ -34,10 +35,11 @@ class TMainForm : public QWidget, public UserInterface {
         "Voltrex II - Computer Controlled Battery Manager - Version 1.0";
 
     // The records and objects the window works on belong to the program and
-    // outlive the window. bindPort loads the port library at the first show;
-    // configurationPath is the file read then.
-    TMainForm(Configuration& config, Instrument& instrument, Graph& graph, PortBinder bindPort,
-              std::string configurationPath);
+    // outlive the window. sleepGuard is held while a test runs. bindPort
+    // loads the port library at the first show; configurationPath is the file
+    // read then.
+    TMainForm(Configuration& config, Instrument& instrument, Graph& graph, SleepGuard& sleepGuard,
+              PortBinder bindPort, std::string configurationPath);
     ~TMainForm() override;
 
     // The dialogs and the procedures, made after the window.
@@ -87,8 +89,8 @@ class TMainForm : public QWidget, public UserInterface {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    // The running state for the life of one test: entered at construction,
-    // left however the test ends.
+    // The running state for the life of one test, with the PC kept awake:
+    // entered at construction, left however the test ends.
     class RunModeScope;
 
     void MarkSimulatedBoard(const PortBinding& binding);
@@ -96,6 +98,7 @@ class TMainForm : public QWidget, public UserInterface {
     Configuration& config_;
     Instrument& instrument_;
     Graph& graph_;
+    SleepGuard& sleepGuard_;
     PortBinder bindPort_;
     std::string configurationPath_;
     TStartForm* startForm_ = nullptr;

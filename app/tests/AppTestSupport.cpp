@@ -219,7 +219,7 @@ Program& ProgramHarness::Start(ProgramFiles files) {
             return real();
         };
     }
-    program_ = std::make_unique<Program>(clock, std::move(binder), std::move(files));
+    program_ = std::make_unique<Program>(clock, std::move(binder), std::move(files), &sleepGuard);
     return *program_;
 }
 

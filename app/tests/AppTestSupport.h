@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "CountingSleepGuard.h"
 #include "app/Program.h"
 #include "testsupport/RecordingPort.h"
 #include "testsupport/VirtualClock.h"
@@ -138,6 +139,8 @@ class ProgramHarness {
     PortBinding binding{&RecordingPort::Out, &RecordingPort::In};
     std::string libraryPath;
     int bindCalls = 0;
+    // The program keeps the PC awake through this, never through the system.
+    CountingSleepGuard sleepGuard;
 
   private:
     Library library_;

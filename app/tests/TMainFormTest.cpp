@@ -472,6 +472,62 @@ class TMainFormTest : public QObject {
         QVERIFY(save.Unexpected().isEmpty());
     }
 
+    void thePcIsKeptAwakeWhileATestRuns_data() {
+        QTest::addColumn<QString>("test");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("finished discharge")
+            << QStringLiteral("discharge") << QStringLiteral("A battery pack is being discharged");
+        QTest::newRow("failed discharge") << QStringLiteral("failing discharge")
+                                          << QStringLiteral("A battery pack is being discharged");
+        QTest::newRow("stopped monitor")
+            << QStringLiteral("monitor") << QStringLiteral("A battery pack is being monitored");
+        QTest::newRow("resistance")
+            << QStringLiteral("resistance")
+            << QStringLiteral("A battery pack's resistance is being measured");
+    }
+
+    void thePcIsKeptAwakeWhileATestRuns() {
+        QFETCH(QString, test);
+        QFETCH(QString, why);
+        ProgramHarness harness;
+        harness.WriteConfiguration();
+        TMainForm& form = harness.Start().MainForm();
+        form.show();
+        // Every reading of the test is taken with the guard held; the pack
+        // reads 5 V (below a 7-cell discharge's end: one pass), or nothing.
+        const bool failing = test == QStringLiteral("failing discharge");
+        int readings = 0;
+        bool heldAtEveryReading = true;
+        harness.port.SetStatusFunction([&](int count) -> std::uint8_t {
+            ++readings;
+            heldAtEveryReading = heldAtEveryReading && harness.sleepGuard.Held();
+            return failing || count < 250 ? 0x08 | (failing ? 0x10 : 0x00) : 0x00;
+        });
+        WhenTrue stop([&] { return form.StopButton->isVisible(); },
+                      [&] { form.StopButton->click(); });
+        ModalScript script;
+        if (test == QStringLiteral("monitor")) {
+            form.MonitorButton->click();
+        } else {
+            script.Expect("voltrex::TStartForm", StartWith([](TStartForm& start) {
+                              start.CapacityEdit->setText(QStringLiteral("1000"));
+                          }));
+            if (failing) {
+                script.ExpectMessage();
+            }
+            (test == QStringLiteral("resistance") ? form.ResistanceButton : form.DischargeButton)
+                ->click();
+            QVERIFY(script.Done());
+        }
+        QVERIFY(readings > 0);
+        QVERIFY(heldAtEveryReading);
+        QCOMPARE(harness.sleepGuard.Acquired, 1);
+        QCOMPARE(harness.sleepGuard.Released, 1);
+        QVERIFY(!harness.sleepGuard.Held());
+        QCOMPARE(QString::fromStdString(harness.sleepGuard.Reasons.at(0)), why);
+        QVERIFY(script.Unexpected().isEmpty());
+    }
+
     void cancelledSettingsStartNothing() {
         ProgramHarness harness;
         harness.WriteConfiguration();
