@@ -51,6 +51,9 @@ class PortLibrary {
 
     bool IsBound() const { return library_.IsOpen(); }
     const PortEntryPoints& EntryPoints() const { return entries_; }
+    // The address of any symbol the bound library exports by that name (an
+    // optional entry point such as PortAccessProblem), or nullptr.
+    void* Symbol(const char* name) const { return library_.Symbol(name); }
     // Why the last bind failed, for diagnostics.
     const std::string& LastError() const { return lastError_; }
 

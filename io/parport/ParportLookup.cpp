@@ -1,58 +1,10 @@
 #include "io/parport/ParportLookup.h"
 
 #include <fcntl.h>
-#include <unistd.h>
+
+#include "io/parport/FixedText.h"
 
 namespace voltrex::io {
-
-namespace {
-
-// Ports are numbered from 0 in the order the driver found them; a machine has
-// a handful at most, and the numbers may have gaps after a hot unplug.
-constexpr int HighestPortNumber = 63;
-
-class Writer {
-  public:
-    Writer(char* buffer, unsigned size) : buffer_(buffer), size_(size) {}
-    void Put(const char* text) {
-        while (*text != '\0') {
-            PutChar(*text++);
-        }
-    }
-    void PutNumber(int n) {
-        char digits[12];
-        int count = 0;
-        unsigned value = n < 0 ? 0U : static_cast<unsigned>(n);
-        do {
-            digits[count++] = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value != 0);
-        while (count > 0) {
-            PutChar(digits[--count]);
-        }
-    }
-    bool Finish() {
-        if (size_ == 0) {
-            return false;
-        }
-        const bool fits = length_ < size_;
-        buffer_[fits ? length_ : size_ - 1] = '\0';
-        return fits;
-    }
-
-  private:
-    void PutChar(char c) {
-        if (length_ + 1 < size_) {
-            buffer_[length_] = c;
-        }
-        ++length_;
-    }
-    char* buffer_;
-    unsigned size_;
-    unsigned length_ = 0;
-};
-
-}  // namespace
 
 long ParseBaseAddress(const char* text) {
     while (*text == ' ' || *text == '\t' || *text == '\n') {
@@ -72,36 +24,52 @@ long ParseBaseAddress(const char* text) {
     return value;
 }
 
-bool FormatIndexedPath(char* buffer, unsigned size, const char* root, const char* prefix, int n,
+bool FormatIndexedPath(char* buffer, unsigned size, const char* root, const char* prefix, long n,
                        const char* suffix) {
-    Writer writer(buffer, size);
-    writer.Put(root);
-    writer.Put("/");
-    writer.Put(prefix);
-    writer.PutNumber(n);
-    writer.Put(suffix);
-    return writer.Finish();
+    FixedText text(buffer, size);
+    text.Put(root).Put("/").Put(prefix).PutNumber(n).Put(suffix);
+    return text.Finish();
 }
 
-int FindParportForBase(const char* procRoot, unsigned base) {
+bool ReadSmallFile(const char* path, char* buffer, unsigned size, const SystemCalls& calls) {
+    if (size == 0) {
+        return false;
+    }
+    buffer[0] = '\0';
+    const int fd = calls.Open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const ssize_t length = calls.Read(fd, buffer, size - 1);
+    calls.Close(fd);
+    if (length < 0) {
+        return false;
+    }
+    auto end = static_cast<unsigned>(length);
+    while (end > 0 && (buffer[end - 1] == '\n' || buffer[end - 1] == ' ' ||
+                       buffer[end - 1] == '\t' || buffer[end - 1] == '\0')) {
+        --end;
+    }
+    buffer[end] = '\0';
+    return true;
+}
+
+long BaseAddressOfParport(const char* procRoot, int n, const SystemCalls& calls) {
+    char path[512];
+    if (!FormatIndexedPath(path, sizeof path, procRoot, "sys/dev/parport/parport", n,
+                           "/base-addr")) {
+        return -1;
+    }
+    char text[64];
+    if (!ReadSmallFile(path, text, sizeof text, calls)) {
+        return -1;
+    }
+    return ParseBaseAddress(text);
+}
+
+int FindParportForBase(const char* procRoot, unsigned base, const SystemCalls& calls) {
     for (int n = 0; n <= HighestPortNumber; ++n) {
-        char path[512];
-        if (!FormatIndexedPath(path, sizeof path, procRoot, "sys/dev/parport/parport", n,
-                               "/base-addr")) {
-            return -1;
-        }
-        const int fd = open(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        char text[64];
-        const ssize_t length = read(fd, text, sizeof text - 1);
-        close(fd);
-        if (length <= 0) {
-            continue;
-        }
-        text[length] = '\0';
-        if (ParseBaseAddress(text) == static_cast<long>(base)) {
+        if (BaseAddressOfParport(procRoot, n, calls) == static_cast<long>(base)) {
             return n;
         }
     }

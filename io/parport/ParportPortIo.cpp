@@ -8,12 +8,15 @@
 #include <cstring>
 
 #include "io/PortBackend.h"
+#include "io/PortIo.h"
 #include "io/parport/ParportTable.h"
 
 namespace voltrex::io {
 
 namespace {
 
+// Also called from inside a signal handler (a write that finds the port
+// gone): write(2) and strlen only.
 void ReportToStandardError(const char* message) {
     const ssize_t written = write(STDERR_FILENO, message, std::strlen(message));
     static_cast<void>(written);
@@ -40,3 +43,7 @@ bool DriverInstalled() {
 }
 
 }  // namespace voltrex::io
+
+extern "C" VOLTREX_IO_EXPORT const char* PortAccessProblem(unsigned short port) {
+    return voltrex::io::ports.AccessProblem(port);
+}

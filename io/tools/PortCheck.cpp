@@ -2,9 +2,10 @@
 // the desktop program. Run it in the folder that holds Voltrex2.ini (it takes
 // the port address and the calibration from there; a hexadecimal port address
 // as the only argument overrides the file's). It loads libio.so as the
-// program does, switches the instrument all off, ramps the D-to-A counter
-// once to see both comparators flip, and takes a few voltage readings. It
-// never switches a current on.
+// program does, says which board that library drives, asks the library
+// whether the port can be used at all, switches the instrument all off, ramps
+// the D-to-A counter once to see both comparators flip, and takes a few
+// voltage readings. It never switches a current on.
 //
 // Exit status: 0 when everything answered as a connected board should, 1 when
 // not (the output says what to look at), 2 when it could not start.
@@ -12,6 +13,7 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "config/ConfigurationReader.h"
@@ -23,6 +25,32 @@
 namespace voltrex {
 namespace {
 
+constexpr const char* UsageText =
+    "Usage: voltrex2-portcheck [PORT]\n"
+    "\n"
+    "Checks the port library and the charger board without the desktop program.\n"
+    "Run it in the folder that holds Voltrex2.ini: the port address and the\n"
+    "calibration come from there. PORT, a hexadecimal address such as 378 or\n"
+    "0x378, checks that port instead.\n"
+    "\n"
+    "It loads the port library libio.so as the program does and says which board\n"
+    "that library drives, asks whether the port can be used, switches the\n"
+    "instrument all off, ramps the D-to-A counter to see both comparators flip\n"
+    "(expect 1 1 at count 0 and 0 0 at count 4095) and takes five conversions and\n"
+    "a mean of 20. It never switches a current on.\n"
+    "\n"
+    "The library is found as the program finds it; to check another one, put its\n"
+    "folder first on the library path, e.g. the real parallel port's from the\n"
+    "build tree:\n"
+    "  LD_LIBRARY_PATH=build/default/lib/parport voltrex2-portcheck\n"
+    "\n"
+    "Exit status: 0 the board answers as it should; 1 it does not, or the port\n"
+    "cannot be used (the output says what to look at); 2 the check could not\n"
+    "start (no Voltrex2.ini, no port library, a wrong argument).\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help  print this text and exit\n";
+
 void Say(const std::string& text) {
     std::fputs(text.c_str(), stdout);
     std::fflush(stdout);
@@ -33,7 +61,95 @@ std::string Bits(unsigned char status) {
                   (status >> 3) & 1);
 }
 
+// A port address as the user types it: 1 to 4 hexadecimal digits, with or
+// without 0x, not 0 (which is no port).
+bool ParsePort(const char* text, std::uint16_t& port) {
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text += 2;
+    }
+    const std::size_t digits = std::strlen(text);
+    if (digits == 0 || digits > 4) {
+        return false;
+    }
+    unsigned value = 0;
+    for (; *text != '\0'; ++text) {
+        const char c = *text;
+        unsigned digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<unsigned>(c - '0');
+        } else if (c >= 'a' && c <= 'f') {
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        } else if (c >= 'A' && c <= 'F') {
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        } else {
+            return false;
+        }
+        value = value * 16 + digit;
+    }
+    if (value == 0) {
+        return false;
+    }
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+bool Contains(const char* text, const char* part) {
+    return std::strstr(text, part) != nullptr;
+}
+
+// What to look at when the port itself cannot be reached, fitted to the
+// library's reason. None of it is about the board: nothing reached it.
+void SayPortAccessHints(const char* problem) {
+    Say("What to look at:\n");
+    if (Contains(problem, "no parallel port at")) {
+        Say("  cat /proc/sys/dev/parport/parport*/base-addr  lists each port's address in decimal\n"
+            "  printf '%x\\n' 888  turns a decimal address into the hexadecimal one (378)\n"
+            "  sudo modprobe parport_pc  loads the driver that finds the ports\n");
+    } else if (Contains(problem, "is missing")) {
+        Say("  sudo modprobe ppdev  loads the driver that makes /dev/parport*\n"
+            "  echo ppdev | sudo tee /etc/modules-load.d/ppdev.conf  loads it at every start\n");
+    } else if (Contains(problem, "No permission")) {
+        Say("  id -nG  must list lp; a group added with usermod counts only after you log out\n"
+            "          and in again\n"
+            "  ls -l /dev/parport*  shows the group (lp) that may use the port\n");
+    } else if (Contains(problem, "held by") || Contains(problem, "in use by")) {
+        Say("  cat /proc/sys/dev/parport/parport*/devices/active  names what holds each port\n"
+            "  ps -C voltrex2,voltrex2-portcheck  shows copies of the program and of this check\n");
+        if (Contains(problem, "printer driver")) {
+            Say("  lsmod | grep '^lp '  shows whether the printer driver is loaded\n");
+        }
+    } else if (Contains(problem, "stopped answering")) {
+        Say("  sudo dmesg | tail  may say what became of the port (a USB or PCIe card gone)\n");
+    } else {
+        Say("  ls -l /dev/parport*  shows the port devices and their group (lp)\n"
+            "  cat /proc/sys/dev/parport/parport*/devices/active  names what holds each port\n");
+    }
+}
+
 int Check(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            Say(UsageText);
+            return 0;
+        }
+    }
+    const char* portArgument = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') {
+            Say(
+                Format("Unknown option \"%s\".\nUsage: voltrex2-portcheck [PORT] (--help says "
+                       "more)\n",
+                       argv[i]));
+            return 2;
+        }
+        if (portArgument != nullptr) {
+            Say("Give one port address at most.\nUsage: voltrex2-portcheck [PORT] (--help says "
+                "more)\n");
+            return 2;
+        }
+        portArgument = argv[i];
+    }
+
     Configuration config;
     if (const auto message = ReadConfiguration(config)) {
         Say(Format("Voltrex2.ini: %s\nRun this in the folder that holds the configuration.\n",
@@ -41,8 +157,11 @@ int Check(int argc, char** argv) {
         return 2;
     }
     std::uint16_t port = config.PortAddress;
-    if (argc > 1 && ScanC(argv[1], "%hx", &port) != 1) {
-        Say(Format("\"%s\" is not a hexadecimal port address.\n", argv[1]));
+    if (portArgument != nullptr && !ParsePort(portArgument, port)) {
+        Say(
+            Format("\"%s\" is not a hexadecimal port address.\nGive it as 378 or 0x378 (--help "
+                   "says more).\n",
+                   portArgument));
         return 2;
     }
 
@@ -57,8 +176,36 @@ int Check(int argc, char** argv) {
     if (dladdr(reinterpret_cast<void*>(entries.PortOut), &info) != 0 && info.dli_fname != nullptr) {
         Say(Format("Port library: %s\n", info.dli_fname));
     }
+    // dlsym hands back an object pointer; POSIX guarantees the conversion.
+    const auto boardName =
+        reinterpret_cast<SimulatedBoardNameProc>(library.Symbol("SimulatedBoardName"));
+    const auto accessProblem =
+        reinterpret_cast<PortAccessProblemProc>(library.Symbol("PortAccessProblem"));
+    const char* simulated = boardName != nullptr ? boardName() : nullptr;
+    if (simulated != nullptr) {
+        Say(Format("Board: %s (no hardware is driven)\n", simulated));
+    } else {
+        Say(Format("Board: the instrument on the parallel port at 0x%X\n", port));
+    }
+    const bool driverInstalled =
+        entries.IsDriverInstalled == nullptr || entries.IsDriverInstalled() != 0;
     if (entries.IsDriverInstalled != nullptr) {
-        Say(Format("Port access available: %s\n", entries.IsDriverInstalled() ? "yes" : "no"));
+        Say(Format("Port access available: %s\n", driverInstalled ? "yes" : "no"));
+    }
+
+    // Nothing is written before the library has said that the port works.
+    const char* problem = accessProblem != nullptr ? accessProblem(port) : nullptr;
+    if (problem != nullptr) {
+        Say(Format("Port 0x%X cannot be used: %s\n", port, problem));
+        SayPortAccessHints(problem);
+        Say("Nothing was written to the port.\n");
+        return 1;
+    }
+    if (!driverInstalled) {
+        Say("The port library reaches no parallel port.\n");
+        SayPortAccessHints("");
+        Say("Nothing was written to the port.\n");
+        return 1;
     }
 
     SystemClock clock;
@@ -75,6 +222,15 @@ int Check(int argc, char** argv) {
     const unsigned char atTop = entries.PortIn(status);
     Say(Format("Counter at 4095: %s (a connected board reads 0, 0)\n", Bits(atTop).c_str()));
     instrument.ClockCounterTo(0);
+
+    // A port that stopped answering on the way reads all ones: that is no
+    // fault of the board.
+    if (const char* lost = accessProblem != nullptr ? accessProblem(port) : nullptr) {
+        Say(Format("Port 0x%X stopped working during the check: %s\n", port, lost));
+        SayPortAccessHints(lost);
+        instrument.ClearPortAddress();
+        return 1;
+    }
 
     bool good = (atZero & 0x18) == 0x18 && (atTop & 0x18) == 0;
     if (!good) {
