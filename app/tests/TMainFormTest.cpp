@@ -221,6 +221,57 @@ class TMainFormTest : public QObject {
         QVERIFY(script.Unexpected().isEmpty());
     }
 
+    // The real-port library's code on fake /proc and /dev trees: a port that
+    // is not there and one the printer driver holds fail the start-up with
+    // the library's reason, at once (the kernel's claim would wait).
+    void startupOnTheRealPortLibraryReportsAPortItCannotUse_data() {
+        QTest::addColumn<bool>("listed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no such port")
+            << false
+            << QStringLiteral(
+                   "Error opening the port: There is no parallel port at 0x378: %1/sys/dev/"
+                   "parport/ lists no parallel port at all. Load the driver (sudo modprobe "
+                   "parport_pc); a PCIe card may need its address given, sudo modprobe "
+                   "parport_pc io=0x<address>.");
+        QTest::newRow("held by the printer driver")
+            << true
+            << QStringLiteral(
+                   "Error opening the port: The parallel port at 0x378 (parport0) is held by "
+                   "the printer driver lp0: unload it (sudo rmmod lp; blacklist lp in "
+                   "/etc/modprobe.d/ to keep it from loading at boot), then start again.");
+    }
+
+    void startupOnTheRealPortLibraryReportsAPortItCannotUse() {
+        QFETCH(bool, listed);
+        QFETCH(QString, message);
+        ProgramHarness harness(ProgramHarness::Library::File);
+        harness.libraryPath = TESTIO_FAKEROOTS;
+        const QString proc = harness.Path(QStringLiteral("proc"));
+        const QString dev = harness.Path(QStringLiteral("dev"));
+        QDir().mkpath(proc + QStringLiteral("/sys/dev/parport"));
+        QDir().mkpath(dev);
+        if (listed) {
+            const QString port = proc + QStringLiteral("/sys/dev/parport/parport0");
+            QDir().mkpath(port + QStringLiteral("/devices"));
+            WriteFile(port + QStringLiteral("/base-addr"), "888\t1912\n");
+            WriteFile(port + QStringLiteral("/devices/active"), "lp0\n");
+            WriteFile(dev + QStringLiteral("/parport0"), QByteArray());
+        }
+        qputenv("VOLTREX_TEST_PROC", QFile::encodeName(proc));
+        qputenv("VOLTREX_TEST_DEV", QFile::encodeName(dev));
+        harness.WriteConfiguration();
+        TMainForm& form = harness.Start().MainForm();
+        ModalScript script;
+        script.ExpectMessage();
+        form.show();
+        QCOMPARE(script.Messages(),
+                 QStringList{message.contains(QStringLiteral("%1")) ? message.arg(proc) : message});
+        QCOMPARE(ButtonStates(form), IdleFailed);
+        QCOMPARE(harness.program().InstrumentDrive().PortAddress(), 0);
+        QVERIFY(script.Unexpected().isEmpty());
+    }
+
     void aSimulatedBoardIsNamedInTheCaptionAndTheMessageBoxes() {
         ProgramHarness harness(ProgramHarness::Library::File);
         harness.libraryPath = TESTIO_OPTIONAL;

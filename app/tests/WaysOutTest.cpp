@@ -256,10 +256,9 @@ class WaysOutTest : public QObject {
                     continue;
                 }
                 const bool endedRight =
-                    way.Signalled ? WIFSIGNALED(run.Status()) && WTERMSIG(run.Status()) ==
-                                                                     way.Expected
-                                  : WIFEXITED(run.Status()) &&
-                                        WEXITSTATUS(run.Status()) == way.Expected;
+                    way.Signalled
+                        ? WIFSIGNALED(run.Status()) && WTERMSIG(run.Status()) == way.Expected
+                        : WIFEXITED(run.Status()) && WEXITSTATUS(run.Status()) == way.Expected;
                 if (!endedRight) {
                     failures << name + QStringLiteral(": ") + Describe(run.Status());
                 }
