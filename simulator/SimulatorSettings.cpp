@@ -122,6 +122,13 @@ std::vector<Key> Keys() {
              return true;
          },
          [](const SimulatorSettings& s) { return Format("%.9g", s.AccessMicroseconds); }},
+        // Whether the file can be written shows only when the library opens it.
+        {"WriteLog", "a file name",
+         [](const std::string& v, SimulatorSettings& s) {
+             s.WriteLog = v;
+             return true;
+         },
+         [](const SimulatorSettings& s) { return s.WriteLog; }},
     };
 }
 

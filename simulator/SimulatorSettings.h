@@ -27,6 +27,9 @@ struct SimulatorSettings {
                                DefaultStateOfCharge, 0.0, 25.0};
     std::uint32_t NoiseSeed = SimulatedBoard::DefaultSeed;
     double AccessMicroseconds = 1.0;
+    // The file that records every byte written to a port (io/simulated/WriteLog.h),
+    // relative to the working directory; empty: no log.
+    std::string WriteLog;
 };
 
 // Reads "key = value" lines (keys in any letter case; ';' or '#' starts a
@@ -39,6 +42,8 @@ struct SimulatorSettings {
 //   Resistance          ohms per cell, 0 (the chemistry's typical value) to 10
 //   NoiseSeed           0 to 4294967295
 //   AccessMicroseconds  0 (as fast as possible) to 1000
+//   WriteLog            a file name (the rest of the line, inner blanks kept);
+//                       empty for none
 // A line it cannot use leaves the value as it was and adds a message naming
 // the file, the line and the value kept. A missing file is not an error.
 std::vector<std::string> ReadSimulatorSettings(const std::string& path,

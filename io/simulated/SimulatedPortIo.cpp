@@ -7,10 +7,18 @@
 // A C library has no handle to hand around, so the board is one object for
 // the process, built on the first call from any entry point and kept until
 // the library is unloaded.
+//
+// With WriteLog set in Voltrex2Sim.ini, every byte written to any port, by any
+// entry point, is recorded (io/simulated/WriteLog.h): the word and bit entry
+// points write through ByteOut, the one place that records.
 
 #include <cstdio>
+#include <map>
+#include <string>
 
 #include "io/PortBackend.h"
+#include "io/PortIo.h"
+#include "io/simulated/WriteLog.h"
 #include "platform/CFormat.h"
 #include "platform/SystemClock.h"
 #include "simulator/SimulatedBoard.h"
@@ -28,11 +36,28 @@ class SimulatedInstrument {
         : settings_(LoadSettings()),
           board_(clock_, settings_.Pack, settings_.DataAddress,
                  simulator::DefaultBoardCalibration(), settings_.NoiseSeed),
-          accessSeconds_(settings_.AccessMicroseconds * 1e-6) {}
+          accessSeconds_(settings_.AccessMicroseconds * 1e-6) {
+        if (!settings_.WriteLog.empty()) {
+            const std::string problem = log_.Open(settings_.WriteLog);
+            if (!problem.empty()) {
+                Report(
+                    Format("%s: the write log \"%s\" cannot be opened (%s); the board runs "
+                           "without it.",
+                           simulator::SimulatorSettingsFileName, settings_.WriteLog.c_str(),
+                           problem.c_str()));
+            }
+        }
+    }
 
+    // Runs in the program's signal and exit handlers too (its emergency
+    // switch-off): nothing here allocates, locks or opens a file once the
+    // instrument is built.
     void Out(unsigned short port, unsigned char value) {
         const double start = Start();
         board_.Out(port, value);
+        if (log_.IsOpen()) {
+            log_.Record(port, value);
+        }
         Finish(start);
     }
 
@@ -43,12 +68,42 @@ class SimulatedInstrument {
         return value;
     }
 
+    // The board answers only at its own data address; any other is a
+    // configuration that does not match it. Each port's text is kept, so a
+    // text handed out stays valid while the library is loaded.
+    const char* AccessProblem(unsigned short port) {
+        const unsigned short board = board_.DataAddress();
+        if (port == board) {
+            return nullptr;
+        }
+        auto [entry, isNew] = problems_.try_emplace(port);
+        if (isNew) {
+            // DataAddress cannot name every port (not 0, nor the last two, as
+            // the board's status and control registers follow it).
+            const bool settable = port >= 1 && port <= 0xFFFD;
+            std::string text = Format(
+                "the simulated charger answers at 0x%X, not at 0x%X: put %X on the first line of "
+                "Voltrex2.ini",
+                board, port, board);
+            if (settable) {
+                text += Format(", or DataAddress = %X in %s", port,
+                               simulator::SimulatorSettingsFileName);
+            }
+            entry->second = text + ".";
+        }
+        return entry->second.c_str();
+    }
+
   private:
+    static void Report(const std::string& message) {
+        std::fputs(Format("libio (simulated): %s\n", message.c_str()).c_str(), stderr);
+    }
+
     static SimulatorSettings LoadSettings() {
         SimulatorSettings settings;
         for (const std::string& message :
              simulator::ReadSimulatorSettings(simulator::SimulatorSettingsFileName, settings)) {
-            std::fputs(Format("libio (simulated): %s\n", message.c_str()).c_str(), stderr);
+            Report(message);
         }
         return settings;
     }
@@ -68,6 +123,8 @@ class SimulatedInstrument {
     SimulatorSettings settings_;
     simulator::SimulatedBoard board_;
     double accessSeconds_;
+    WriteLog log_;
+    std::map<unsigned short, std::string> problems_;
 };
 
 SimulatedInstrument& TheInstrument() {
@@ -90,3 +147,15 @@ bool DriverInstalled() {
 }
 
 }  // namespace voltrex::io
+
+extern "C" {
+
+const char* PortAccessProblem(unsigned short port) {
+    return voltrex::io::TheInstrument().AccessProblem(port);
+}
+
+const char* SimulatedBoardName(void) {
+    return "simulated charger";
+}
+
+}  // extern "C"

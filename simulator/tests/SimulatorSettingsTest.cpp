@@ -44,7 +44,8 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
         "StateOfCharge = 35\n"
         "Resistance = 0.012\n"
         "NoiseSeed = 4294967295\n"
-        "AccessMicroseconds = 0\n",
+        "AccessMicroseconds = 0\n"
+        "writelog =  logs/run 1.log  ; blanks inside the name are kept\n",
         s);
     EXPECT_TRUE(messages.empty()) << messages.front();
     EXPECT_EQ(s.DataAddress, 0x278);
@@ -55,6 +56,7 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_EQ(s.Pack.ResistancePerCell, 0.012);
     EXPECT_EQ(s.NoiseSeed, 4294967295U);
     EXPECT_EQ(s.AccessMicroseconds, 0.0);
+    EXPECT_EQ(s.WriteLog, "logs/run 1.log");
 
     // The written form reads back to the same settings.
     SimulatorSettings again;
@@ -65,6 +67,15 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_EQ(again.Pack.CapacityMah, s.Pack.CapacityMah);
     EXPECT_DOUBLE_EQ(again.Pack.StateOfCharge, s.Pack.StateOfCharge);
     EXPECT_EQ(again.NoiseSeed, s.NoiseSeed);
+    EXPECT_EQ(again.WriteLog, s.WriteLog);
+
+    // An empty name turns the log off again, also in the written form.
+    EXPECT_TRUE(Read("WriteLog =\n", again).empty());
+    EXPECT_EQ(again.WriteLog, "");
+    SimulatorSettings none;
+    none.WriteLog = "x";
+    EXPECT_TRUE(Read(FormatSimulatorSettings(again), none).empty());
+    EXPECT_EQ(none.WriteLog, "");
 }
 
 TEST_F(SimulatorSettingsTest, UnusableLinesKeepTheDefaultAndSaySo) {
@@ -109,6 +120,7 @@ TEST_F(SimulatorSettingsTest, MissingFileLeavesTheDefaults) {
     EXPECT_EQ(s.Pack.Type, Chemistry::NiMH);
     EXPECT_EQ(s.DataAddress, 0x378);
     EXPECT_EQ(s.AccessMicroseconds, 1.0);
+    EXPECT_EQ(s.WriteLog, "");
 }
 
 // The library's default pack, discharged at the sample configuration's lowest
