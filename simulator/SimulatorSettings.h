@@ -30,6 +30,9 @@ struct SimulatorSettings {
     // The file that records every byte written to a port (io/simulated/WriteLog.h),
     // relative to the working directory; empty: no log.
     std::string WriteLog;
+    // A board without its supply: no current flows and no conversion
+    // succeeds, as when its plug has come out.
+    bool Powered = true;
 };
 
 // Reads "key = value" lines (keys in any letter case; ';' or '#' starts a
@@ -44,6 +47,7 @@ struct SimulatorSettings {
 //   AccessMicroseconds  0 (as fast as possible) to 1000
 //   WriteLog            a file name (the rest of the line, inner blanks kept);
 //                       empty for none
+//   Powered             yes or no
 // A line it cannot use leaves the value as it was and adds a message naming
 // the file, the line and the value kept. A missing file is not an error.
 std::vector<std::string> ReadSimulatorSettings(const std::string& path,

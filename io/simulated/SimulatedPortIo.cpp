@@ -37,6 +37,7 @@ class SimulatedInstrument {
           board_(clock_, settings_.Pack, settings_.DataAddress,
                  simulator::DefaultBoardCalibration(), settings_.NoiseSeed),
           accessSeconds_(settings_.AccessMicroseconds * 1e-6) {
+        board_.SetPowered(settings_.Powered);
         if (!settings_.WriteLog.empty()) {
             const std::string problem = log_.Open(settings_.WriteLog);
             if (!problem.empty()) {

@@ -97,12 +97,27 @@ TEST_F(PortCheckTest, PassesOnTheSimulatedBoardAndFailsOnAnEmptyPort) {
         << good.output;
     dlclose(simulated);
 
-    // Nothing answers at another address: the check says so and fails.
-    const ToolRun empty = RunIn(folder_.Path(), "0x278");
-    EXPECT_EQ(empty.status, 1) << empty.output;
-    EXPECT_TRUE(empty.Says("Port 0x278: switching the instrument all off")) << empty.output;
-    EXPECT_TRUE(empty.Says("did not flip")) << empty.output;
-    EXPECT_TRUE(empty.Says("check that the board is powered")) << empty.output;
+    // The simulated charger answers only at its own address: the check says
+    // where, points at the two settings that must agree, and writes nothing.
+    const ToolRun elsewhere = RunIn(folder_.Path(), "0x278");
+    EXPECT_EQ(elsewhere.status, 1) << elsewhere.output;
+    EXPECT_TRUE(
+        elsewhere.Says("Port 0x278 cannot be used: the simulated charger answers at "
+                       "0x378, not at 0x278"))
+        << elsewhere.output;
+    EXPECT_TRUE(elsewhere.Says("DataAddress in Voltrex2Sim.ini")) << elsewhere.output;
+    EXPECT_TRUE(elsewhere.Says("Nothing was written to the port.")) << elsewhere.output;
+    EXPECT_FALSE(elsewhere.Says("switching the instrument all off")) << elsewhere.output;
+    EXPECT_FALSE(elsewhere.Says("/dev/parport")) << elsewhere.output;
+
+    // A board without power: the port works, the comparators never answer.
+    folder_.Write("Voltrex2Sim.ini", "AccessMicroseconds = 0\nPowered = no\n");
+    const ToolRun unpowered = RunIn(folder_.Path(), "");
+    EXPECT_EQ(unpowered.status, 1) << unpowered.output;
+    EXPECT_TRUE(unpowered.Says("Port 0x378: switching the instrument all off")) << unpowered.output;
+    EXPECT_TRUE(unpowered.Says("did not flip")) << unpowered.output;
+    EXPECT_TRUE(unpowered.Says("check that the board is powered")) << unpowered.output;
+    EXPECT_TRUE(unpowered.Says("Conversion 1: -1.000 V")) << unpowered.output;
 }
 
 TEST_F(PortCheckTest, HelpAndBadArgumentsNeverReachThePort) {

@@ -99,9 +99,12 @@ bool Contains(const char* text, const char* part) {
 
 // What to look at when the port itself cannot be reached, fitted to the
 // library's reason. None of it is about the board: nothing reached it.
-void SayPortAccessHints(const char* problem) {
+void SayPortAccessHints(const char* problem, bool simulated) {
     Say("What to look at:\n");
-    if (Contains(problem, "no parallel port at")) {
+    if (simulated) {
+        Say("  the first line of Voltrex2.ini  is the port the program and this check use\n"
+            "  DataAddress in Voltrex2Sim.ini  is where the simulated charger answers (378)\n");
+    } else if (Contains(problem, "no parallel port at")) {
         Say("  cat /proc/sys/dev/parport/parport*/base-addr  lists each port's address in decimal\n"
             "  printf '%x\\n' 888  turns a decimal address into the hexadecimal one (378)\n"
             "  sudo modprobe parport_pc  loads the driver that finds the ports\n");
@@ -197,13 +200,13 @@ int Check(int argc, char** argv) {
     const char* problem = accessProblem != nullptr ? accessProblem(port) : nullptr;
     if (problem != nullptr) {
         Say(Format("Port 0x%X cannot be used: %s\n", port, problem));
-        SayPortAccessHints(problem);
+        SayPortAccessHints(problem, simulated != nullptr);
         Say("Nothing was written to the port.\n");
         return 1;
     }
     if (!driverInstalled) {
         Say("The port library reaches no parallel port.\n");
-        SayPortAccessHints("");
+        SayPortAccessHints("", simulated != nullptr);
         Say("Nothing was written to the port.\n");
         return 1;
     }
@@ -227,7 +230,7 @@ int Check(int argc, char** argv) {
     // fault of the board.
     if (const char* lost = accessProblem != nullptr ? accessProblem(port) : nullptr) {
         Say(Format("Port 0x%X stopped working during the check: %s\n", port, lost));
-        SayPortAccessHints(lost);
+        SayPortAccessHints(lost, simulated != nullptr);
         instrument.ClearPortAddress();
         return 1;
     }

@@ -45,7 +45,8 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
         "Resistance = 0.012\n"
         "NoiseSeed = 4294967295\n"
         "AccessMicroseconds = 0\n"
-        "writelog =  logs/run 1.log  ; blanks inside the name are kept\n",
+        "writelog =  logs/run 1.log  ; blanks inside the name are kept\n"
+        "Powered = NO\n",
         s);
     EXPECT_TRUE(messages.empty()) << messages.front();
     EXPECT_EQ(s.DataAddress, 0x278);
@@ -57,6 +58,7 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_EQ(s.NoiseSeed, 4294967295U);
     EXPECT_EQ(s.AccessMicroseconds, 0.0);
     EXPECT_EQ(s.WriteLog, "logs/run 1.log");
+    EXPECT_FALSE(s.Powered);
 
     // The written form reads back to the same settings.
     SimulatorSettings again;
@@ -68,6 +70,7 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_DOUBLE_EQ(again.Pack.StateOfCharge, s.Pack.StateOfCharge);
     EXPECT_EQ(again.NoiseSeed, s.NoiseSeed);
     EXPECT_EQ(again.WriteLog, s.WriteLog);
+    EXPECT_EQ(again.Powered, s.Powered);
 
     // An empty name turns the log off again, also in the written form.
     EXPECT_TRUE(Read("WriteLog =\n", again).empty());
