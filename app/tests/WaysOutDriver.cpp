@@ -83,7 +83,7 @@ int main(int argc, char* argv[]) {
             auto* start = static_cast<TStartForm*>(window);
             start->CellTypeComboBox->setCurrentText(QStringLiteral("LiPo"));
             start->CapacityEdit->setText(QStringLiteral("5000"));
-            start->NumberOfCellsEdit->setText(QStringLiteral("3"));
+            start->NumberOfCellsEdit->setText(QStringLiteral("1"));
             start->ChargeRateTrackBar->setValue(5);
             start->StartButton->click();
         });
