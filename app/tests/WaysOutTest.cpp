@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -48,10 +49,14 @@ class ProgramRun {
         std::vector<std::string> environment;
         for (char** entry = environ; *entry != nullptr; ++entry) {
             const std::string text = *entry;
-            if (text.rfind("QT_QPA_PLATFORM=", 0) != 0 && text.rfind("DISPLAY=", 0) != 0) {
+            if (text.rfind("QT_QPA_PLATFORM=", 0) != 0 && text.rfind("DISPLAY=", 0) != 0 &&
+                text.rfind("ASAN_OPTIONS=", 0) != 0) {
                 environment.push_back(text);
             }
         }
+        // exit() from a handler leaves main's objects undestroyed by design;
+        // under the address sanitizer that is no leak to report.
+        environment.emplace_back("ASAN_OPTIONS=detect_leaks=0");
         if (display.isEmpty()) {
             environment.emplace_back("QT_QPA_PLATFORM=offscreen");
         } else {
@@ -157,11 +162,22 @@ class ProgramRun {
     bool Running() { return !Ended(); }
     int Status() const { return status_; }
 
-    std::vector<Write> Log() const {
+    qint64 LogSize() const {
+        return QFileInfo(folder_.filePath(QStringLiteral("writes.log"))).size();
+    }
+
+    // The last writes of the log (a charging program logs megabytes a
+    // second, and only its end matters).
+    std::vector<Write> LogEnd() const {
+        constexpr qint64 TailBytes = 64 * 1024;
         std::vector<Write> writes;
         QFile file(folder_.filePath(QStringLiteral("writes.log")));
         if (!file.open(QIODevice::ReadOnly)) {
             return writes;
+        }
+        if (file.size() > TailBytes) {
+            file.seek(file.size() - TailBytes);
+            file.readLine();  // the rest of a line cut in two
         }
         while (!file.atEnd()) {
             const QList<QByteArray> fields = file.readLine().simplified().split(' ');
@@ -197,7 +213,7 @@ QString Describe(int status) {
     return QStringLiteral("status 0x%1").arg(status, 0, 16);
 }
 
-// Empty when the log ends as it must: a charge ran, then the current went
+// Empty when the log's end is as it must be: a charge ran, then the current went
 // off (0x30: relays still closed, rate 0), then everything (0x00), both on
 // the configured port, with nothing after them.
 QString CheckSwitchedOff(const std::vector<Write>& log) {
@@ -304,7 +320,7 @@ class WaysOutTest : public QObject {
                 if (!endedRight) {
                     failures << name + QStringLiteral(": ") + Describe(run.Status());
                 }
-                const QString log = CheckSwitchedOff(run.Log());
+                const QString log = CheckSwitchedOff(run.LogEnd());
                 if (!log.isEmpty()) {
                     failures << name + QStringLiteral(": ") + log;
                 }
@@ -317,15 +333,15 @@ class WaysOutTest : public QObject {
         ProgramRun run("wait");
         QVERIFY(run.WaitForCharging());
         run.Signal(SIGPIPE);
-        const std::size_t before = run.Log().size();
+        const qint64 before = run.LogSize();
         QTest::qWait(300);
         QVERIFY(run.Running());
-        QVERIFY(run.Log().size() > before);
+        QVERIFY(run.LogSize() > before);
         run.Signal(SIGTERM);
         QVERIFY(run.WaitForEnd());
         QVERIFY(WIFSIGNALED(run.Status()));
         QCOMPARE(WTERMSIG(run.Status()), SIGTERM);
-        QCOMPARE(CheckSwitchedOff(run.Log()), QString());
+        QCOMPARE(CheckSwitchedOff(run.LogEnd()), QString());
     }
 
     // The toolkit calls exit(1) when the connection to the X server breaks:
@@ -366,7 +382,7 @@ class WaysOutTest : public QObject {
         QVERIFY(run.WaitForEnd());
         QVERIFY2(WIFEXITED(run.Status()) && WEXITSTATUS(run.Status()) == 1,
                  qPrintable(Describe(run.Status())));
-        QCOMPARE(CheckSwitchedOff(run.Log()), QString());
+        QCOMPARE(CheckSwitchedOff(run.LogEnd()), QString());
     }
 };
 
