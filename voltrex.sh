@@ -25,12 +25,17 @@ test_packages=(locales desktop-file-utils appstream)
 package_packages=(dpkg-dev debhelper fakeroot lintian)
 
 as_root() {
-    if [ "$(id -u)" -eq 0 ]; then
-        "$@"
-    elif command -v sudo >/dev/null; then
-        sudo "$@"
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# say_root WHAT: before a step that needs root, says how it will get it; stops
+# when it cannot (WHAT is the command to run as root by hand).
+say_root() {
+    [ "$(id -u)" -ne 0 ] || return 0
+    if command -v sudo >/dev/null; then
+        echo "(with sudo: sudo may ask for your password)"
     else
-        echo "This step needs root, and sudo is not installed: run as root: $*" >&2
+        echo "That needs root, and sudo is not installed: run as root: $1; then run this again." >&2
         exit 1
     fi
 }
@@ -45,7 +50,7 @@ install_missing() {
     done
     [ ${#missing[@]} -gt 0 ] || return 0
     echo "Installing the Debian packages $why: ${missing[*]}"
-    [ "$(id -u)" -eq 0 ] || echo "(with sudo apt-get: sudo may ask for your password)"
+    say_root "apt-get install ${missing[*]}"
     as_root apt-get update
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 }
@@ -55,7 +60,7 @@ german_locale() {
     locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
     echo "Generating the locale de_DE.UTF-8 (locale-gen), which the tests use to check that"
     echo "a German desktop does not change numbers."
-    [ "$(id -u)" -eq 0 ] || echo "(with sudo: sudo may ask for your password)"
+    say_root "enable de_DE.UTF-8 UTF-8 in /etc/locale.gen, then locale-gen"
     as_root sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
     grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
     as_root locale-gen >/dev/null
@@ -106,6 +111,7 @@ install)
         cmake --install build/default --prefix "$prefix"
     else
         echo "Only root may write to $prefix: installing with root rights."
+        say_root "cmake --install build/default --prefix $prefix"
         as_root cmake --install build/default --prefix "$prefix"
     fi
     echo "Installed into $prefix: the menu entries \"Voltrex II\" (the parallel port) and"
