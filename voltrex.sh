@@ -1,47 +1,90 @@
 #!/usr/bin/env bash
-# Voltrex II: set up, build, run or test on a Debian machine.
-#   ./voltrex.sh run    install what is missing, build, start the program on the
-#                       simulated instrument in ./run (sample configuration placed there)
-#   ./voltrex.sh test   install what is missing, build with warnings as errors,
-#                       run the whole test suite
-#   ./voltrex.sh asan   the same tests under AddressSanitizer and UBSan
+# Voltrex II: set up, build, run, test, install or package on a Debian machine.
+#   ./voltrex.sh run      install what is missing, build, start the program on the
+#                         simulated instrument in ./run (sample configuration placed there)
+#   ./voltrex.sh test     install what is missing, build with warnings as errors,
+#                         run the whole test suite
+#   ./voltrex.sh asan     the same tests under AddressSanitizer and UBSan
+#   ./voltrex.sh install [PREFIX]
+#                         build and install into PREFIX (default ~/.local): the
+#                         programs, the launcher, the menu entries and icons
+#   ./voltrex.sh package  build the Debian package with dpkg-buildpackage (the
+#                         test suite runs during the build) and check it with
+#                         lintian; the .deb lands in build/package/
 # Installing packages needs root: run as root, or as a user who may use sudo.
+# Nothing else needs root, except an install into a folder only root may write.
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev locales)
+# What building and running the program needs.
+packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev)
+# What the tests need besides: the German locale's package, and the validators
+# of the menu entries and the AppStream description.
+test_packages=(locales desktop-file-utils appstream)
+# What building and checking the Debian package needs besides.
+package_packages=(dpkg-dev debhelper fakeroot lintian)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# say_root WHAT: before a step that needs root, says how it will get it; stops
+# when it cannot (WHAT is the command to run as root by hand).
+say_root() {
+    [ "$(id -u)" -ne 0 ] || return 0
+    if command -v sudo >/dev/null; then
+        echo "(with sudo: sudo may ask for your password)"
+    else
+        echo "That needs root, and sudo is not installed: run as root: $1; then run this again." >&2
+        exit 1
+    fi
+}
+
+# install_missing WHY PACKAGE...: installs the packages that are missing,
+# saying first which and why.
 install_missing() {
-    local missing=()
-    for p in "${packages[@]}"; do
+    local why=$1 missing=() p
+    shift
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
-    if [ ${#missing[@]} -gt 0 ]; then
-        echo "Installing: ${missing[*]}"
-        as_root apt-get update
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-    fi
-    # The tests check that a German desktop locale does not change numbers.
-    if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
-        as_root sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-        grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
-        as_root locale-gen >/dev/null
-    fi
+    [ ${#missing[@]} -gt 0 ] || return 0
+    echo "Installing the Debian packages $why: ${missing[*]}"
+    say_root "apt-get install ${missing[*]}"
+    as_root apt-get update
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# The tests check that a German desktop locale does not change numbers.
+german_locale() {
+    locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+    echo "Generating the locale de_DE.UTF-8 (locale-gen), which the tests use to check that"
+    echo "a German desktop does not change numbers."
+    say_root "enable de_DE.UTF-8 UTF-8 in /etc/locale.gen, then locale-gen"
+    as_root sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen >/dev/null
+}
+
+set_up_tests() {
+    install_missing "that building the program needs" "${packages[@]}"
+    install_missing "that the tests need" "${test_packages[@]}"
+    german_locale
 }
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
+# The program, both port libraries and the hardware check; the tests are built
+# by "test".
+build_program() {
+    cmake --preset default
+    cmake --build --preset default -j "$jobs" --target voltrex2 io_simulated io_parport voltrex_portcheck
+}
+
 case "${1:-}" in
 run)
-    install_missing
-    cmake --preset default
-    # The program, both port libraries and the hardware check; the tests are
-    # built by "test".
-    cmake --build --preset default -j "$jobs" --target voltrex2 io_parport voltrex_portcheck
+    install_missing "that building the program needs" "${packages[@]}"
+    build_program
     mkdir -p run
     # Never overwrite a configuration the user has edited.
     [ -e run/Voltrex2.ini ] || cp config/sample/Voltrex2.ini run/Voltrex2.ini
@@ -49,19 +92,50 @@ run)
     exec ../build/default/bin/voltrex2
     ;;
 test)
-    install_missing
+    set_up_tests
     cmake --preset ci
     cmake --build --preset ci -j "$jobs"
     ctest --preset ci -j "$jobs"
     ;;
 asan)
-    install_missing
+    set_up_tests
     cmake --preset asan
     cmake --build --preset asan -j "$jobs"
     ctest --preset asan -j "$jobs"
     ;;
+install)
+    prefix=${2:-$HOME/.local}
+    install_missing "that building the program needs" "${packages[@]}"
+    build_program
+    if mkdir -p "$prefix" 2>/dev/null && [ -w "$prefix" ]; then
+        cmake --install build/default --prefix "$prefix"
+    else
+        echo "Only root may write to $prefix: installing with root rights."
+        say_root "cmake --install build/default --prefix $prefix"
+        as_root cmake --install build/default --prefix "$prefix"
+    fi
+    echo "Installed into $prefix: the menu entries \"Voltrex II\" (the parallel port) and"
+    echo "\"Voltrex II (simulated charger)\" keep their files in ~/.local/share/voltrex2/."
+    ;;
+package)
+    install_missing "that building the program needs" "${packages[@]}"
+    install_missing "that the tests need" "${test_packages[@]}"
+    install_missing "that building the Debian package needs" "${package_packages[@]}"
+    version=$(dpkg-parsechangelog -S Version)
+    out=build/package
+    source=$out/voltrex2-$version
+    # The package is built from a copy of the tree, so that the build's files
+    # (obj-*/, debian/voltrex2/, ...) stay out of the working tree.
+    rm -rf "$out"
+    mkdir -p "$source"
+    tar --exclude=./build --exclude=./run --exclude=./.git --exclude=./.cache -cf - . |
+        tar -C "$source" -xf -
+    (cd "$source" && dpkg-buildpackage -us -uc -b -j"$jobs")
+    lintian --display-info --fail-on error,warning "$out"/voltrex2_"$version"_*.changes
+    ls "$out"/*.deb
+    ;;
 *)
-    echo "usage: $0 run|test|asan" >&2
+    echo "usage: $0 run|test|asan|install [PREFIX]|package" >&2
     exit 2
     ;;
 esac

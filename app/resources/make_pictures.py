@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the program's button pictures and its icon as PNG files.
+"""Draws the program's button pictures and its icon as PNG files, and the icon
+as an SVG file for the desktop's scalable icon.
 
 The pictures are drawn here from a few geometric shapes, so they belong to the
 program and can be changed by editing this script and running it again:
@@ -7,7 +8,8 @@ program and can be changed by editing this script and running it again:
     python3 app/resources/make_pictures.py
 
 Only the standard library is used: shapes are sampled 4 x 4 times per pixel for
-smooth edges and the result is written as 8-bit RGBA PNG with zlib.
+smooth edges and the result is written as 8-bit RGBA PNG with zlib. The SVG
+receives the same shapes as vector elements, so both show one drawing.
 """
 
 import math
@@ -159,6 +161,59 @@ class Canvas:
             f.write(png)
 
 
+class SvgCanvas:
+    """The same shapes as Canvas, written as SVG elements in the unit grid."""
+
+    def __init__(self, units):
+        self.units = units
+        self.elements = []
+
+    @staticmethod
+    def _color(color):
+        return "#%02x%02x%02x" % color
+
+    @staticmethod
+    def _points(points):
+        return " ".join("%g,%g" % (round(x, 4), round(y, 4)) for x, y in points)
+
+    def polygon(self, points, color):
+        # Canvas fills by counting edge crossings: the even-odd rule.
+        self.elements.append('<polygon points="%s" fill="%s" fill-rule="evenodd"/>'
+                             % (self._points(points), self._color(color)))
+
+    def rect(self, x0, y0, x1, y1, color):
+        self.elements.append('<rect x="%g" y="%g" width="%g" height="%g" fill="%s"/>'
+                             % (x0, y0, x1 - x0, y1 - y0, self._color(color)))
+
+    def circle(self, cx, cy, r, color):
+        self.elements.append('<circle cx="%g" cy="%g" r="%g" fill="%s"/>'
+                             % (cx, cy, r, self._color(color)))
+
+    def line(self, x0, y0, x1, y1, width, color):
+        self.polyline([(x0, y0), (x1, y1)], width, color)
+
+    def polyline(self, points, width, color):
+        # Round ends on every segment, as Canvas draws them: round caps and
+        # joins.
+        self.elements.append(
+            '<polyline points="%s" fill="none" stroke="%s" stroke-width="%g" '
+            'stroke-linecap="round" stroke-linejoin="round"/>'
+            % (self._points(points), self._color(color), width))
+
+    def outlined(self, points, fill, edge, width):
+        self.polygon(points, fill)
+        self.polyline(points + [points[0]], width, edge)
+
+    def save(self, name):
+        text = ('<?xml version="1.0" encoding="UTF-8"?>\n'
+                '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" '
+                'viewBox="0 0 %d %d">\n' % (self.units, self.units, self.units, self.units))
+        text += "".join("  %s\n" % element for element in self.elements)
+        text += "</svg>\n"
+        with open(os.path.join(HERE, name), "w", encoding="utf-8", newline="\n") as f:
+            f.write(text)
+
+
 # The button pictures, drawn on an 18 x 18 grid ----------------------------------
 
 
@@ -299,10 +354,15 @@ def main():
     canvas = Canvas(32, 18)
     draw_stop(canvas)
     canvas.save("stop-32.png")
-    for size in (32, 64, 128):
+    # The icon at the sizes of the desktop's icon theme (hicolor), and as the
+    # theme's scalable icon.
+    for size in (16, 24, 32, 48, 64, 128, 256):
         canvas = Canvas(size, 64)
         draw_icon(canvas)
         canvas.save("voltrex2-%d.png" % size)
+    svg = SvgCanvas(64)
+    draw_icon(svg)
+    svg.save("voltrex2.svg")
 
 
 if __name__ == "__main__":
