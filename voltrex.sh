@@ -18,9 +18,10 @@ cd "$(dirname "$0")"
 
 # What building and running the program needs.
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev)
-# What the tests need besides: the German locale's package, and the validators
-# of the menu entries and the AppStream description.
-test_packages=(locales desktop-file-utils appstream)
+# What the tests need besides: the German locale's package, the validators of
+# the menu entries and the AppStream description, a private D-Bus for the
+# sleep inhibitor's tests and an X server for the broken-display test.
+test_packages=(locales desktop-file-utils appstream dbus xvfb)
 # What building and checking the Debian package needs besides.
 package_packages=(dpkg-dev debhelper fakeroot lintian)
 

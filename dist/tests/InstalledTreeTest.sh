@@ -193,7 +193,7 @@ launcher)
     XDG_DATA_HOME=$data "$launcher" simulated voltrex2-portcheck >"$scratch/edited.out" 2>&1 || status=$?
     check "the launcher replaced an edited configuration" cmp -s "$scratch/edited" "$simulated/Voltrex2.ini"
     check "the edited configuration was not used (exit $status)" test "$status" -eq 1
-    check "the edited port was not checked" grep -q "^Port 0x278:" "$scratch/edited.out"
+    check "the edited port was not checked" grep -q "^Port 0x278 cannot be used: the simulated charger answers at 0x378" "$scratch/edited.out"
     # An empty or dangling configuration is the user's too.
     : >"$simulated/Voltrex2.ini"
     XDG_DATA_HOME=$data "$launcher" simulated voltrex2-portcheck >/dev/null 2>&1 || true

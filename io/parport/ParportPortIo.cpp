@@ -1,7 +1,8 @@
 // The port library for the real instrument on a PC parallel port under Linux,
 // through the ppdev driver (or direct port I/O where only that is allowed).
-// Built as lib/parport/libio.so; the program uses it when that folder comes
-// first on LD_LIBRARY_PATH.
+// Built as lib/parport/libio.so. Installed, it is the library the program and
+// the hardware check load by default (through their RUNPATH); in the build
+// tree they use it when that folder comes first on LD_LIBRARY_PATH.
 
 #include <unistd.h>
 
