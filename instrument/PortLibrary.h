@@ -2,31 +2,10 @@
 
 #include <string>
 
-#include "io/PortIo.h"
+#include "instrument/PortEntryPoints.h"
 #include "platform/DynamicLibrary.h"
 
 namespace voltrex {
-
-// The addresses of the library's 13 entry points and of its optional ones; an
-// entry the library does not export stays empty.
-struct PortEntryPoints {
-    PortOutProc PortOut = nullptr;
-    PortWordOutProc PortWordOut = nullptr;
-    PortDWordOutProc PortDWordOut = nullptr;
-    PortInProc PortIn = nullptr;
-    PortWordInProc PortWordIn = nullptr;
-    PortDWordInProc PortDWordIn = nullptr;
-    PortBitProc SetPortBit = nullptr;
-    PortBitProc ClrPortBit = nullptr;
-    PortBitProc NotPortBit = nullptr;
-    GetPortBitProc GetPortBit = nullptr;
-    PortShiftProc RightPortShift = nullptr;
-    PortShiftProc LeftPortShift = nullptr;
-    IsDriverInstalledProc IsDriverInstalled = nullptr;
-    // Optional: why a port cannot be used, and the name of a simulated board.
-    PortAccessProblemProc PortAccessProblem = nullptr;
-    SimulatedBoardNameProc SimulatedBoardName = nullptr;
-};
 
 // The name under which the program loads the port library.
 inline constexpr const char* PortLibraryName = "libio.so";

@@ -9,17 +9,10 @@ TEST(PortLibraryTest, BindsACompleteLibraryAndCallsThroughIt) {
     PortLibrary library;
     ASSERT_EQ(library.BindPortLibrary(TESTIO_COMPLETE), 0);
     const PortEntryPoints& e = library.EntryPoints();
-    for (const void* entry :
-         {reinterpret_cast<const void*>(e.PortOut), reinterpret_cast<const void*>(e.PortWordOut),
-          reinterpret_cast<const void*>(e.PortDWordOut), reinterpret_cast<const void*>(e.PortIn),
-          reinterpret_cast<const void*>(e.PortWordIn), reinterpret_cast<const void*>(e.PortDWordIn),
-          reinterpret_cast<const void*>(e.SetPortBit), reinterpret_cast<const void*>(e.ClrPortBit),
-          reinterpret_cast<const void*>(e.NotPortBit), reinterpret_cast<const void*>(e.GetPortBit),
-          reinterpret_cast<const void*>(e.RightPortShift),
-          reinterpret_cast<const void*>(e.LeftPortShift),
-          reinterpret_cast<const void*>(e.IsDriverInstalled)}) {
-        EXPECT_NE(entry, nullptr);
-    }
+#define VOLTREX_EXPECT_BOUND(ReturnType, Name, Parameters, Arguments) \
+    EXPECT_NE(e.Name, nullptr) << #Name;
+    VOLTREX_PORT_ENTRY_POINTS(VOLTREX_EXPECT_BOUND)
+#undef VOLTREX_EXPECT_BOUND
     EXPECT_EQ(e.PortAccessProblem, nullptr);
     EXPECT_EQ(e.SimulatedBoardName, nullptr);
     e.PortOut(0x378, 0x35);
