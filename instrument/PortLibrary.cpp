@@ -50,12 +50,14 @@ int PortLibrary::BindPortLibrary(const std::string& name) {
         ReleasePortLibrary();
         return 1;
     }
+    port_ = LibraryPort(entries_);
     lastError_.clear();
     return 0;
 }
 
 void PortLibrary::ReleasePortLibrary() {
     entries_ = PortEntryPoints{};
+    port_ = LibraryPort();
     library_.Close();
 }
 

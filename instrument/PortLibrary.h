@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "instrument/LibraryPort.h"
 #include "instrument/PortEntryPoints.h"
 #include "platform/DynamicLibrary.h"
 
@@ -30,15 +31,15 @@ class PortLibrary {
 
     bool IsBound() const { return library_.IsOpen(); }
     const PortEntryPoints& EntryPoints() const { return entries_; }
-    // The address of any symbol the bound library exports by that name (an
-    // optional entry point such as PortAccessProblem), or nullptr.
-    void* Symbol(const char* name) const { return library_.Symbol(name); }
+    // The bound library as the instrument's port; usable while it is bound.
+    LibraryPort& AsPort() { return port_; }
     // Why the last bind failed, for diagnostics.
     const std::string& LastError() const { return lastError_; }
 
   private:
     DynamicLibrary library_;
     PortEntryPoints entries_;
+    LibraryPort port_;
     std::string lastError_;
 };
 

@@ -18,9 +18,23 @@ TEST(PortLibraryTest, BindsACompleteLibraryAndCallsThroughIt) {
     e.PortOut(0x378, 0x35);
     EXPECT_EQ(e.PortIn(0x379), 0x5A);
     EXPECT_EQ(e.PortDWordIn(0x378), 0x35u);
+
+    // The library as a port: the same two entry points, and the answers of
+    // a usable port that says nothing more of itself.
+    LibraryPort& port = library.AsPort();
+    EXPECT_EQ(port.Procs().Out, e.PortOut);
+    EXPECT_EQ(port.Procs().In, e.PortIn);
+    port.Out(0x378, 0x47);
+    EXPECT_EQ(e.PortDWordIn(0x378), 0x47u);
+    EXPECT_EQ(port.In(0x379), 0x5A);
+    EXPECT_TRUE(port.DriverInstalled());
+    EXPECT_EQ(port.AccessProblem(0x278), nullptr);
+    EXPECT_EQ(port.SimulatedBoardName(), nullptr);
+
     library.ReleasePortLibrary();
     EXPECT_FALSE(library.IsBound());
     EXPECT_EQ(library.EntryPoints().PortOut, nullptr);
+    EXPECT_EQ(library.AsPort().Procs().Out, nullptr);
 }
 
 TEST(PortLibraryTest, BindsTheOptionalEntryPointsWhereTheLibraryHasThem) {
@@ -32,6 +46,19 @@ TEST(PortLibraryTest, BindsTheOptionalEntryPointsWhereTheLibraryHasThem) {
     EXPECT_EQ(e.PortAccessProblem(0x378), nullptr);
     EXPECT_STREQ(e.PortAccessProblem(0x278), "the test board answers only at 0x378.");
     EXPECT_STREQ(e.SimulatedBoardName(), "test board");
+    // The port hands the questions on.
+    LibraryPort& port = library.AsPort();
+    EXPECT_EQ(port.AccessProblem(0x378), nullptr);
+    EXPECT_STREQ(port.AccessProblem(0x278), "the test board answers only at 0x378.");
+    EXPECT_STREQ(port.SimulatedBoardName(), "test board");
+}
+
+TEST(PortLibraryTest, ALibraryWithoutPortAccessSaysSo) {
+    PortEntryPoints entries;
+    entries.IsDriverInstalled = [] { return 0; };
+    EXPECT_FALSE(LibraryPort(entries).DriverInstalled());
+    entries.IsDriverInstalled = [] { return 2; };
+    EXPECT_TRUE(LibraryPort(entries).DriverInstalled());
 }
 
 TEST(PortLibraryTest, AMissingMinorEntryLeavesItEmpty) {
