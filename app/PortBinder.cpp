@@ -3,13 +3,11 @@
 namespace voltrex {
 
 PortBinder LibraryBinder(PortLibrary& library, std::string name) {
-    return [&library, name = std::move(name)]() -> std::optional<PortBinding> {
+    return [&library, name = std::move(name)]() -> Port* {
         if (library.BindPortLibrary(name) != 0) {
-            return std::nullopt;
+            return nullptr;
         }
-        const PortEntryPoints& entries = library.EntryPoints();
-        return PortBinding{entries.PortOut, entries.PortIn, entries.IsDriverInstalled,
-                           entries.PortAccessProblem, entries.SimulatedBoardName};
+        return &library.AsPort();
     };
 }
 

@@ -40,17 +40,11 @@ namespace {
 // Why the instrument's port cannot be used, as the library tells it, or
 // nothing. Asked before the first write, which would otherwise go nowhere (or
 // wait for another program to let go of the port).
-std::optional<std::string> PortProblem(const PortBinding& binding, std::uint16_t port) {
-    const char* reason = nullptr;
-    if (binding.IsDriverInstalled != nullptr && binding.IsDriverInstalled() == 0) {
-        if (binding.PortAccessProblem != nullptr) {
-            reason = binding.PortAccessProblem(port);
-        }
-        if (reason == nullptr || *reason == '\0') {
-            reason = "the port library has no access to the parallel port.";
-        }
-    } else if (binding.PortAccessProblem != nullptr) {
-        reason = binding.PortAccessProblem(port);
+std::optional<std::string> PortProblem(Port& port, std::uint16_t address) {
+    const bool driverInstalled = port.DriverInstalled();
+    const char* reason = port.AccessProblem(address);
+    if ((reason == nullptr || *reason == '\0') && !driverInstalled) {
+        reason = "the port library has no access to the parallel port.";
     }
     if (reason == nullptr || *reason == '\0') {
         return std::nullopt;
@@ -174,13 +168,13 @@ void TMainForm::FormShow() {
     }
     startupRunning_ = true;
     bool success = true;
-    if (const std::optional<PortBinding> binding = bindPort_()) {
-        instrument_.BindPort(binding->PortOut, binding->PortIn);
-        MarkSimulatedBoard(*binding);
+    if (Port* port = bindPort_()) {
+        instrument_.BindPort(*port);
+        MarkSimulatedBoard(port->SimulatedBoardName());
         if (const auto message = ReadConfiguration(config_, configurationPath_)) {
             ShowError("Error reading initialization file: " + *message);
             success = false;
-        } else if (const auto problem = PortProblem(*binding, config_.PortAddress)) {
+        } else if (const auto problem = PortProblem(*port, config_.PortAddress)) {
             ShowError("Error opening the port: " + *problem);
             success = false;
         }
@@ -204,9 +198,7 @@ void TMainForm::FormShow() {
 // runs, so a library that drives a simulated board says so, and the window's
 // caption and message boxes carry its name. A real port's library does not
 // announce itself, and then every caption stays as it is.
-void TMainForm::MarkSimulatedBoard(const PortBinding& binding) {
-    const char* name =
-        binding.SimulatedBoardName != nullptr ? binding.SimulatedBoardName() : nullptr;
+void TMainForm::MarkSimulatedBoard(const char* name) {
     if (name == nullptr || *name == '\0') {
         return;
     }

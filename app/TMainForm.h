@@ -93,7 +93,7 @@ class TMainForm : public QWidget, public UserInterface {
     // entered at construction, left however the test ends.
     class RunModeScope;
 
-    void MarkSimulatedBoard(const PortBinding& binding);
+    void MarkSimulatedBoard(const char* name);
 
     Configuration& config_;
     Instrument& instrument_;

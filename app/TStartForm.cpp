@@ -14,6 +14,7 @@
 #include "app/Pictures.h"
 #include "app/UpDown.h"
 #include "app/VoltrexApplication.h"
+#include "instrument/PortBits.h"
 #include "platform/CFormat.h"
 
 namespace voltrex {
@@ -22,8 +23,6 @@ namespace {
 
 constexpr int MaximumCells = 12;
 constexpr int MaximumCycleCount = 99;
-// The rate table has 16 rows; rate 0 is no current and never offered.
-constexpr int HighestRate = 15;
 
 // The text of an edit field as a whole number, or fallback when the text is
 // not one (empty, letters, a fraction). Blanks around the number are allowed.

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "instrument/PortBits.h"
+
 namespace voltrex {
 
 namespace {
@@ -18,8 +20,6 @@ static_assert(std::atomic<PortRecord*>::is_always_lock_free);
 static_assert(std::atomic<PortOutProc>::is_always_lock_free);
 static_assert(std::atomic<std::uint16_t>::is_always_lock_free);
 static_assert(std::atomic<std::uint8_t>::is_always_lock_free);
-
-constexpr std::uint8_t RelayBits = 0x30;
 
 // The pause between current off and relays open, as the drive operations
 // make it; nanosleep is on the async-signal-safe list where the program's

@@ -9,8 +9,10 @@ namespace voltrex {
 
 // What the instrument keeps of the port in lock-free atomics, so that the
 // emergency switch-off can read and change it from a signal handler: the
-// bound PortOut, the port in use (0 = none) and the byte last written to the
-// data register.
+// bound port's plain C PortOut (the port library's own entry point, never a
+// call through an object, which may be half destroyed when the handler
+// runs), the port in use (0 = none) and the byte last written to the data
+// register.
 struct PortRecord {
     std::atomic<PortOutProc> PortOut{nullptr};
     std::atomic<std::uint16_t> PortAddress{0};

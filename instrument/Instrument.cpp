@@ -1,16 +1,28 @@
 #include "instrument/Instrument.h"
 
+#include "instrument/PortBits.h"
+
 namespace voltrex {
 
 namespace {
-constexpr std::uint8_t RateBits = 0x0F;
-constexpr std::uint8_t ModeRelay = 0x10;
-constexpr std::uint8_t BatteryRelay = 0x20;
-constexpr std::uint8_t CounterReset = 0x40;
-constexpr std::uint8_t CounterClock = 0x80;
-constexpr std::uint8_t HighSideComparator = 0x08;
-constexpr std::uint8_t LowSideComparator = 0x10;
-constexpr int CounterRange = 4096;
+
+// The two ways the conversion ramp reaches the port: straight through the C
+// entry points the port hands out (the port library: each access is exactly
+// the call of the entry point, held in a register), or through the port
+// object (a test's port).
+struct CallProcs {
+    PortOutProc PortOut;
+    PortInProc PortIn;
+    void Out(std::uint16_t port, std::uint8_t value) const { PortOut(port, value); }
+    std::uint8_t In(std::uint16_t port) const { return PortIn(port); }
+};
+
+struct CallPort {
+    Port& Target;
+    void Out(std::uint16_t port, std::uint8_t value) const { Target.Out(port, value); }
+    std::uint8_t In(std::uint16_t port) const { return Target.In(port); }
+};
+
 }  // namespace
 
 double WeightSum(std::int32_t count, const std::array<double, 12>& weights) {
@@ -31,17 +43,16 @@ Instrument::~Instrument() {
     DisarmEmergencySwitch(record_);
 }
 
-void Instrument::BindPort(PortOutProc portOut, PortInProc portIn) {
-    portOut_ = portOut;
-    portIn_ = portIn;
-    record_.PortOut.store(portOut);
+void Instrument::BindPort(Port& port) {
+    port_ = &port;
+    record_.PortOut.store(port.Procs().Out);
 }
 
 void Instrument::Write(std::uint8_t value) {
     record_.ControlLatch.store(value);
     const std::uint16_t port = record_.PortAddress.load(std::memory_order_relaxed);
-    if (portOut_ != nullptr && port != 0) {
-        portOut_(port, value);
+    if (port_ != nullptr && port != 0) {
+        port_->Out(port, value);
     }
 }
 
@@ -81,7 +92,7 @@ void Instrument::StartDischarge(std::uint8_t rate) {
 }
 
 void Instrument::SetRate(std::uint8_t rate) {
-    Write(static_cast<std::uint8_t>((ControlLatch() & 0xF0) | (rate & RateBits)));
+    Write(static_cast<std::uint8_t>((ControlLatch() & ~RateBits) | (rate & RateBits)));
 }
 
 void Instrument::SetLatchManual(std::uint8_t rate, bool charge, bool connect) {
@@ -124,22 +135,30 @@ void Instrument::ClearPortAddress() {
 
 double Instrument::MeasureVoltage(const CalibrationBlock& calibration) {
     const std::uint16_t data = PortAddress();
-    if (portOut_ == nullptr || data == 0 || portIn_ == nullptr) {
+    if (port_ == nullptr || data == 0) {
         return -1.0;
     }
+    const PortProcs procs = port_->Procs();
+    if (procs.Out != nullptr && procs.In != nullptr) {
+        return Ramp(CallProcs{procs.Out, procs.In}, data, calibration);
+    }
+    return Ramp(CallPort{*port_}, data, calibration);
+}
+
+template <typename Access>
+double Instrument::Ramp(const Access port, const std::uint16_t data,
+                        const CalibrationBlock& calibration) {
     // The ramp is the program's hot path: each step is exactly the port
-    // accesses, with the entry points and addresses held in locals. The
-    // pulses leave the latch's own bits as they are, so the record keeps the
-    // idle byte throughout (all an emergency switch-off needs of it).
-    const PortOutProc out = portOut_;
-    const PortInProc in = portIn_;
+    // accesses, with the port and the addresses held in locals. The pulses
+    // leave the latch's own bits as they are, so the record keeps the idle
+    // byte throughout (all an emergency switch-off needs of it).
     const auto status = static_cast<std::uint16_t>(data + 1);
     const std::uint8_t idle = ControlLatch();
     const auto withReset = static_cast<std::uint8_t>(idle | CounterReset);
     const auto withClock = static_cast<std::uint8_t>(idle | CounterClock);
 
-    out(data, withReset);
-    out(data, idle);
+    port.Out(data, withReset);
+    port.Out(data, idle);
     clock_.SleepMs(1);
 
     int low = -1;
@@ -148,16 +167,16 @@ double Instrument::MeasureVoltage(const CalibrationBlock& calibration) {
     bool sample = true;
     while (true) {
         if (sample) {
-            if (low == -1 && (in(status)&LowSideComparator) == 0) {
+            if (low == -1 && (port.In(status) & LowSideComparator) == 0) {
                 low = count;
             }
-            if ((in(status)&HighSideComparator) == 0) {
+            if ((port.In(status) & HighSideComparator) == 0) {
                 high = count;
                 break;
             }
         }
-        out(data, withClock);
-        out(data, idle);
+        port.Out(data, withClock);
+        port.Out(data, idle);
         ++count;
         if (count == CounterRange) {
             break;

@@ -4,7 +4,7 @@
 
 #include "config/Configuration.h"
 #include "instrument/EmergencySwitch.h"
-#include "io/PortIo.h"
+#include "instrument/Port.h"
 #include "platform/Clock.h"
 
 namespace voltrex {
@@ -19,17 +19,16 @@ double WeightSum(std::int32_t count, const std::array<double, 12>& weights);
 // and waits; the current is always switched off before a relay moves, and the
 // new rate follows only after the relays have settled for 100 ms.
 //
-// Data byte: bits 0-3 rate setting, bit 4 mode relay (set = charge), bit 5
-// battery relay (set = connected), bit 6 counter reset, bit 7 counter clock.
-// Status register (data address + 1): bit 3 high-side comparator, bit 4
-// low-side comparator, each 1 while the D-to-A output is below its input.
+// The data byte's and the status register's bits are in PortBits.h.
 //
-// While no port library is bound or the port address is 0, the operations
+// While no port is bound or the port address is 0, the operations
 // keep the latch and their waits as usual but write nothing (I/O port 0 is the
 // PC's DMA controller), and a conversion fails at once.
 //
 // The port in use and the latch live in a PortRecord that the emergency
-// switch-off (EmergencySwitch.h) shares; it is armed once the first write has
+// switch-off (EmergencySwitch.h) shares, with the bound port's plain C Out
+// (Port::Procs; the switch-off writes nothing to a port without one, and
+// still clears the record). The switch is armed once the first write has
 // reached a newly set port. After an emergency switch-off the record holds
 // latch 0x00 and no port, and every later operation starts from there.
 class Instrument {
@@ -41,8 +40,9 @@ class Instrument {
     Instrument(const Instrument&) = delete;
     Instrument& operator=(const Instrument&) = delete;
 
-    // The library's two entry points that the instrument calls; null = none.
-    void BindPort(PortOutProc portOut, PortInProc portIn);
+    // The port every operation writes to and reads from, from now on; it
+    // must outlive the instrument or a later BindPort.
+    void BindPort(Port& port);
 
     std::uint16_t PortAddress() const { return record_.PortAddress.load(); }
     std::uint8_t ControlLatch() const { return record_.ControlLatch.load(); }
@@ -71,11 +71,14 @@ class Instrument {
   private:
     void Write(std::uint8_t value);
     void Pulse(std::uint8_t bit);
+    // The conversion after MeasureVoltage's checks, with the port reached
+    // through Access (Instrument.cpp).
+    template <typename Access>
+    double Ramp(Access port, std::uint16_t data, const CalibrationBlock& calibration);
 
     Clock& clock_;
     const CalibrationBlock& calibration_;
-    PortOutProc portOut_ = nullptr;
-    PortInProc portIn_ = nullptr;
+    Port* port_ = nullptr;
     PortRecord record_;
     double smoothedVoltage_ = 0.0;
     bool readingFailed_ = false;

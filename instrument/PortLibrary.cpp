@@ -40,32 +40,24 @@ int PortLibrary::BindPortLibrary(const std::string& name) {
             return 1;
         }
     }
-    LookUp(library_, "PortOut", entries_.PortOut);
-    LookUp(library_, "PortWordOut", entries_.PortWordOut);
-    LookUp(library_, "PortDWordOut", entries_.PortDWordOut);
-    LookUp(library_, "PortIn", entries_.PortIn);
-    LookUp(library_, "PortWordIn", entries_.PortWordIn);
-    LookUp(library_, "PortDWordIn", entries_.PortDWordIn);
-    LookUp(library_, "SetPortBit", entries_.SetPortBit);
-    LookUp(library_, "ClrPortBit", entries_.ClrPortBit);
-    LookUp(library_, "NotPortBit", entries_.NotPortBit);
-    LookUp(library_, "GetPortBit", entries_.GetPortBit);
-    LookUp(library_, "RightPortShift", entries_.RightPortShift);
-    LookUp(library_, "LeftPortShift", entries_.LeftPortShift);
-    LookUp(library_, "IsDriverInstalled", entries_.IsDriverInstalled);
-    LookUp(library_, "PortAccessProblem", entries_.PortAccessProblem);
-    LookUp(library_, "SimulatedBoardName", entries_.SimulatedBoardName);
+#define VOLTREX_LOOK_UP(ReturnType, Name, Parameters, Arguments) \
+    LookUp(library_, #Name, entries_.Name);
+    VOLTREX_PORT_ENTRY_POINTS(VOLTREX_LOOK_UP)
+    VOLTREX_PORT_OPTIONAL_ENTRY_POINTS(VOLTREX_LOOK_UP)
+#undef VOLTREX_LOOK_UP
     if (entries_.PortOut == nullptr || entries_.PortIn == nullptr) {
         lastError_ = name + " lacks PortOut or PortIn";
         ReleasePortLibrary();
         return 1;
     }
+    port_ = LibraryPort(entries_);
     lastError_.clear();
     return 0;
 }
 
 void PortLibrary::ReleasePortLibrary() {
     entries_ = PortEntryPoints{};
+    port_ = LibraryPort();
     library_.Close();
 }
 

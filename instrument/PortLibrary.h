@@ -2,31 +2,11 @@
 
 #include <string>
 
-#include "io/PortIo.h"
+#include "instrument/LibraryPort.h"
+#include "instrument/PortEntryPoints.h"
 #include "platform/DynamicLibrary.h"
 
 namespace voltrex {
-
-// The addresses of the library's 13 entry points and of its optional ones; an
-// entry the library does not export stays empty.
-struct PortEntryPoints {
-    PortOutProc PortOut = nullptr;
-    PortWordOutProc PortWordOut = nullptr;
-    PortDWordOutProc PortDWordOut = nullptr;
-    PortInProc PortIn = nullptr;
-    PortWordInProc PortWordIn = nullptr;
-    PortDWordInProc PortDWordIn = nullptr;
-    PortBitProc SetPortBit = nullptr;
-    PortBitProc ClrPortBit = nullptr;
-    PortBitProc NotPortBit = nullptr;
-    GetPortBitProc GetPortBit = nullptr;
-    PortShiftProc RightPortShift = nullptr;
-    PortShiftProc LeftPortShift = nullptr;
-    IsDriverInstalledProc IsDriverInstalled = nullptr;
-    // Optional: why a port cannot be used, and the name of a simulated board.
-    PortAccessProblemProc PortAccessProblem = nullptr;
-    SimulatedBoardNameProc SimulatedBoardName = nullptr;
-};
 
 // The name under which the program loads the port library.
 inline constexpr const char* PortLibraryName = "libio.so";
@@ -51,15 +31,15 @@ class PortLibrary {
 
     bool IsBound() const { return library_.IsOpen(); }
     const PortEntryPoints& EntryPoints() const { return entries_; }
-    // The address of any symbol the bound library exports by that name (an
-    // optional entry point such as PortAccessProblem), or nullptr.
-    void* Symbol(const char* name) const { return library_.Symbol(name); }
+    // The bound library as the instrument's port; usable while it is bound.
+    LibraryPort& AsPort() { return port_; }
     // Why the last bind failed, for diagnostics.
     const std::string& LastError() const { return lastError_; }
 
   private:
     DynamicLibrary library_;
     PortEntryPoints entries_;
+    LibraryPort port_;
     std::string lastError_;
 };
 

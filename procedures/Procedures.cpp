@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 
+#include "instrument/PortBits.h"
 #include "platform/CFormat.h"
 #include "platform/WriteAll.h"
 #include "procedures/CapacityRule.h"
@@ -20,9 +21,9 @@ namespace {
 constexpr const char* ResultsFileName = "Voltrex2.csv";
 constexpr const char* UnrecognizedCellType = "Unrecognized cell type: ";
 
-// The rate table has rows 0 to 15; a test runs at one of rows 1 to 15.
+// The rate table has rows 0 to HighestRate (15); a test runs at one of rows 1
+// to 15.
 constexpr std::int32_t LowestRate = 1;
-constexpr std::int32_t HighestRate = 15;
 
 // The pause after a current step before the pack's voltage is read again.
 constexpr int SettleMs = 100;

@@ -1,29 +1,11 @@
 #include "testsupport/RecordingPort.h"
 
+#include "instrument/PortBits.h"
+
 namespace voltrex::testing {
 
-namespace {
-RecordingPort* active = nullptr;
-}
-
 RecordingPort::RecordingPort(Clock& clock, std::uint16_t dataAddress)
-    : clock_(clock), dataAddress_(dataAddress), previous_(active) {
-    active = this;
-}
-
-RecordingPort::~RecordingPort() {
-    active = previous_;
-}
-
-void RecordingPort::Out(unsigned short port, unsigned char value) {
-    if (active != nullptr) {
-        active->DoOut(port, value);
-    }
-}
-
-unsigned char RecordingPort::In(unsigned short port) {
-    return active != nullptr ? active->DoIn(port) : 0xFF;
-}
+    : clock_(clock), dataAddress_(dataAddress) {}
 
 void RecordingPort::SetFlipCounts(int lowFlip, int highFlip) {
     lowFlip_ = lowFlip;
@@ -52,24 +34,24 @@ void RecordingPort::ClearLog() {
     otherReads_ = 0;
 }
 
-void RecordingPort::DoOut(unsigned short port, unsigned char value) {
+void RecordingPort::Out(std::uint16_t port, std::uint8_t value) {
     writes_.push_back(Write{clock_.Monotonic(), port, value});
     if (port != dataAddress_) {
         return;
     }
-    if ((value & 0x40) != 0) {
-        if ((lastData_ & 0x40) == 0) {
+    if ((value & CounterReset) != 0) {
+        if ((lastData_ & CounterReset) == 0) {
             ++resetPulses_;
         }
         counter_ = 0;
-    } else if ((value & 0x80) != 0 && (lastData_ & 0x80) == 0) {
-        counter_ = (counter_ + 1) & 0x0FFF;
+    } else if ((value & CounterClock) != 0 && (lastData_ & CounterClock) == 0) {
+        counter_ = (counter_ + 1) % CounterRange;
         ++clockPulses_;
     }
     lastData_ = value;
 }
 
-unsigned char RecordingPort::DoIn(unsigned short port) {
+std::uint8_t RecordingPort::In(std::uint16_t port) {
     if (port != dataAddress_ + 1) {
         ++otherReads_;
         return 0xFF;
@@ -80,10 +62,10 @@ unsigned char RecordingPort::DoIn(unsigned short port) {
     }
     std::uint8_t status = 0x07;  // idle lines of an unconnected parallel port
     if (lowFlip_ < 0 || counter_ < lowFlip_) {
-        status |= 0x10;
+        status |= LowSideComparator;
     }
     if (highFlip_ < 0 || counter_ < highFlip_) {
-        status |= 0x08;
+        status |= HighSideComparator;
     }
     return status;
 }

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "io/PortIo.h"
+#include "instrument/Port.h"
 #include "platform/Clock.h"
 
 namespace voltrex::testing {
@@ -13,11 +13,7 @@ namespace voltrex::testing {
 // which it happened, and answers reads of the status register from a scripted
 // comparator model driven by the counter bits of the data byte: bit 6 high
 // clears the counter, each rising edge of bit 7 advances it.
-//
-// The instrument calls plain C entry points, as it does with the real library;
-// Out and In dispatch to the one RecordingPort that is active (the most recently
-// constructed one still alive).
-class RecordingPort {
+class RecordingPort : public Port {
   public:
     struct Write {
         double Time;  // clock's Monotonic() at the write
@@ -26,12 +22,17 @@ class RecordingPort {
     };
 
     explicit RecordingPort(Clock& clock, std::uint16_t dataAddress = 0x378);
-    ~RecordingPort();
     RecordingPort(const RecordingPort&) = delete;
     RecordingPort& operator=(const RecordingPort&) = delete;
 
-    static void Out(unsigned short port, unsigned char value);
-    static unsigned char In(unsigned short port);
+    void Out(std::uint16_t port, std::uint8_t value) override;
+    std::uint8_t In(std::uint16_t port) override;
+
+    // None unless a test gives them: C functions that reach this port by
+    // themselves, for a test of the emergency switch-off (Out) or of the
+    // conversion's direct calls (both).
+    PortProcs Procs() const noexcept override { return procs_; }
+    void SetProcs(PortProcs procs) { procs_ = procs; }
 
     // Comparator script: the low-side bit (4) reads 1 while the count is below
     // lowFlip, the high-side bit (3) while it is below highFlip; -1 = never flips.
@@ -50,12 +51,9 @@ class RecordingPort {
     int OtherReads() const { return otherReads_; }
 
   private:
-    void DoOut(unsigned short port, unsigned char value);
-    unsigned char DoIn(unsigned short port);
-
     Clock& clock_;
     std::uint16_t dataAddress_;
-    RecordingPort* previous_;
+    PortProcs procs_;
     std::vector<Write> writes_;
     std::uint8_t lastData_ = 0;
     int counter_ = 0;

@@ -2,30 +2,10 @@
 
 namespace voltrex::testing {
 
-namespace {
-SimulatedPort* active = nullptr;
-}
-
 SimulatedPort::SimulatedPort(Clock& clock, const simulator::BatteryPack::Settings& pack,
                              std::uint16_t dataAddress,
                              const simulator::BoardCalibration& calibration, std::uint32_t seed)
-    : board_(clock, pack, dataAddress, calibration, seed), previous_(active) {
-    active = this;
-}
-
-SimulatedPort::~SimulatedPort() {
-    active = previous_;
-}
-
-void SimulatedPort::Out(unsigned short port, unsigned char value) {
-    if (active != nullptr) {
-        active->DoOut(port, value);
-    }
-}
-
-unsigned char SimulatedPort::In(unsigned short port) {
-    return active != nullptr ? active->DoIn(port) : 0xFF;
-}
+    : board_(clock, pack, dataAddress, calibration, seed) {}
 
 void SimulatedPort::SetAccessTime(VirtualClock* clock, double seconds) {
     accessClock_ = seconds > 0.0 ? clock : nullptr;
@@ -37,7 +17,7 @@ simulator::BatteryPack& SimulatedPort::Pack() {
     return board_.Pack();
 }
 
-void SimulatedPort::DoOut(unsigned short port, unsigned char value) {
+void SimulatedPort::Out(std::uint16_t port, std::uint8_t value) {
     ++writes_;
     if (accessClock_ != nullptr) {
         accessClock_->Advance(accessTime_);
@@ -45,7 +25,7 @@ void SimulatedPort::DoOut(unsigned short port, unsigned char value) {
     board_.Out(port, value);
 }
 
-unsigned char SimulatedPort::DoIn(unsigned short port) {
+std::uint8_t SimulatedPort::In(std::uint16_t port) {
     ++reads_;
     if (accessClock_ != nullptr) {
         accessClock_->Advance(accessTime_);

@@ -2,38 +2,36 @@
 
 #include <cstdint>
 
+#include "instrument/Port.h"
 #include "platform/Clock.h"
 #include "simulator/SimulatedBoard.h"
 #include "testsupport/VirtualClock.h"
 
 namespace voltrex::testing {
 
-// The simulated charger board with its pack, in the test's own process, behind
-// the same C entry points the port library has. Out and In dispatch to the
-// active SimulatedPort (the most recently constructed one still alive), so a
-// test binds them as it would bind the library:
+// The simulated charger board with its pack, in the test's own process, as the
+// instrument's port:
 //
 //   VirtualClock clock;
 //   SimulatedPort port(clock, {simulator::Chemistry::NiMH, 7, 2000.0, 0.5});
 //   Instrument instrument(clock, config.Calibration);
-//   instrument.BindPort(&SimulatedPort::Out, &SimulatedPort::In);
+//   instrument.BindPort(port);
 //
 // The pack runs on the clock handed in. Hours of charging run in virtual time
 // when the test advances its VirtualClock between conversions (or lets every
 // port access take a set time, see SetAccessTime).
-class SimulatedPort {
+class SimulatedPort : public Port {
   public:
     explicit SimulatedPort(
         Clock& clock, const simulator::BatteryPack::Settings& pack = {},
         std::uint16_t dataAddress = 0x378,
         const simulator::BoardCalibration& calibration = simulator::DefaultBoardCalibration(),
         std::uint32_t seed = simulator::SimulatedBoard::DefaultSeed);
-    ~SimulatedPort();
     SimulatedPort(const SimulatedPort&) = delete;
     SimulatedPort& operator=(const SimulatedPort&) = delete;
 
-    static void Out(unsigned short port, unsigned char value);
-    static unsigned char In(unsigned short port);
+    void Out(std::uint16_t port, std::uint8_t value) override;
+    std::uint8_t In(std::uint16_t port) override;
 
     // Lets every port access advance the virtual clock by the given time, as
     // a real port access takes about 1 us: a conversion then takes its real
@@ -61,11 +59,7 @@ class SimulatedPort {
     std::int64_t Reads() const { return reads_; }
 
   private:
-    void DoOut(unsigned short port, unsigned char value);
-    unsigned char DoIn(unsigned short port);
-
     simulator::SimulatedBoard board_;
-    SimulatedPort* previous_;
     VirtualClock* accessClock_ = nullptr;
     double accessTime_ = 0.0;
     std::int64_t writes_ = 0;

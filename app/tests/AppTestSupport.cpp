@@ -206,9 +206,9 @@ Program& ProgramHarness::Start(ProgramFiles files) {
     }
     PortBinder binder;
     if (library_ == Library::Recording) {
-        binder = [this]() -> std::optional<PortBinding> {
+        binder = [this]() -> Port* {
             ++bindCalls;
-            return binding;
+            return &port;
         };
     } else {
         PortBinder real = LibraryBinder(realLibrary_, library_ == Library::File

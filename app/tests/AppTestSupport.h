@@ -109,6 +109,21 @@ class WhenTrue : public QObject {
     bool fired_ = false;
 };
 
+// The recording port as the program's port, answering the start-up's
+// questions as a test sets them: by default as the library of a real port
+// that can be used.
+class ScriptedPort final : public RecordingPort {
+  public:
+    using RecordingPort::RecordingPort;
+    bool DriverInstalled() override { return driverInstalled; }
+    const char* AccessProblem(std::uint16_t port) override {
+        return accessProblem ? accessProblem(port) : nullptr;
+    }
+
+    bool driverInstalled = true;
+    std::function<const char*(std::uint16_t port)> accessProblem;
+};
+
 // A whole program on a recording port and a virtual clock, with its files in
 // a temporary folder: "Voltrex2.ini" there (when written) and the results and
 // bitmaps beside it. Or, with Library::File, on the port library at
@@ -133,10 +148,8 @@ class ProgramHarness {
 
     QTemporaryDir folder;
     VirtualClock clock;
-    RecordingPort port{clock};
-    // What the recording library hands the program; a test may add the
-    // optional entry points before Start.
-    PortBinding binding{&RecordingPort::Out, &RecordingPort::In};
+    // What the program binds; a test may script its answers before Start.
+    ScriptedPort port{clock};
     std::string libraryPath;
     int bindCalls = 0;
     // The program keeps the PC awake through this, never through the system.

@@ -199,10 +199,9 @@ class TMainFormTest : public QObject {
         askedFor = 0;
         ProgramHarness harness;
         harness.WriteConfiguration(IniOptions{.PortLine = "3BC"});
-        harness.binding.IsDriverInstalled =
-            driverInstalled ? +[]() { return 1; } : +[]() { return 0; };
+        harness.port.driverInstalled = driverInstalled;
         if (explained) {
-            harness.binding.PortAccessProblem = [](unsigned short port) -> const char* {
+            harness.port.accessProblem = [](std::uint16_t port) -> const char* {
                 askedFor = port;
                 return "/dev/parport0 is in use by lp0, the printer driver.";
             };

@@ -24,7 +24,7 @@ struct Assistant {
     Assistant() {
         WriteFile(Path(), QByteArray::fromStdString(ConfigurationText()));
         config = ConfigurationOf();
-        instrument.BindPort(&RecordingPort::Out, &RecordingPort::In);
+        instrument.BindPort(port);
         instrument.SetPortAddress(config.PortAddress);
         port.ClearLog();
     }

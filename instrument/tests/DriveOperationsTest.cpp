@@ -7,7 +7,26 @@ namespace voltrex::testing {
 namespace {
 
 using Seq = std::vector<std::pair<int, int>>;
-using DriveOperationsTest = InstrumentFixture;
+
+// The emergency switch-off calls the port's plain C PortOut, never the port
+// object (from a signal handler it may be half destroyed). This one hands the
+// write to the fixture's recording port; a C function carries no context, so
+// it finds the port through this test-only variable.
+RecordingPort* switchedPort = nullptr;
+
+void SwitchedPortOut(unsigned short port, unsigned char value) {
+    switchedPort->Out(port, value);
+}
+
+class DriveOperationsTest : public InstrumentFixture {
+  protected:
+    DriveOperationsTest() {
+        switchedPort = &port_;
+        port_.SetProcs({&SwitchedPortOut, nullptr});
+        instrument_.BindPort(port_);
+    }
+    ~DriveOperationsTest() override { switchedPort = nullptr; }
+};
 
 TEST_F(DriveOperationsTest, RateOffWritesOnlyWhenTheLatchIsSet) {
     SetLatch(0x00);
@@ -167,11 +186,25 @@ TEST_F(DriveOperationsTest, EmergencySwitchIsArmedOnlyWithAPortInUse) {
     SetLatch(0x23);
     {
         Instrument other(clock_, calibration_);
-        other.BindPort(&RecordingPort::Out, &RecordingPort::In);
+        other.BindPort(port_);
     }
     port_.ClearLog();
     EmergencySwitchOff();
     EXPECT_EQ(port_.WrittenValues(), (std::vector<std::uint8_t>{0x20, 0x00}));
+}
+
+TEST_F(DriveOperationsTest, EmergencySwitchOnAPortWithoutACEntryPointOnlyClearsTheRecord) {
+    RecordingPort objectOnly(clock_);
+    instrument_.BindPort(objectOnly);
+    instrument_.SetPortAddress(0x278);
+    instrument_.StartCharge(4);
+    objectOnly.ClearLog();
+    port_.ClearLog();
+    EmergencySwitchOff();
+    EXPECT_TRUE(objectOnly.Writes().empty());
+    EXPECT_TRUE(port_.Writes().empty());
+    EXPECT_EQ(instrument_.ControlLatch(), 0x00);
+    EXPECT_EQ(instrument_.PortAddress(), 0);
 }
 
 TEST_F(DriveOperationsTest, AConversionLeavesTheRecordedLatchAtItsIdleByte) {

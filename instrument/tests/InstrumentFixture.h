@@ -22,7 +22,7 @@ class InstrumentFixture : public ::testing::Test {
         }
         calibration_.LowSideMultiplier = 2.0;
         calibration_.HighSideMultiplier = 10.0;
-        instrument_.BindPort(&RecordingPort::Out, &RecordingPort::In);
+        instrument_.BindPort(port_);
         instrument_.SetPortAddress(0x378);
         port_.ClearLog();
     }

@@ -7,6 +7,21 @@ namespace {
 
 using MeasureVoltageTest = InstrumentFixture;
 
+// C entry points for a recording port, as the port library hands out its
+// own: they count their calls and reach the port through this test-only
+// variable (a C function carries no context).
+RecordingPort* directPort = nullptr;
+int directCalls = 0;
+
+void DirectOut(unsigned short port, unsigned char value) {
+    ++directCalls;
+    directPort->Out(port, value);
+}
+unsigned char DirectIn(unsigned short port) {
+    ++directCalls;
+    return directPort->In(port);
+}
+
 TEST(WeightSumTest, AddsTheSelectedWeightsAndIgnoresHighBits) {
     std::array<double, 12> weights{};
     for (int i = 0; i < 12; ++i) {
@@ -44,6 +59,31 @@ TEST_F(MeasureVoltageTest, RampSamplesLowSideUntilItFlipsThenHighSide) {
         EXPECT_EQ(w.Value & 0x3F, 0x35);
     }
     EXPECT_EQ(instrument_.ControlLatch(), 0x35);
+}
+
+TEST_F(MeasureVoltageTest, APortsCEntryPointsCarryTheSameConversionAsTheObject) {
+    SetLatch(0x35);
+    port_.SetFlipCounts(100, 900);
+    const double throughObject = instrument_.MeasureVoltage(calibration_);
+
+    RecordingPort direct(clock_);
+    direct.SetFlipCounts(100, 900);
+    direct.SetProcs({&DirectOut, &DirectIn});
+    directPort = &direct;
+    directCalls = 0;
+    instrument_.BindPort(direct);
+    EXPECT_EQ(instrument_.MeasureVoltage(calibration_), throughObject);
+    directPort = nullptr;
+    // Every access went through the entry points, and they were the same.
+    EXPECT_EQ(directCalls, static_cast<int>(direct.Writes().size()) + direct.StatusReads());
+    EXPECT_EQ(direct.StatusReads(), port_.StatusReads());
+    ASSERT_EQ(direct.Writes().size(), port_.Writes().size());
+    for (std::size_t i = 0; i < direct.Writes().size(); ++i) {
+        EXPECT_EQ(direct.Writes()[i].Port, port_.Writes()[i].Port) << i;
+        EXPECT_EQ(direct.Writes()[i].Value, port_.Writes()[i].Value) << i;
+    }
+    EXPECT_EQ(direct.OtherReads(), 0);
+    instrument_.BindPort(port_);
 }
 
 TEST_F(MeasureVoltageTest, HighSideWithoutLowSideFails) {

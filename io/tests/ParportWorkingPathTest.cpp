@@ -35,24 +35,29 @@ constexpr std::uint16_t DataPort = 0x378;
 // Not the board's default seed, so that both sides are seen to take it.
 constexpr std::uint32_t Seed = 4711;
 
-// The instrument calls plain C entry points, as it does with the library; these
-// hand them to the port table of the test and record the data bytes that the
-// simulated side receives (a C function pointer carries no object).
-io::ParportTable* boundTable = nullptr;
-std::vector<std::uint8_t>* simulatedWrites = nullptr;
+// The test's port table as the instrument's port.
+class TablePort final : public Port {
+  public:
+    explicit TablePort(io::ParportTable& table) : table_(table) {}
+    void Out(std::uint16_t port, std::uint8_t value) override { table_.Out(port, value); }
+    std::uint8_t In(std::uint16_t port) override { return table_.In(port); }
 
-void TableOut(unsigned short port, unsigned char value) {
-    boundTable->Out(port, value);
-}
-unsigned char TableIn(unsigned short port) {
-    return boundTable->In(port);
-}
-void RecordedSimulatedOut(unsigned short port, unsigned char value) {
-    if (port == DataPort) {
-        simulatedWrites->push_back(value);
+  private:
+    io::ParportTable& table_;
+};
+
+// The simulated board in process, recording the data bytes it receives.
+class RecordedSimulatedPort final : public SimulatedPort {
+  public:
+    using SimulatedPort::SimulatedPort;
+    void Out(std::uint16_t port, std::uint8_t value) override {
+        if (port == DataPort) {
+            writes.push_back(value);
+        }
+        SimulatedPort::Out(port, value);
     }
-    SimulatedPort::Out(port, value);
-}
+    std::vector<std::uint8_t> writes;
+};
 
 void Ignore(const char*) {}
 
@@ -82,13 +87,10 @@ struct SimulatedSide {
     SimulatedSide(const BatteryPack::Settings& pack, const CalibrationBlock& calibration)
         : port(clock, pack, DataPort, simulator::DefaultBoardCalibration(), Seed),
           instrument(clock, calibration) {
-        simulatedWrites = &writes;
-        instrument.BindPort(&RecordedSimulatedOut, &SimulatedPort::In);
+        instrument.BindPort(port);
     }
-    ~SimulatedSide() { simulatedWrites = nullptr; }
     VirtualClock clock;
-    std::vector<std::uint8_t> writes;
-    SimulatedPort port;
+    RecordedSimulatedPort port;
     Instrument instrument;
 };
 
@@ -100,15 +102,14 @@ struct ParportSide {
         proc.Write("sys/dev/parport/parport0/base-addr", "888\t1912\n");
         proc.Write("sys/dev/parport/parport0/devices/active", "none\n");
         dev.Write("parport0", "");
-        boundTable = &table;
-        instrument.BindPort(&TableOut, &TableIn);
+        instrument.BindPort(port);
     }
-    ~ParportSide() { boundTable = nullptr; }
     TempFolder proc;
     TempFolder dev;
     VirtualClock clock;
     EmulatedPpdev device;
     io::ParportTable table;
+    TablePort port{table};
     Instrument instrument;
 };
 
@@ -144,7 +145,7 @@ TEST_F(ParportWorkingPathTest, ConversionsReadThePackAsTheSimulatedPortDoes) {
         EXPECT_EQ(mean, simulated.instrument.ReadVoltage(true));
         EXPECT_NEAR(mean, simulated.port.TerminalVoltage(), 0.05);
         EXPECT_GT(parport.device.DataWrites().size(), 1000u);
-        EXPECT_EQ(parport.device.DataWrites(), simulated.writes);
+        EXPECT_EQ(parport.device.DataWrites(), simulated.port.writes);
         EXPECT_EQ(parport.device.RefusedBeforeClaim(), 0);
     }
 }
@@ -193,14 +194,14 @@ TEST_F(ParportWorkingPathTest, WholeDischargeWritesTheSameBytesThroughBoth) {
     EXPECT_EQ(actual.errors, expected.errors);
     // Byte for byte; on a difference, where it starts.
     const std::vector<std::uint8_t>& writes = parport.device.DataWrites();
-    ASSERT_GT(simulated.writes.size(), 100000u);
-    EXPECT_EQ(writes.size(), simulated.writes.size());
+    ASSERT_GT(simulated.port.writes.size(), 100000u);
+    EXPECT_EQ(writes.size(), simulated.port.writes.size());
     std::size_t same = 0;
-    while (same < writes.size() && same < simulated.writes.size() &&
-           writes[same] == simulated.writes[same]) {
+    while (same < writes.size() && same < simulated.port.writes.size() &&
+           writes[same] == simulated.port.writes[same]) {
         ++same;
     }
-    EXPECT_EQ(same, simulated.writes.size()) << "first difference at write " << same;
+    EXPECT_EQ(same, simulated.port.writes.size()) << "first difference at write " << same;
     EXPECT_EQ(writes.back(), 0x00);
     EXPECT_EQ(parport.device.Board().Latch(), 0x00);
     EXPECT_EQ(parport.device.Board().Current(), 0.0);

@@ -65,7 +65,7 @@ class SimulatedLibraryTest : public ::testing::Test {
     void Load(SimulatorSettings settings, const std::string& extraLines = "") {
         Bind(settings, extraLines);
         instrument_ = std::make_unique<Instrument>(clock_, config_.Calibration);
-        instrument_->BindPort(library_.EntryPoints().PortOut, library_.EntryPoints().PortIn);
+        instrument_->BindPort(library_.AsPort());
         // The first access builds the board, reading the settings file.
         instrument_->SetPortAddress(settings.DataAddress);
     }

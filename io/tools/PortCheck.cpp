@@ -18,6 +18,7 @@
 
 #include "config/ConfigurationReader.h"
 #include "instrument/Instrument.h"
+#include "instrument/PortBits.h"
 #include "instrument/PortLibrary.h"
 #include "platform/CFormat.h"
 #include "platform/SystemClock.h"
@@ -56,9 +57,12 @@ void Say(const std::string& text) {
     std::fflush(stdout);
 }
 
+constexpr std::uint8_t Comparators = LowSideComparator | HighSideComparator;
+
 std::string Bits(unsigned char status) {
-    return Format("status 0x%02X: low-side %d, high-side %d", status, (status >> 4) & 1,
-                  (status >> 3) & 1);
+    return Format("status 0x%02X: low-side %d, high-side %d", status,
+                  (status & LowSideComparator) != 0 ? 1 : 0,
+                  (status & HighSideComparator) != 0 ? 1 : 0);
 }
 
 // A port address as the user types it: 1 to 4 hexadecimal digits, with or
@@ -175,29 +179,24 @@ int Check(int argc, char** argv) {
         return 2;
     }
     const PortEntryPoints& entries = library.EntryPoints();
+    LibraryPort& libraryPort = library.AsPort();
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(entries.PortOut), &info) != 0 && info.dli_fname != nullptr) {
         Say(Format("Port library: %s\n", info.dli_fname));
     }
-    // dlsym hands back an object pointer; POSIX guarantees the conversion.
-    const auto boardName =
-        reinterpret_cast<SimulatedBoardNameProc>(library.Symbol("SimulatedBoardName"));
-    const auto accessProblem =
-        reinterpret_cast<PortAccessProblemProc>(library.Symbol("PortAccessProblem"));
-    const char* simulated = boardName != nullptr ? boardName() : nullptr;
+    const char* simulated = libraryPort.SimulatedBoardName();
     if (simulated != nullptr) {
         Say(Format("Board: %s (no hardware is driven)\n", simulated));
     } else {
         Say(Format("Board: the instrument on the parallel port at 0x%X\n", port));
     }
-    const bool driverInstalled =
-        entries.IsDriverInstalled == nullptr || entries.IsDriverInstalled() != 0;
+    const bool driverInstalled = libraryPort.DriverInstalled();
     if (entries.IsDriverInstalled != nullptr) {
         Say(Format("Port access available: %s\n", driverInstalled ? "yes" : "no"));
     }
 
     // Nothing is written before the library has said that the port works.
-    const char* problem = accessProblem != nullptr ? accessProblem(port) : nullptr;
+    const char* problem = libraryPort.AccessProblem(port);
     if (problem != nullptr) {
         Say(Format("Port 0x%X cannot be used: %s\n", port, problem));
         SayPortAccessHints(problem, simulated != nullptr);
@@ -213,29 +212,29 @@ int Check(int argc, char** argv) {
 
     SystemClock clock;
     Instrument instrument(clock, config.Calibration);
-    instrument.BindPort(entries.PortOut, entries.PortIn);
+    instrument.BindPort(libraryPort);
     Say(Format("Port 0x%X: switching the instrument all off (data register 0x00)\n", port));
     instrument.SetPortAddress(port);
     const auto status = static_cast<std::uint16_t>(port + 1);
 
     instrument.ClockCounterTo(0);
-    const unsigned char atZero = entries.PortIn(status);
+    const unsigned char atZero = libraryPort.In(status);
     Say(Format("Counter at 0:    %s (a connected board reads 1, 1)\n", Bits(atZero).c_str()));
-    instrument.ClockCounterTo(4095);
-    const unsigned char atTop = entries.PortIn(status);
+    instrument.ClockCounterTo(CounterRange - 1);
+    const unsigned char atTop = libraryPort.In(status);
     Say(Format("Counter at 4095: %s (a connected board reads 0, 0)\n", Bits(atTop).c_str()));
     instrument.ClockCounterTo(0);
 
     // A port that stopped answering on the way reads all ones: that is no
     // fault of the board.
-    if (const char* lost = accessProblem != nullptr ? accessProblem(port) : nullptr) {
+    if (const char* lost = libraryPort.AccessProblem(port)) {
         Say(Format("Port 0x%X stopped working during the check: %s\n", port, lost));
         SayPortAccessHints(lost, simulated != nullptr);
         instrument.ClearPortAddress();
         return 1;
     }
 
-    bool good = (atZero & 0x18) == 0x18 && (atTop & 0x18) == 0;
+    bool good = (atZero & Comparators) == Comparators && (atTop & Comparators) == 0;
     if (!good) {
         Say("The comparators did not flip as they should: check that the board is powered and\n"
             "connected to this port, that the port address is right, and that a pack is\n"

@@ -123,7 +123,7 @@ Configuration HandBuiltConfiguration() {
 }
 
 void RecordedProcedureTest::SetUp() {
-    instrument.BindPort(&RecordingPort::Out, &RecordingPort::In);
+    instrument.BindPort(port);
     instrument.SetPortAddress(config.PortAddress);
     settings.CellType = "NiMH";
     settings.Capacity = 2000;

@@ -25,7 +25,7 @@ class SimulatedPackTest : public ::testing::Test {
 
     void Connect(const BatteryPack::Settings& pack) {
         port = std::make_unique<SimulatedPort>(clock, pack, config.PortAddress);
-        instrument.BindPort(&SimulatedPort::Out, &SimulatedPort::In);
+        instrument.BindPort(*port);
         instrument.SetPortAddress(config.PortAddress);
     }
 

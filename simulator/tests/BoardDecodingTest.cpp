@@ -89,18 +89,18 @@ TEST(BoardDecoding, CounterResetsClocksAndWraps) {
     EXPECT_EQ(board.DacOutput(), 0.0);
 
     // Bit 6 held high keeps the counter at 0 through clock edges.
-    SimulatedPort::Out(0x378, 0x40);
-    SimulatedPort::Out(0x378, 0xC0);
-    SimulatedPort::Out(0x378, 0x40);
-    SimulatedPort::Out(0x378, 0xC0);
+    rig.port.Out(0x378, 0x40);
+    rig.port.Out(0x378, 0xC0);
+    rig.port.Out(0x378, 0x40);
+    rig.port.Out(0x378, 0xC0);
     EXPECT_EQ(board.Counter(), 0);
     // Only rising edges count: bit 7 staying high is one pulse.
-    SimulatedPort::Out(0x378, 0x80);
-    SimulatedPort::Out(0x378, 0x80);
+    rig.port.Out(0x378, 0x80);
+    rig.port.Out(0x378, 0x80);
     EXPECT_EQ(board.Counter(), 0);  // the edge came while reset was high
-    SimulatedPort::Out(0x378, 0x00);
-    SimulatedPort::Out(0x378, 0x80);
-    SimulatedPort::Out(0x378, 0x80);
+    rig.port.Out(0x378, 0x00);
+    rig.port.Out(0x378, 0x80);
+    rig.port.Out(0x378, 0x80);
     EXPECT_EQ(board.Counter(), 1);
 }
 
@@ -111,25 +111,25 @@ TEST(BoardDecoding, AnswersOnlyAtItsOwnRegisters) {
     EXPECT_EQ(board.Latch(), 0x32);
 
     // Another port's data register: nothing happens, nothing answers.
-    SimulatedPort::Out(0x378, 0x3F);
+    rig.port.Out(0x378, 0x3F);
     EXPECT_EQ(board.Latch(), 0x32);
-    EXPECT_EQ(SimulatedPort::In(0x378), 0xFF);
-    EXPECT_EQ(SimulatedPort::In(0x379), 0xFF);
-    EXPECT_EQ(SimulatedPort::In(0x27B), 0xFF);
+    EXPECT_EQ(rig.port.In(0x378), 0xFF);
+    EXPECT_EQ(rig.port.In(0x379), 0xFF);
+    EXPECT_EQ(rig.port.In(0x27B), 0xFF);
 
     // The data register reads back the latch; the control register keeps
     // what is written.
-    EXPECT_EQ(SimulatedPort::In(0x278), 0x32);
-    EXPECT_EQ(SimulatedPort::In(0x27A), 0x0C);
-    SimulatedPort::Out(0x27A, 0x04);
-    EXPECT_EQ(SimulatedPort::In(0x27A), 0x04);
+    EXPECT_EQ(rig.port.In(0x278), 0x32);
+    EXPECT_EQ(rig.port.In(0x27A), 0x0C);
+    rig.port.Out(0x27A, 0x04);
+    EXPECT_EQ(rig.port.In(0x27A), 0x04);
     EXPECT_EQ(board.Latch(), 0x32);
 
     // Status: the unconnected lines idle as 0x67; at count 0 both comparators
     // are still below their inputs.
-    EXPECT_EQ(SimulatedPort::In(0x279), 0x67 | 0x10 | 0x08);
+    EXPECT_EQ(rig.port.In(0x279), 0x67 | 0x10 | 0x08);
     rig.instrument.ClockCounterTo(4095);
-    EXPECT_EQ(SimulatedPort::In(0x279), 0x67);
+    EXPECT_EQ(rig.port.In(0x279), 0x67);
 }
 
 TEST(BoardDecoding, CurrentIntegratesBetweenLatchChanges) {
@@ -170,7 +170,7 @@ TEST(SimulatedPortTiming, AccessTimeAdvancesTheVirtualClock) {
     EXPECT_GT(made, 2000);
     rig.port.SetAccessTime(nullptr, 0.0);
     const double after = rig.clock.Elapsed();
-    SimulatedPort::In(0x379);
+    rig.port.In(0x379);
     EXPECT_EQ(rig.clock.Elapsed(), after);
 }
 

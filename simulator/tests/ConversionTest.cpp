@@ -81,7 +81,7 @@ TEST(Conversion, NoiseIsAboutOneCountAndRepeatsWithTheSeed) {
                            simulator::DefaultBoardCalibration(), seed);
         const Configuration config = simulator::SampleConfiguration();
         Instrument instrument(clock, config.Calibration);
-        instrument.BindPort(&SimulatedPort::Out, &SimulatedPort::In);
+        instrument.BindPort(port);
         instrument.SetPortAddress(0x378);
         std::vector<double> values;
         for (int i = 0; i < 200; ++i) {

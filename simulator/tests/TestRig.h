@@ -14,7 +14,7 @@ struct TestRig {
     explicit TestRig(const simulator::BatteryPack::Settings& pack, std::uint16_t address = 0x378)
         : port(clock, pack, address), instrument(clock, config.Calibration) {
         config.PortAddress = address;
-        instrument.BindPort(&SimulatedPort::Out, &SimulatedPort::In);
+        instrument.BindPort(port);
         instrument.SetPortAddress(address);
     }
 
