@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "platform/RegularFile.h"
 #include "platform/WriteAll.h"
 
 namespace voltrex {
@@ -67,14 +68,15 @@ std::string FolderOf(const std::string& path) {
 std::optional<std::string> LoadConfigurationLines(const std::string& path,
                                                   std::vector<std::string>& lines) {
     lines.clear();
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0) {
-        return SystemReason(errno);
+    // A FIFO or a device in the file's place is refused, never waited on.
+    const RegularFile file = RegularFile::Open(path, O_RDONLY);
+    if (!file) {
+        return file.FailureReason();
     }
     std::string text;
     char buffer[4096];
     while (true) {
-        const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+        const ssize_t got = ::read(file.Descriptor(), buffer, sizeof buffer);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;

@@ -10,8 +10,9 @@ namespace voltrex {
 // bytes, without their line ends.
 
 // Reads the file's lines; a CR LF or LF ends a line, and a last line without
-// an end is kept. Returns the reason (the system's text) when the file cannot
-// be read.
+// an end is kept. Returns the reason (the system's text, or "not a regular
+// file" for a FIFO or a device, which is refused at once) when the file
+// cannot be read.
 std::optional<std::string> LoadConfigurationLines(const std::string& path,
                                                   std::vector<std::string>& lines);
 

@@ -1,8 +1,9 @@
 #include "config/ConfigurationReader.h"
 
-#include <cstring>
+#include <fcntl.h>
 
 #include "platform/CFormat.h"
+#include "platform/RegularFile.h"
 
 namespace voltrex {
 
@@ -86,7 +87,9 @@ const char* ReadConfigLine(std::FILE* file, char (&buffer)[ConfigLineBufferSize]
 }
 
 std::optional<std::string> ReadConfiguration(Configuration& config, const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "r");
+    // Only a regular file is read: a FIFO in its place would otherwise block
+    // the program at start-up for good, before its window ever appears.
+    std::FILE* file = RegularFile::Open(path, O_RDONLY).ReleaseToStream("r");
     if (file == nullptr) {
         return std::string("Could not open Voltrex2.ini for reading.");
     }

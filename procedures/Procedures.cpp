@@ -1,16 +1,11 @@
 #include "procedures/Procedures.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <limits>
 #include <optional>
 
 #include "instrument/PortBits.h"
+#include "platform/AppendWhole.h"
 #include "platform/CFormat.h"
-#include "platform/WriteAll.h"
 #include "procedures/CapacityRule.h"
 #include "procedures/ProcedureTexts.h"
 
@@ -502,36 +497,18 @@ void Procedures::RunMonitor() {
 
 void Procedures::AppendResultRecord(const std::string& modeCode, std::int32_t cycle, double current,
                                     double milliampHours, double milliwattHours, double ohms) {
-    const std::string path = PathOf(ResultsFileName);
-    // Existence alone decides the header: the contents are never examined.
-    bool headerNeeded = true;
-    if (std::FILE* existing = std::fopen(path.c_str(), "r")) {
-        std::fclose(existing);
-        headerNeeded = false;
-    }
-    // Appending only, never truncating: the file holds the history of every
-    // pack tested. A file that cannot be opened (locked by a spreadsheet, a
-    // read-only folder) loses this record without a word.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return;
-    }
-    std::string text;
-    if (headerNeeded) {
-        text += texts::ResultsHeader();
-        text += '\n';
-    }
     const std::int32_t of = cycle != 0 ? settings_.MaximumCycles : 0;
-    text += texts::ResultRecord(clock_.ToLocalTime(clock_.Now()), modeCode, cycle, of,
-                                settings_.CellType, settings_.Capacity, settings_.NumberOfCells,
-                                current, milliampHours, milliwattHours, ohms);
-    text += '\n';
-
-    // One write for the whole line, so that a reader never sees half of it;
-    // then onto the disk before the test reports its end.
-    WriteAll(fd, text);
-    ::fsync(fd);
-    ::close(fd);
+    const std::string record =
+        texts::ResultRecord(clock_.ToLocalTime(clock_.Now()), modeCode, cycle, of,
+                            settings_.CellType, settings_.Capacity, settings_.NumberOfCells,
+                            current, milliampHours, milliwattHours, ohms) +
+        '\n';
+    // Appending only, never truncating: the file holds the history of every
+    // pack tested. A new file starts with the header; the record (with it)
+    // reaches the disk whole or not at all, also on a full disk. A name that
+    // cannot be opened or is not a plain file (locked by a spreadsheet, a
+    // read-only folder, a FIFO) loses this record without a word.
+    AppendWhole(PathOf(ResultsFileName), record, texts::ResultsHeader() + '\n', 0644);
 }
 
 }  // namespace voltrex

@@ -1,12 +1,15 @@
 #include "simulator/SimulatorSettings.h"
 
+#include <fcntl.h>
 #include <strings.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <memory>
 
 #include "platform/CFormat.h"
+#include "platform/RegularFile.h"
 
 namespace voltrex::simulator {
 
@@ -146,23 +149,48 @@ std::vector<Key> Keys() {
 std::vector<std::string> ReadSimulatorSettings(const std::string& path,
                                                SimulatorSettings& settings) {
     std::vector<std::string> messages;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "r"),
-                                                         &std::fclose);
+    // Only a regular file is read: the library reads its settings at the
+    // program's first port access, and a FIFO in their place would block the
+    // program there for good.
+    RegularFile opened = RegularFile::Open(path, O_RDONLY);
+    if (!opened) {
+        // No file is the usual case and needs no word.
+        if (opened.Error() != ENOENT) {
+            messages.push_back(
+                Format("%s: %s; ignored.", path.c_str(), opened.FailureReason().c_str()));
+        }
+        return messages;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(opened.ReleaseToStream("r"), &std::fclose);
     if (!file) {
         return messages;
     }
+    // The whole file at once, so that a line is cut at its real end also when
+    // it holds a NUL byte, which a C string would end early.
+    std::string text;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        text.append(buffer, got);
+    }
+
     const std::vector<Key> keys = Keys();
-    char buffer[512];
     int lineNumber = 0;
-    std::string pending;
-    while (std::fgets(buffer, sizeof buffer, file.get()) != nullptr) {
-        pending += buffer;
-        if (pending.back() != '\n' && !std::feof(file.get())) {
-            continue;  // a long line: read on to its end
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
         }
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
         ++lineNumber;
-        std::string line = pending;
-        pending.clear();
+        // Not a text line: a damaged file, or one saved as UTF-16. Whatever
+        // stands before the NUL may be a value cut short, so none of it is used.
+        if (line.find('\0') != std::string::npos) {
+            messages.push_back(
+                Format("%s line %d: holds a NUL byte; ignored.", path.c_str(), lineNumber));
+            continue;
+        }
         const std::size_t comment = line.find_first_of(";#");
         if (comment != std::string::npos) {
             line.erase(comment);

@@ -1,5 +1,6 @@
 // Loading and atomically saving the configuration file's lines.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 
 #include "AppTestSupport.h"
 #include "app/ConfigurationFile.h"
+#include "platform/tests/ChildProcess.h"
 
 using namespace voltrex;
 using namespace voltrex::testing;
@@ -47,6 +49,21 @@ class ConfigurationFileTest : public QObject {
         QVERIFY(failure);
         QCOMPARE(*failure, std::string("No such file or directory"));
         QVERIFY(lines.empty());
+    }
+
+    void loadingAFifoIsRefusedAtOnce() {
+        const std::string path = folder_->filePath(QStringLiteral("Voltrex2.ini")).toStdString();
+        QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+        // Nobody at the other end, then a writer that never writes.
+        const int refused = RunInChild([&path] {
+            Lines lines;
+            const auto first = LoadConfigurationLines(path, lines);
+            const int writer = ::open(path.c_str(), O_RDWR);
+            const auto second = LoadConfigurationLines(path, lines);
+            ::close(writer);
+            return (first == "not a regular file") + (second == "not a regular file");
+        });
+        QCOMPARE(refused, 2);
     }
 
     void savingWritesCrLfLinesAndLeavesNoTemporaryFile() {

@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
@@ -8,6 +11,7 @@
 #include <vector>
 
 #include "config/ConfigurationReader.h"
+#include "platform/tests/ChildProcess.h"
 
 namespace voltrex {
 namespace {
@@ -88,6 +92,36 @@ TEST_F(ConfigurationReaderTest, MissingAndEmptyFiles) {
     EXPECT_EQ(Read(), "Could not read port address.");
     WriteFile("; only a comment\n\n   \n\t378\n");
     EXPECT_EQ(Read(), "Could not read port address.");
+}
+
+TEST_F(ConfigurationReaderTest, OnlyARegularFileIsReadAndAFifoIsRefusedAtOnce) {
+    ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    // Nobody at the other end, where a blocking open would wait; then a writer
+    // that never writes, where a blocking read would.
+    const int refused = testing::RunInChild([this] {
+        const char* const unopened = "Could not open Voltrex2.ini for reading.";
+        int count = Read() == unopened;
+        const int writer = ::open(path_.c_str(), O_RDWR);
+        count += Read() == unopened;
+        ::close(writer);
+        return count;
+    });
+    EXPECT_EQ(refused, 2);
+
+    fs::remove(path_);
+    const std::string real = (dir_ / "real.ini").string();
+    ASSERT_EQ(::symlink(real.c_str(), path_.c_str()), 0);
+    EXPECT_EQ(Read(), "Could not open Voltrex2.ini for reading.");  // dangling
+    path_ = real;
+    WriteLines(CompleteLines());
+    path_ = (dir_ / "Voltrex2.ini").string();
+    EXPECT_EQ(Read(), std::nullopt);
+    EXPECT_EQ(config_.PortAddress, 0x378);
+
+    // A folder of that name opens for reading, but holds no lines.
+    fs::remove(path_);
+    fs::create_directory(path_);
+    EXPECT_EQ(Read(), "Could not open Voltrex2.ini for reading.");
 }
 
 TEST_F(ConfigurationReaderTest, PortAddressForms) {

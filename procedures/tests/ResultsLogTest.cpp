@@ -1,8 +1,12 @@
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
 
+#include "platform/tests/ChildProcess.h"
 #include "procedures/tests/ProcedureFixture.h"
 
 namespace voltrex::testing {
@@ -17,7 +21,23 @@ std::string ReadAll(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-using ResultsLogTest = RecordedProcedureTest;
+class ResultsLogTest : public RecordedProcedureTest {
+  protected:
+    // Appends a discharge record in a child whose files may not grow beyond
+    // limit bytes: the kernel writes up to the limit and refuses the rest, as
+    // a disk that fills up in the middle of the record would.
+    void AppendWithSizeLimit(rlim_t limit) {
+        EXPECT_EQ(RunInChild([&] {
+                      ::signal(SIGXFSZ, SIG_IGN);
+                      const rlimit size{limit, limit};
+                      ::setrlimit(RLIMIT_FSIZE, &size);
+                      procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+                      return 0;
+                  }),
+                  0);
+    }
+    std::string Results() const { return ReadAll(folder.File("Voltrex2.csv")); }
+};
 
 TEST_F(ResultsLogTest, FirstRecordBringsTheHeaderAndLinesEndWithLineFeeds) {
     settings.CellType = "NiMH";
@@ -85,6 +105,48 @@ TEST_F(ResultsLogTest, AFileThatCannotBeOpenedLosesTheRecordSilently) {
                          folder.File("missing/folder"));
     elsewhere.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
     EXPECT_FALSE(FileExists(folder.File("missing")));
+    EXPECT_TRUE(ui.Errors.empty());
+}
+
+TEST_F(ResultsLogTest, ARecordThatDoesNotFitLeavesTheFileAsItWas) {
+    procedures.AppendResultRecord("CHG", 0, 1.0, 100.0, 120.0, 0.1);
+    const std::string before = Results();
+    const std::size_t record = ResultLines().back().size() + 1;  // a DIS line is as long
+
+    AppendWithSizeLimit(before.size() + record - 1);  // all but its line end fits
+    EXPECT_EQ(Results(), before);
+    AppendWithSizeLimit(before.size() + record);
+    ASSERT_EQ(ResultLines().size(), 3u);
+    EXPECT_EQ(Results().substr(0, before.size()), before);
+    EXPECT_EQ(ResultLines()[2].rfind("\"2026-03-14 09:26:53\",\"DIS\"", 0), 0u);
+}
+
+TEST_F(ResultsLogTest, AFirstRecordThatDoesNotFitLeavesNoFileAndTheNextBringsTheHeader) {
+    // Room for the record, not for the header in front of it.
+    AppendWithSizeLimit(std::string(Header).size() + 20);
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+    procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+    const std::vector<std::string> lines = ResultLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], Header);
+}
+
+TEST_F(ResultsLogTest, AFifoInPlaceOfTheFileLosesTheRecordAtOnce) {
+    const std::string fifo = folder.File("Voltrex2.csv");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Nobody at the other end, where an open for reading or writing would
+    // wait; then a reader, which must not get the record either.
+    EXPECT_EQ(RunInChild([&] {
+                  procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+                  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+                  procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+                  char byte = 0;
+                  return ::read(reader, &byte, 1) > 0 ? 1 : 0;
+              }),
+              0);
+    struct stat info {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
     EXPECT_TRUE(ui.Errors.empty());
 }
 

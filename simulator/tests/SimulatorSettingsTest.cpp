@@ -1,6 +1,8 @@
 #include "simulator/SimulatorSettings.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <fstream>
 
 #include "ProgramRules.h"
+#include "platform/tests/ChildProcess.h"
 
 namespace voltrex::simulator {
 namespace {
@@ -124,6 +127,46 @@ TEST_F(SimulatorSettingsTest, MissingFileLeavesTheDefaults) {
     EXPECT_EQ(s.DataAddress, 0x378);
     EXPECT_EQ(s.AccessMicroseconds, 1.0);
     EXPECT_EQ(s.WriteLog, "");
+}
+
+TEST_F(SimulatorSettingsTest, ALineWithANulByteIsRefusedWholeAndTheLinesAfterItCount) {
+    SimulatorSettings s;
+    const std::string text(
+        "Capacity = 1234567890123456789\n"
+        "\0\n"
+        "Cells = 3\n"
+        "Cells = 4\0 trailing bytes\n"
+        "\0Cells = 5",
+        79);
+    ASSERT_EQ(text.back(), '5');
+    const auto messages = Read(text, s);
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_NE(messages[0].find(" line 1: Capacity = "), std::string::npos);
+    EXPECT_EQ(messages[1], path_ + " line 2: holds a NUL byte; ignored.");
+    EXPECT_EQ(messages[2], path_ + " line 4: holds a NUL byte; ignored.");
+    EXPECT_EQ(messages[3], path_ + " line 5: holds a NUL byte; ignored.");
+    EXPECT_EQ(s.Pack.Cells, 3);
+}
+
+TEST_F(SimulatorSettingsTest, AFifoOrAFolderIsRefusedAtOnceWithAMessage) {
+    ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    // Nobody at the other end, then a writer that never writes.
+    const int refused = testing::RunInChild([this] {
+        const std::string expected = path_ + ": not a regular file; ignored.";
+        SimulatorSettings s;
+        int count = ReadSimulatorSettings(path_, s) == std::vector<std::string>{expected};
+        const int writer = ::open(path_.c_str(), O_RDWR);
+        count += ReadSimulatorSettings(path_, s) == std::vector<std::string>{expected};
+        ::close(writer);
+        return count + (s.Pack.Cells == SimulatorSettings().Pack.Cells);
+    });
+    EXPECT_EQ(refused, 3);
+
+    std::filesystem::remove(path_);
+    std::filesystem::create_directory(path_);
+    SimulatorSettings s;
+    EXPECT_EQ(ReadSimulatorSettings(path_, s),
+              std::vector<std::string>{path_ + ": Is a directory; ignored."});
 }
 
 // The library's default pack, discharged at the sample configuration's lowest
