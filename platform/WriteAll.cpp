@@ -17,6 +17,11 @@ bool WriteAll(int fd, const std::string& text) {
             }
             return false;
         }
+        if (written == 0) {
+            // No progress and no error: give up rather than spin.
+            errno = EIO;
+            return false;
+        }
         data += written;
         left -= static_cast<std::size_t>(written);
     }

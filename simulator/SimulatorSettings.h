@@ -48,8 +48,10 @@ struct SimulatorSettings {
 //   WriteLog            a file name (the rest of the line, inner blanks kept);
 //                       empty for none
 //   Powered             yes or no
-// A line it cannot use leaves the value as it was and adds a message naming
-// the file, the line and the value kept. A missing file is not an error.
+// A line it cannot use (a line holding a NUL byte among them) leaves the value
+// as it was and adds a message naming the file, the line and the value kept.
+// A missing file is not an error; a name that is not a regular file (a FIFO,
+// a folder) is refused at once with a message, never waited on.
 std::vector<std::string> ReadSimulatorSettings(const std::string& path,
                                                SimulatorSettings& settings);
 
