@@ -62,18 +62,20 @@ TSetupForm::TSetupForm(Configuration& config, Instrument& instrument, std::strin
     ModeLabel = PlaceLabel(QStringLiteral("Mode:"), RelayGroup, 8, 30);
     ChargeButton = MakeRadio(QStringLiteral("&Charge"), RelayGroup, 64, 28, 72);
     DischargeButton = MakeRadio(QStringLiteral("&Discharge"), RelayGroup, 144, 28, 90);
-    DischargeButton->setChecked(true);
     BatteryLabel = PlaceLabel(QStringLiteral("Battery:"), RelayGroup, 8, 64);
     ConnectButton = MakeRadio(QStringLiteral("C&onnect"), RelayGroup, 64, 62, 72);
     DisconnectButton = MakeRadio(QStringLiteral("D&isconnect"), RelayGroup, 144, 62, 90);
-    DisconnectButton->setChecked(true);
-    // Two separate groups: the mode pair and the battery pair.
+    // Two separate groups: the mode pair and the battery pair. Until the
+    // buttons are in their groups, all four radio buttons of the box exclude
+    // each other, so they are checked only afterwards.
     auto* modeGroup = new QButtonGroup(this);
     modeGroup->addButton(ChargeButton);
     modeGroup->addButton(DischargeButton);
     auto* batteryGroup = new QButtonGroup(this);
     batteryGroup->addButton(ConnectButton);
     batteryGroup->addButton(DisconnectButton);
+    DischargeButton->setChecked(true);
+    DisconnectButton->setChecked(true);
 
     DToAGroup = new QGroupBox(QStringLiteral("D-to-A Control (Bits 6 and 7):"), this);
     DToAGroup->setGeometry(8, 208, 249, 65);

@@ -94,6 +94,24 @@ class TSetupFormTest : public QObject {
         QCOMPARE(assistant.port.Writes().back().Value, 0x00);
     }
 
+    void showingRunsOnlyTheHandlersOfControlsThatChange() {
+        Assistant assistant;
+        TSetupForm& form = assistant.form;
+        // The first showing: every control already shows its reset value.
+        QVERIFY(form.DischargeButton->isChecked());
+        QVERIFY(form.DisconnectButton->isChecked());
+        form.show();
+        QCOMPARE(assistant.Values(), Bytes{});
+        form.hide();
+        // Only the mode pair changes: its handler runs once, from the latch
+        // 0x10 the click left (relays off, 100 ms, then rate 0).
+        form.ChargeButton->click();
+        assistant.port.ClearLog();
+        form.show();
+        QCOMPARE(assistant.Values(), (Bytes{0x10, 0x00, 0x00}));
+        QCOMPARE(assistant.GapMs(1), 100.0);
+    }
+
     void theSliderWritesRateAndRelaysTogether() {
         Assistant assistant;
         TSetupForm& form = assistant.form;
