@@ -47,7 +47,7 @@ QSlider* MakeRateTrackBar(QWidget* parent) {
 QLabel* MakeIndicator(QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label->setGeometry(100, 64, 80, 13 + 2);
+    label->setGeometry(100, 64, 80, 13);
     return label;
 }
 

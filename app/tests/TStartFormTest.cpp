@@ -344,6 +344,14 @@ class TStartFormTest : public QObject {
         QCOMPARE(form.DischargeRateIndicatorLabel->text(), QStringLiteral("3000 mA"));
         form.ChargeRateTrackBar->setValue(10);
         QCOMPARE(form.ChargeRateIndicatorLabel->text(), QStringLiteral("1000 mA"));
+        // Centred below the track bar, in a fixed 80 x 13 box that holds the
+        // widest text whole.
+        for (QLabel* label : {form.ChargeRateIndicatorLabel, form.DischargeRateIndicatorLabel}) {
+            QCOMPARE(label->geometry(), QRect(100, 64, 80, 13));
+            QCOMPARE(label->alignment(), Qt::AlignHCenter | Qt::AlignTop);
+            QVERIFY(label->fontMetrics().boundingRect(label->text()).width() <= 80);
+            QVERIFY(label->fontMetrics().height() <= 13);
+        }
     }
 
     void upDownArrowsStepWithinTheirRange() {
