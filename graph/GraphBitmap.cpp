@@ -1,16 +1,11 @@
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <array>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "graph/GraphFileError.h"
 #include "graph/GraphPlot.h"
-#include "platform/CFormat.h"
+#include "platform/ReplaceWhole.h"
 
 namespace voltrex {
 namespace {
@@ -98,65 +93,16 @@ std::vector<std::uint8_t> EncodeBitmap(const RasterImage& image, int width, int 
     return file;
 }
 
-// The folder part of a file name, with its trailing slash; empty for a name
-// in the working directory.
-std::string FolderOf(const std::string& fileName) {
-    const std::size_t slash = fileName.rfind('/');
-    return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
-}
-
-// Creates a new file beside the target, so that the finished bitmap can be
-// renamed over it; returns the descriptor, or -1 when the folder does not take
-// a new file.
-int CreateTemporary(const std::string& fileName, std::string& temporaryName) {
-    const std::string folder = FolderOf(fileName);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryName =
-            folder + Format(".voltrex-graph-%ld-%d.tmp", static_cast<long>(getpid()), attempt);
-        const int fd = open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    return -1;
-}
-
-bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t result = write(fd, bytes.data() + written, bytes.size() - written);
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        if (result <= 0) {
-            return false;
-        }
-        written += static_cast<std::size_t>(result);
-    }
-    return true;
-}
-
 }  // namespace
 
-// The bitmap is written to a temporary file in the target's folder and renamed
-// over the target only when it is complete: a full disk or a vanished folder
-// then leaves the previous file (or none) rather than half a bitmap, and a
-// failure removes the temporary file again.
+// The bitmap replaces the file only once it is complete and on the disk: a
+// full disk, a vanished folder or a power cut then leave the previous file (or
+// none) rather than half a bitmap.
 void SaveGraphBitmap(const GraphPlot& graph, const std::string& fileName) {
     const std::vector<std::uint8_t> bytes =
         EncodeBitmap(graph.Canvas, graph.ImageWidth, graph.ImageHeight);
-
-    std::string temporaryName;
-    const int fd = CreateTemporary(fileName, temporaryName);
-    if (fd < 0) {
-        throw GraphFileError(fileName);
-    }
-    bool written = WriteAll(fd, bytes);
-    if (close(fd) != 0) {
-        written = false;
-    }
-    if (!written || std::rename(temporaryName.c_str(), fileName.c_str()) != 0) {
-        unlink(temporaryName.c_str());
+    const std::string_view contents(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (!ReplaceWhole(fileName, contents)) {
         throw GraphFileError(fileName);
     }
 }

@@ -6,7 +6,7 @@
 
 namespace voltrex {
 
-bool WriteAll(int fd, const std::string& text) {
+bool WriteAll(int fd, std::string_view text) {
     const char* data = text.data();
     std::size_t left = text.size();
     while (left > 0) {

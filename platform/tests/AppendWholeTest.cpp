@@ -1,13 +1,12 @@
 #include "platform/AppendWhole.h"
 
 #include <fcntl.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/tests/ChildProcess.h"
 #include "platform/tests/FileTestFolder.h"
+#include "platform/tests/SmallFileSystem.h"
 
 namespace voltrex::testing {
 namespace {
@@ -66,27 +65,6 @@ TEST_F(AppendWholeTest, AFifoOrAFolderIsLeftAloneAtOnce) {
 
 // The results log's tests cut appends short at exact byte counts with a file
 // size limit; here the disk itself is full.
-//
-// A tmpfs of four pages in a mount namespace of the child's own (as root, or
-// as the owner of a fresh user namespace where the system allows one).
-bool MountSmallFileSystem(const std::string& folder) {
-    if (::geteuid() != 0) {
-        const uid_t uid = ::geteuid();
-        const gid_t gid = ::getegid();
-        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
-            return false;
-        }
-        std::ofstream("/proc/self/setgroups") << "deny";
-        std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
-        std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
-    } else if (::unshare(CLONE_NEWNS) != 0) {
-        return false;
-    }
-    return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-           ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=16k") == 0;
-}
-
-constexpr int NoMount = 99;
 
 TEST_F(AppendWholeTest, OnAFullFileSystemTheRecordGoesOutWholeOrNotAtAll) {
     const int result = RunInChild([this] {
