@@ -9,12 +9,12 @@
 #include <QSlider>
 #include <QStringDecoder>
 
-#include "app/ConfigurationFile.h"
 #include "app/FormLayout.h"
 #include "app/MessageBoxes.h"
 #include "app/PictureButton.h"
 #include "app/Pictures.h"
 #include "app/VoltrexApplication.h"
+#include "config/ConfigurationFile.h"
 #include "config/ConfigurationReader.h"
 #include "platform/CFormat.h"
 
@@ -34,11 +34,27 @@ QString ToText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The file's lines (UTF-8) as the editor's text, one line after the other.
+// The file has been read already: a byte order mark still at the start is a
+// character of the text.
+QString EditorText(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            text += '\n';
+        }
+        text += lines[i];
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return utf8.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+}
+
 }  // namespace
 
 TSetupForm::TSetupForm(Configuration& config, Instrument& instrument, std::string path,
                        QWidget* parent)
-    : QDialog(parent), config_(config), instrument_(instrument), path_(std::move(path)) {
+    : QDialog(parent), config_(config), instrument_(instrument), file_(std::move(path)) {
     setWindowTitle(QStringLiteral("Voltrex II Setup Assistant"));
     setFixedSize(572, 335);
 
@@ -140,25 +156,12 @@ void TSetupForm::showEvent(QShowEvent* event) {
 void TSetupForm::FormShow() {
     FileMemo->clear();
     std::vector<std::string> lines;
-    if (const auto failure = LoadConfigurationLines(path_, lines)) {
+    if (const auto failure = file_.Load(lines)) {
         // The editor stays empty; the user may type a configuration and save it.
         ShowErrorBox(
             this, ToText(Format("Could not read %s: %s", ConfigurationFileName, failure->c_str())));
     } else {
-        QByteArray bytes;
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (i > 0) {
-                bytes += '\n';
-            }
-            bytes += QByteArray::fromStdString(lines[i]);
-        }
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString text = utf8.decode(bytes);
-        loadedAsLatin1_ = utf8.hasError();
-        if (loadedAsLatin1_) {
-            text = QString::fromLatin1(bytes);
-        }
-        FileMemo->setPlainText(text);
+        FileMemo->setPlainText(EditorText(lines));
     }
     // Each control whose value changes here runs its handler, as a change by
     // the user would, so the instrument follows what the controls show.
@@ -211,28 +214,20 @@ std::vector<std::string> TSetupForm::EditorLines() const {
     if (!lines.isEmpty() && lines.last().isEmpty()) {
         lines.removeLast();
     }
-    bool latin1 = loadedAsLatin1_;
-    if (latin1) {
-        for (const QString& line : lines) {
-            for (const QChar c : line) {
-                latin1 = latin1 && c.unicode() <= 0xFF;
-            }
-        }
-    }
     std::vector<std::string> result;
     result.reserve(static_cast<std::size_t>(lines.size()));
     for (const QString& line : lines) {
-        result.push_back(latin1 ? line.toLatin1().toStdString() : line.toStdString());
+        result.push_back(line.toStdString());
     }
     return result;
 }
 
 void TSetupForm::SaveButtonClick() {
     instrument_.ClearPortAddress();
-    if (const auto failure = SaveConfigurationLines(path_, EditorLines())) {
+    if (const auto failure = file_.Save(EditorLines())) {
         ShowErrorBox(this, ToText(Format("Could not write %s: %s", ConfigurationFileName,
                                          failure->c_str())));
-    } else if (const auto message = ReadConfiguration(config_, path_)) {
+    } else if (const auto message = file_.Read(config_)) {
         ShowErrorBox(this, ToText("Error re-reading initialization file: " + *message));
     } else {
         accept();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/Configuration.h"
+#include "config/ConfigurationFile.h"
 #include "instrument/Instrument.h"
 
 class QComboBox;
@@ -73,16 +74,13 @@ class TSetupForm : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
-    // The editor's text as the file's lines, in the encoding it was read in.
+    // The editor's text as the file's lines, UTF-8.
     std::vector<std::string> EditorLines() const;
 
     Configuration& config_;
     Instrument& instrument_;
-    std::string path_;
+    ConfigurationFile file_;
     bool modified_ = false;
-    // The file was not valid UTF-8 when loaded and is written back byte for
-    // byte as Latin-1, so no character of it is changed by a save.
-    bool loadedAsLatin1_ = false;
 };
 
 }  // namespace voltrex
