@@ -208,13 +208,14 @@ void TSetupForm::FileMemoChange() {
 }
 
 std::vector<std::string> TSetupForm::EditorLines() const {
-    QStringList lines = FileMemo->toPlainText().split(QLatin1Char('\n'));
-    // The editor's text ends without a line break after the last line; a
-    // break typed there does not make an extra empty line in the file.
-    if (!lines.isEmpty() && lines.last().isEmpty()) {
-        lines.removeLast();
-    }
+    // Every line of the editor ends with a line break in the file, an empty
+    // last line too; an editor without any text has no lines.
+    const QString text = FileMemo->toPlainText();
     std::vector<std::string> result;
+    if (text.isEmpty()) {
+        return result;
+    }
+    const QStringList lines = text.split(QLatin1Char('\n'));
     result.reserve(static_cast<std::size_t>(lines.size()));
     for (const QString& line : lines) {
         result.push_back(line.toStdString());

@@ -190,7 +190,9 @@ class TSetupFormTest : public QObject {
         changed.ChargeRateCount = 9;
         ModalScript script;
         script.Expect("voltrex::TSetupForm", assistant.Acting([&] {
-            form.FileMemo->setPlainText(QString::fromStdString(ConfigurationText(changed)));
+            // As the editor shows a file: no line break after the last line.
+            form.FileMemo->setPlainText(
+                QString::fromStdString(ConfigurationText(changed)).chopped(1));
             assistant.port.ClearLog();
             form.SaveButton->click();
         }));
@@ -212,6 +214,48 @@ class TSetupFormTest : public QObject {
         // No temporary file is left beside it.
         QCOMPARE(QDir(assistant.folder.path()).entryList(QDir::Files),
                  QStringList{QStringLiteral("Voltrex2.ini")});
+    }
+
+    void saveKeepsEveryLineOfTheEditorAnEmptyLastOneToo() {
+        Assistant assistant;
+        TSetupForm& form = assistant.form;
+        QByteArray file = QByteArray::fromStdString(ConfigurationText() + "\n");
+        file.replace("\n", "\r\n");
+        WriteFile(assistant.Path(), file);
+        const auto save = [&](std::function<void()> edit) {
+            ModalScript script;
+            script.Expect("voltrex::TSetupForm", assistant.Acting([&] {
+                edit();
+                form.SaveButton->click();
+            }));
+            QCOMPARE(form.exec(), int(QDialog::Accepted));
+            QVERIFY(script.Unexpected().isEmpty());
+        };
+        // Saved as loaded, again and again.
+        save([] {});
+        QCOMPARE(ReadFile(assistant.Path()), file);
+        save([] {});
+        QCOMPARE(ReadFile(assistant.Path()), file);
+        // A line break typed after the last line makes one more empty line.
+        save([&] {
+            form.FileMemo->moveCursor(QTextCursor::End);
+            QTest::keyClick(form.FileMemo, Qt::Key_Return);
+        });
+        QCOMPARE(ReadFile(assistant.Path()), file + "\r\n");
+        // An editor without any text has no lines at all.
+        Configuration before = assistant.config;
+        ModalScript script;
+        script.Expect("voltrex::TSetupForm", assistant.Acting([&] {
+            form.FileMemo->clear();
+            form.SaveButton->click();
+        }));
+        script.ExpectMessage();
+        QCOMPARE(form.exec(), -1);
+        QCOMPARE(ReadFile(assistant.Path()), QByteArray());
+        QCOMPARE(script.Messages(),
+                 QStringList{QStringLiteral(
+                     "Error re-reading initialization file: Could not read port address.")});
+        QCOMPARE(assistant.config.PortAddress, before.PortAddress);
     }
 
     void saveOfAFileThatDoesNotParseKeepsTheDialogOpen() {
