@@ -12,6 +12,7 @@
 #include "app/MessageBoxes.h"
 #include "app/PictureButton.h"
 #include "app/Pictures.h"
+#include "app/SaveFileDialog.h"
 #include "app/TSetupForm.h"
 #include "app/TStartForm.h"
 #include "app/VoltrexApplication.h"
@@ -109,14 +110,12 @@ TMainForm::TMainForm(Configuration& config, Instrument& instrument, Graph& graph
     }
 
     // The toolkit's own dialog, not the desktop's: it behaves the same
-    // everywhere and never changes the program's working directory, where the
-    // configuration, the results and the per-cycle bitmaps live.
-    GraphSaveDialog = new QFileDialog(this, QStringLiteral("Save Graph"), QDir::currentPath(),
-                                      QStringLiteral("Windows Bitmap (*.bmp)"));
-    GraphSaveDialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    // everywhere, never changes the program's working directory, where the
+    // configuration, the results and the per-cycle bitmaps live, and refuses a
+    // folder that does not exist and a read-only file while it is open.
+    GraphSaveDialog = new SaveFileDialog(this, QStringLiteral("Save Graph"), QDir::currentPath(),
+                                         QStringLiteral("Windows Bitmap (*.bmp)"));
     GraphSaveDialog->setOption(QFileDialog::HideNameFilterDetails, true);
-    GraphSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    GraphSaveDialog->setFileMode(QFileDialog::AnyFile);
     GraphSaveDialog->setDefaultSuffix(QStringLiteral("bmp"));
 
     const std::pair<PictureButton*, void (TMainForm::*)()> handlers[] = {

@@ -744,7 +744,10 @@ class TMainFormTest : public QObject {
                         [&] { form.StopButton->click(); });
         form.MonitorButton->click();
 
-        const QString path = harness.Path(QStringLiteral("no-such-folder/graph.bmp"));
+        // The dialog takes the name (its folder exists, and no file is there
+        // yet), but the link leads into a folder that does not.
+        const QString path = harness.Path(QStringLiteral("graph.bmp"));
+        QVERIFY(QFile::link(harness.Path(QStringLiteral("no-such-folder/graph.bmp")), path));
         ModalScript script;
         script.Expect("QFileDialog", SaveAs(path));
         script.ExpectMessage();
@@ -752,6 +755,52 @@ class TMainFormTest : public QObject {
         QVERIFY(script.Done());
         QCOMPARE(script.Messages(), QStringList{QStringLiteral("Cannot create file ") + path});
         QCOMPARE(ButtonStates(form), IdleSucceeded);
+        QVERIFY(script.Unexpected().isEmpty());
+    }
+
+    void saveGraphRefusesAMissingFolderAndAReadOnlyFileWhileTheDialogIsOpen() {
+        ProgramHarness harness;
+        harness.WriteConfiguration();
+        TMainForm& form = harness.Start().MainForm();
+        form.show();
+        WhenTrue during([&] { return form.StopButton->isVisible(); },
+                        [&] { form.StopButton->click(); });
+        form.MonitorButton->click();
+
+        const QString readOnly = harness.Path(QStringLiteral("kept.bmp"));
+        WriteFile(readOnly, QByteArray("old"));
+        QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup));
+        const QString missing = harness.Path(QStringLiteral("no-such-folder"));
+        bool stayedOpen = true;
+        bool activeAgain = false;
+        ModalScript script;
+        script.Expect("QFileDialog", [&](QWidget* window) {
+            SaveAs(missing + QStringLiteral("/graph.bmp"))(window);
+            // Without the extension: the default one makes it the read-only
+            // file, which is refused before the question whether to replace it.
+            stayedOpen = stayedOpen && window->isVisible();
+            SaveAs(harness.Path(QStringLiteral("kept")))(window);
+            stayedOpen = stayedOpen && window->isVisible();
+            // Typed, as the user does, into the name field, which has the
+            // focus again: the refused file no longer counts as chosen.
+            window->activateWindow();
+            activeAgain = QTest::qWaitForWindowActive(window);
+            window->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setFocus();
+            SaveAs(harness.Path(QStringLiteral("new.bmp")))(window);
+        });
+        script.ExpectMessage();
+        script.ExpectMessage();
+        form.SaveButton->click();
+        QVERIFY(script.Done());
+        QVERIFY(stayedOpen);
+        QVERIFY(activeAgain);
+        QCOMPARE(script.Messages(),
+                 (QStringList{
+                     QStringLiteral("The folder ") + missing + QStringLiteral(" does not exist."),
+                     QStringLiteral("The file ") + readOnly + QStringLiteral(" is read-only.")}));
+        QCOMPARE(ReadFile(readOnly), QByteArray("old"));
+        QVERIFY(!QFileInfo::exists(missing));
+        QCOMPARE(QFileInfo(harness.Path(QStringLiteral("new.bmp"))).size(), qint64{308278});
         QVERIFY(script.Unexpected().isEmpty());
     }
 };
