@@ -30,6 +30,10 @@ struct CurveRow {
 struct CurveFile {
     std::string Path;
     std::string Name;  // the file's name in its folder
+    // The file's size and modification time (nanoseconds) when it was read
+    // by a CurveFolder: a copy read whole is still this file if they agree.
+    std::int64_t FileSize = -1;
+    std::int64_t Modified = 0;
 
     // Every header key as written, unknown ones included.
     std::map<std::string, std::string> Header;

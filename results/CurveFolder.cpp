@@ -49,6 +49,8 @@ void CurveFolder::Refresh(const std::string& folder) {
         entry.Size = info.st_size;
         entry.Modified = modified;
         entry.Curve = ReadCurveSummary(path);
+        entry.Curve.FileSize = entry.Size;
+        entry.Curve.Modified = modified;
         ++filesRead_;
         seen.emplace(name, std::move(entry));
     }

@@ -99,6 +99,30 @@ void PackNames::SetRecordPack(const std::string& recordId, std::string_view name
     }
 }
 
+void PackNames::RenamePack(std::string_view oldName, std::string_view newName) {
+    const std::string clean = CleanName(newName);
+    for (auto it = groups_.begin(); it != groups_.end();) {
+        if (it->second == oldName) {
+            if (clean.empty()) {
+                it = groups_.erase(it);
+                continue;
+            }
+            it->second = clean;
+        }
+        ++it;
+    }
+    for (auto it = records_.begin(); it != records_.end();) {
+        if (it->second == oldName) {
+            if (clean.empty()) {
+                it = records_.erase(it);
+                continue;
+            }
+            it->second = clean;
+        }
+        ++it;
+    }
+}
+
 std::string PackNames::Text() const {
     std::string text = Heading;
     if (!groups_.empty()) {

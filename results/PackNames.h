@@ -57,6 +57,11 @@ class PackNames {
     // into its default group.
     void SetRecordPack(const std::string& recordId, std::string_view name);
 
+    // Gives every group and record that has the old name the new one; an
+    // empty new name takes the name away (its records go back to their
+    // default groups).
+    void RenamePack(std::string_view oldName, std::string_view newName);
+
     bool Empty() const { return groups_.empty() && records_.empty(); }
     bool operator==(const PackNames&) const = default;
 

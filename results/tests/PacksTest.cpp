@@ -94,6 +94,21 @@ TEST(PackGrouping, TheUsersNamesMakeThePacks) {
     EXPECT_EQ(GroupRecords(log, names).Packs[0].Id, "group:NiMH,2000,7");
 }
 
+TEST(PackNames, RenamingAPackRenamesItsGroupAndItsRecords) {
+    PackNames names;
+    names.SetGroupName({"NiMH", 2000, 7}, "Sender");
+    names.SetGroupName({"NiMH", 2000, 6}, "Other");
+    names.SetRecordPack("2026-01-10 10:00:00 DIS", "Sender");
+    names.RenamePack("Sender", " Receiver ");
+    EXPECT_EQ(names.GroupName({"NiMH", 2000, 7}), "Receiver");
+    EXPECT_EQ(names.RecordPack("2026-01-10 10:00:00 DIS"), "Receiver");
+    EXPECT_EQ(names.GroupName({"NiMH", 2000, 6}), "Other");
+    names.RenamePack("Receiver", "");
+    EXPECT_FALSE(names.GroupName({"NiMH", 2000, 7}));
+    EXPECT_FALSE(names.RecordPack("2026-01-10 10:00:00 DIS"));
+    EXPECT_EQ(names.GroupName({"NiMH", 2000, 6}), "Other");
+}
+
 TEST(PackNames, RefusesWhatItCouldNotReadBack) {
     PackNames names;
     EXPECT_FALSE(names.SetGroupName({"Ni=MH", 2000, 7}, "x"));
