@@ -2,11 +2,13 @@
 
 #include <QCursor>
 #include <QLegend>
+#include <QMouseEvent>
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
 
 #include "platform/CFormat.h"
+#include "results/CurveChartView.h"
 
 namespace voltrex::results {
 
@@ -44,6 +46,7 @@ CapacityChart::CapacityChart(QWidget* parent)
     resistanceAxis_->setTitleText(tr("Internal resistance (\u03A9)"));
     resistanceAxis_->setLabelFormat(QStringLiteral("%.3f"));
     timeAxis_->setTickCount(6);
+    resistanceAxis_->setGridLineVisible(false);
 
     QPen capacityPen(QColor(0x4e, 0x79, 0xa7), 2.5);
     capacity_->setPen(capacityPen);
@@ -63,34 +66,48 @@ CapacityChart::CapacityChart(QWidget* parent)
     rated_->attachAxis(capacityAxis_);
     resistance_->attachAxis(resistanceAxis_);
 
-    connect(capacity_, &QLineSeries::hovered, this, [this](const QPointF& point, bool state) {
-        const std::optional<std::size_t> nearest = Nearest(point);
-        if (state && nearest) {
-            QToolTip::showText(QCursor::pos(), Describe(*nearest), this);
-        } else {
-            QToolTip::hideText();
-        }
-    });
-    connect(capacity_, &QLineSeries::clicked, this, [this](const QPointF& point) {
-        if (const std::optional<std::size_t> nearest = Nearest(point)) {
-            emit DischargeClicked(points_[*nearest].Line);
-        }
-    });
+    setMouseTracking(true);
     Show(QString(), {});
 }
 
-std::optional<std::size_t> CapacityChart::Nearest(const QPointF& value) const {
+std::optional<std::size_t> CapacityChart::PointAt(const QPoint& position) const {
+    // The discharge whose mark is nearest to the mouse, within a mark's size.
+    constexpr double Reach = 8.0;
+    const QPointF at = chart()->mapFromScene(mapToScene(position));
     std::optional<std::size_t> best;
-    double distance = 0.0;
-    for (std::size_t i = 0; i < points_.size(); ++i) {
-        const double d = std::fabs(
-            static_cast<double>(DateTimeOf(points_[i].Time).toMSecsSinceEpoch()) - value.x());
-        if (!best || d < distance) {
-            best = i;
-            distance = d;
+    double distance = Reach * Reach;
+    const QList<QPointF> points = capacity_->points();
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        const QPointF mark = chart()->mapToPosition(points[i], capacity_);
+        const QPointF d = mark - at;
+        const double squared = d.x() * d.x() + d.y() * d.y();
+        if (squared <= distance) {
+            best = static_cast<std::size_t>(i);
+            distance = squared;
         }
     }
     return best;
+}
+
+void CapacityChart::mouseMoveEvent(QMouseEvent* event) {
+    QChartView::mouseMoveEvent(event);
+    const std::optional<std::size_t> point = PointAt(event->position().toPoint());
+    if (point) {
+        QToolTip::showText(event->globalPosition().toPoint(), Describe(*point), this);
+        setCursor(Qt::PointingHandCursor);
+    } else {
+        QToolTip::hideText();
+        unsetCursor();
+    }
+}
+
+void CapacityChart::mouseReleaseEvent(QMouseEvent* event) {
+    QChartView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        if (const std::optional<std::size_t> point = PointAt(event->position().toPoint())) {
+            emit DischargeClicked(points_[*point].Line);
+        }
+    }
 }
 
 QString CapacityChart::Describe(std::size_t index) const {
@@ -163,10 +180,16 @@ void CapacityChart::Show(const QString& packName, const std::vector<CapacityPoin
     timeAxis_->setFormat(days <= 3     ? QStringLiteral("d MMM hh:mm")
                          : days <= 400 ? QStringLiteral("d MMM yyyy")
                                        : QStringLiteral("MMM yyyy"));
-    capacityAxis_->setRange(0.0, highest > 0.0 ? highest * 1.1 : 100.0);
-    capacityAxis_->applyNiceNumbers();
-    resistanceAxis_->setRange(0.0, highestOhms > 0.0 ? highestOhms * 1.25 : 1.0);
-    resistanceAxis_->applyNiceNumbers();
+    // From 0, with room above the highest point, at round ticks; the
+    // resistance axis draws no grid of its own.
+    const double top = highest > 0.0 ? highest * 1.08 : 100.0;
+    const double tick = TickFor(top);
+    capacityAxis_->setRange(0.0, std::ceil(top / tick) * tick);
+    capacityAxis_->setTickCount(static_cast<int>(std::lround(std::ceil(top / tick))) + 1);
+    const double ohmsTop = highestOhms > 0.0 ? highestOhms * 1.25 : 1.0;
+    const double ohmsTick = TickFor(ohmsTop);
+    resistanceAxis_->setRange(0.0, std::ceil(ohmsTop / ohmsTick) * ohmsTick);
+    resistanceAxis_->setTickCount(static_cast<int>(std::lround(std::ceil(ohmsTop / ohmsTick))) + 1);
 
     if (packName.isEmpty()) {
         chart()->setTitle(tr("No pack chosen"));

@@ -40,13 +40,18 @@ class CapacityChart : public QChartView {
     // A text for the point with that index: date, charge, share of rated.
     QString Describe(std::size_t point) const;
 
+    // The discharge whose mark is under the position (of the view), if any.
+    std::optional<std::size_t> PointAt(const QPoint& position) const;
+
   signals:
     // The user clicked a discharge: the log line it came from.
     void DischargeClicked(std::size_t line);
 
-  private:
-    std::optional<std::size_t> Nearest(const QPointF& value) const;
+  protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
+  private:
     QLineSeries* capacity_;
     QLineSeries* rated_;
     QLineSeries* resistance_;

@@ -412,6 +412,7 @@ void ResultsWindow::OpenFolder(const QString& folder) {
     if (filter_->rowCount() > 0) {
         table_->setCurrentIndex(filter_->index(0, 0));
     }
+    table_->setFocus();
     watcher_->Watch(folder_);
 }
 

@@ -434,6 +434,28 @@ class ResultsWindowTest : public QObject {
             qPrintable(readout));
     }
 
+    void pointingAtADischargeNamesItAndClickingShowsItsCurve() {
+        Folder folder;
+        TwoCurves data(folder);
+        ResultsWindow window;
+        window.resize(1000, 700);
+        window.OpenFolder(folder.dir.path());
+        window.show();
+        window.ShowPackHistory(QStringLiteral("group:NiMH,2000,7"));
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        CapacityChart* chart = window.Capacity();
+        QCOMPARE(chart->CapacitySeries()->count(), 2);
+        const QPoint mark =
+            chart->mapFromScene(chart->chart()->mapToScene(chart->chart()->mapToPosition(
+                chart->CapacitySeries()->at(1), chart->CapacitySeries())));
+        QCOMPARE(chart->PointAt(mark + QPoint(3, -3)), std::optional<std::size_t>(1));
+        QCOMPARE(chart->PointAt(mark + QPoint(12, 0)), std::nullopt);
+        QVERIFY(chart->Describe(1).contains(QStringLiteral("50.0 mAh (2.5 % of 2000 mAh)")));
+        QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, mark);
+        QCOMPARE(window.Tabs()->currentIndex(), int(ResultsWindow::CurvesTab));
+        QCOMPARE(window.CheckedCurves(), QStringList{QStringLiteral("20261209-100000-DIS.csv")});
+    }
+
     void aLongCurveIsDrawnWithFewerPointsAndReadWithAll() {
         Folder folder;
         CurveSpec charge;

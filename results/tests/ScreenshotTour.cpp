@@ -7,7 +7,8 @@
 //       build/default/bin/voltrex2_results_screenshots docs/screenshots
 //
 // A second argument names a folder of the main program's files to show
-// instead. Not a test.
+// instead; when it holds no Voltrex2.csv, the example is written into it
+// (to look at with voltrex2-results itself). Not a test.
 
 #include <QApplication>
 #include <QDir>
@@ -110,11 +111,14 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "cannot make %s\n", argv[1]);
         return 2;
     }
+    // The example, in a scratch folder or in the folder named (where it is
+    // kept for a look with the program itself), unless that folder holds a
+    // results file already.
     QTemporaryDir scratch;
-    QString data = argc == 3 ? QString::fromLocal8Bit(argv[2]) : scratch.path();
-    if (argc == 2) {
-        const std::string problem = testing::WriteExampleFolder(scratch.path().toStdString());
-        if (!scratch.isValid() || !problem.empty()) {
+    const QString data = argc == 3 ? QString::fromLocal8Bit(argv[2]) : scratch.path();
+    if (!QFileInfo::exists(QDir(data).filePath(QStringLiteral("Voltrex2.csv")))) {
+        const std::string problem = testing::WriteExampleFolder(data.toStdString());
+        if (!problem.empty()) {
             std::fprintf(stderr, "cannot write the example folder: %s\n", problem.c_str());
             return 2;
         }
