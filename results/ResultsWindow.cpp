@@ -146,8 +146,8 @@ ResultsWindow::~ResultsWindow() = default;
 void ResultsWindow::BuildRecordsTab() {
     auto* page = new QWidget(tabs_);
     recordsPack_ = new QComboBox(page);
-    recordsPack_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    recordsPack_->setMinimumContentsLength(18);
+    recordsPack_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    recordsPack_->setMinimumContentsLength(26);
     mode_ = new QComboBox(page);
     mode_->addItem(tr("Discharges and charges"), QString());
     mode_->addItem(tr("Discharges"), QStringLiteral("DIS"));
@@ -218,8 +218,8 @@ void ResultsWindow::BuildRecordsTab() {
 void ResultsWindow::BuildCapacityTab() {
     auto* page = new QWidget(tabs_);
     capacityPack_ = new QComboBox(page);
-    capacityPack_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    capacityPack_->setMinimumContentsLength(18);
+    capacityPack_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    capacityPack_->setMinimumContentsLength(26);
     capacitySummary_ = new QLabel(page);
     capacitySummary_->setWordWrap(true);
     capacitySummary_->setTextInteractionFlags(Qt::TextSelectableByMouse);

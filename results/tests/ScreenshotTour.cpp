@@ -74,9 +74,8 @@ std::vector<std::size_t> DischargesToShow(const ResultsWindow& window) {
 int Tour(ResultsWindow& window, const QDir& output) {
     bool saved = true;
     window.Tabs()->setCurrentIndex(ResultsWindow::RecordsTab);
-    if (window.Records()->rowCount() > 3) {
-        window.SelectLines({window.Log().Lines.size() - 3, window.Log().Lines.size() - 2});
-    }
+    const std::vector<std::size_t> discharges = DischargesToShow(window);
+    window.SelectLines(discharges);
     window.RecordsTable()->setFocus();
     saved = Save(window, output, "results-records.png") && saved;
 
@@ -85,7 +84,7 @@ int Tour(ResultsWindow& window, const QDir& output) {
     }
     saved = Save(window, output, "results-capacity.png") && saved;
 
-    window.ShowCurvesOfLines(DischargesToShow(window));
+    window.ShowCurvesOfLines(discharges);
     Settle(200);
     CurveChartView* curves = window.Curves();
     curves->setFocus();
@@ -124,7 +123,7 @@ int main(int argc, char* argv[]) {
         }
     }
     ResultsWindow window;
-    window.resize(1180, 740);
+    window.resize(1120, 720);
     window.OpenFolder(data);
     window.show();
     int result = 1;
