@@ -20,6 +20,37 @@ constexpr const char* Usage =
     "Shows the results of a Voltrex II working folder (default: the working directory):\n"
     "the records of Voltrex2.csv, each pack's capacity history and the curves in curves/.\n";
 
+// How many arguments an option of the toolkit takes up with its value (0:
+// none of its options).
+int ToolkitOption(const char* argument) {
+    static const char* const withValue[] = {"-platform",
+                                            "-platformpluginpath",
+                                            "-platformtheme",
+                                            "-plugin",
+                                            "-qwindowgeometry",
+                                            "-qwindowtitle",
+                                            "-qwindowicon",
+                                            "-style",
+                                            "-stylesheet",
+                                            "-display",
+                                            "-geometry",
+                                            "-title",
+                                            "-name",
+                                            "-session"};
+    static const char* const alone[] = {"-reverse", "-sync", "-nograb", "-dograb", "-widgetcount"};
+    for (const char* option : withValue) {
+        if (std::strcmp(argument, option) == 0) {
+            return 2;
+        }
+    }
+    for (const char* option : alone) {
+        if (std::strcmp(argument, option) == 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 void ConfigureResultsAppearance() {
@@ -48,6 +79,12 @@ int ResultsMain(int argc, char* argv[]) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::puts("voltrex2-results 1.0");
             return 0;
+        }
+        // The toolkit's own options (-platform offscreen, -style Fusion, ...)
+        // are the toolkit's.
+        if (const int taken = ToolkitOption(argv[i]); taken > 0) {
+            i += taken - 1;
+            continue;
         }
         if (argv[i][0] == '-' && std::strcmp(argv[i], "--") != 0 && folderArgument == nullptr) {
             std::fprintf(stderr, "voltrex2-results: unknown option %s\n%s", argv[i], Usage);

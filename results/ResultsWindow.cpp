@@ -458,6 +458,8 @@ void ResultsWindow::Reload() {
 }
 
 void ResultsWindow::Load() {
+    // The table lets go of the old lines before they change.
+    model_->Show(nullptr, nullptr, nullptr, nullptr);
     const QDir dir(folder_);
     log_ = ReadResultsLog(Std(dir.filePath(QString::fromLatin1(ResultsFileName))));
     namesProblems_.clear();
@@ -563,7 +565,7 @@ void ResultsWindow::FillCurveList() {
         item->setToolTip(CurveStart, name);
         if (!curve.Usable()) {
             item->setText(CurveStart, name);
-            item->setText(CurveEnd, tr("not a curve file: %1").arg(Text(curve.Problem)));
+            item->setText(CurveEnd, tr("not shown: %1").arg(Text(curve.Problem)));
             item->setToolTip(CurveEnd, item->text(CurveEnd));
             item->setFlags(Qt::ItemIsEnabled);
             item->setForeground(CurveStart,
@@ -959,14 +961,22 @@ bool ResultsWindow::RenamePack(const QString& packId, const QString& name, QStri
                               ? Text(Format("group:%s,%d,%d", pack.Key->Type.c_str(),
                                             pack.Key->Rated, pack.Key->Cells))
                               : Text("name:" + CleanName(Std(name)));
-    // The boxes that showed the pack show it under its new name.
+    // The boxes that showed the pack show it under its new name (the reload
+    // keeps what they show by id).
+    std::vector<QComboBox*> showing;
     for (QComboBox* box : {recordsPack_, capacityPack_, curvesPack_}) {
         if (box->currentData().toString() == packId) {
-            const int at = box->currentIndex();
-            box->setItemData(at, newId);
+            box->setItemData(box->currentIndex(), newId);
+            showing.push_back(box);
         }
     }
-    return SaveNames(names, error);
+    if (!SaveNames(names, error)) {
+        for (QComboBox* box : showing) {
+            box->setItemData(box->currentIndex(), packId);
+        }
+        return false;
+    }
+    return true;
 }
 
 bool ResultsWindow::PutIntoPack(const std::vector<std::size_t>& lines, const QString& name,

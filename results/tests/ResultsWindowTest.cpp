@@ -299,6 +299,11 @@ class ResultsWindowTest : public QObject {
         QVERIFY2(error.endsWith(QStringLiteral("Voltrex2Results.ini: Is a directory.")),
                  qPrintable(error));
         QVERIFY(window.Names().Empty());
+        QCOMPARE(window.CapacityPackBox()->currentData().toString(),
+                 QStringLiteral("group:NiMH,2000,7"));
+        window.Reload();
+        QCOMPARE(window.CapacityPackBox()->currentData().toString(),
+                 QStringLiteral("group:NiMH,2000,7"));
         QCOMPARE(Cell(window.Records(), 0, RecordsModel::PackColumn),
                  QString::fromUtf8("NiMH 2000 mAh \xC3\x97 7"));
     }
@@ -648,10 +653,15 @@ class ResultsWindowTest : public QObject {
         char* missingCall[] = {name, missing, nullptr};
         char* optionCall[] = {name, option, nullptr};
         char* twoCall[] = {name, missing, missing, nullptr};
+        // The toolkit's options are no folder: "-style" takes its value along.
+        char style[] = "-style";
+        char fusion[] = "Fusion";
+        char* toolkitCall[] = {name, style, fusion, missing, nullptr};
         QCOMPARE(ResultsMain(2, helpCall), 0);
         QCOMPARE(ResultsMain(2, missingCall), 2);
         QCOMPARE(ResultsMain(2, optionCall), 2);
         QCOMPARE(ResultsMain(3, twoCall), 2);
+        QCOMPARE(ResultsMain(4, toolkitCall), 2);  // for the missing folder, not for -style
     }
 };
 
