@@ -11,6 +11,7 @@
 #include "results/CalendarTime.h"
 #include "results/CurveFile.h"
 #include "results/CurveFolder.h"
+#include "results/TextFile.h"
 
 namespace voltrex::results {
 namespace {
@@ -121,6 +122,20 @@ TEST_F(CurveFiles, TheSummaryOfALongFileReadsItsEndsAsTheWholeFileDoes) {
     EXPECT_DOUBLE_EQ(summary.LastRow->MilliampHours, whole.Rows.back().MilliampHours);
     EXPECT_EQ(summary.EndReason, "delta-V");
     EXPECT_EQ(summary.EndSeconds(), whole.EndSeconds());
+}
+
+TEST_F(CurveFiles, AFileIsReadWholeUpToBothEndsAndSplitOneByteBeyond) {
+    Write(File("ten"), "0123456789");
+    const FileEnds whole = ReadFileEnds(File("ten"), 6, 4);
+    EXPECT_FALSE(whole.Split);
+    EXPECT_EQ(whole.Head.Text, "0123456789");
+    EXPECT_TRUE(whole.Tail.empty());
+    const FileEnds split = ReadFileEnds(File("ten"), 6, 3);
+    EXPECT_TRUE(split.Split);
+    EXPECT_EQ(split.Head.Text, "012345");
+    EXPECT_EQ(split.Tail, "789");
+    EXPECT_EQ(split.Head.Size, 10);
+    EXPECT_FALSE(ReadFileEnds(File("gone"), 6, 3).Head.Exists);
 }
 
 TEST_F(CurveFiles, AFolderIsListedInStartOrderAndOnlyChangedFilesAreReadAgain) {

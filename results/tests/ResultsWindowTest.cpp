@@ -9,8 +9,11 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLegend>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTableView>
@@ -616,6 +619,145 @@ class ResultsWindowTest : public QObject {
         folder.Append(QStringLiteral("Voltrex2.csv"), "more garbage\n");
         QTRY_COMPARE_WITH_TIMEOUT(window.Records()->rowCount(), 5, 5000);
         QCOMPARE(window.SelectedLines(), std::vector<std::size_t>{0});
+    }
+
+    void aBurstOfChangesIsOneReload() {
+        Folder folder;
+        FolderWatcher watcher;
+        watcher.SetQuietMilliseconds(5);
+        QSignalSpy changed(&watcher, &FolderWatcher::Changed);
+        watcher.Watch(folder.dir.path());
+        // The results file does not exist yet: its creation is seen in the
+        // folder, and the file is watched from then on.
+        folder.Results({testing::RecordLine(Record("2026-01-10 10:00:00", "DIS", 1950.0))});
+        folder.Append(QStringLiteral("Voltrex2.csv"), "x\n");
+        folder.Write(QStringLiteral("curves/a.csv"), "y\n");
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 5000);
+        QTest::qWait(15);  // past another quiet spell: nothing more came
+        QCOMPARE(changed.count(), 1);
+        folder.Append(QStringLiteral("Voltrex2.csv"), "z\n");
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 2, 5000);
+        // Another folder: the old one is no longer followed.
+        Folder other;
+        watcher.Watch(other.dir.path());
+        folder.Append(QStringLiteral("Voltrex2.csv"), "w\n");
+        other.Write(QStringLiteral("Voltrex2Results.ini"), "[Groups]\n");
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 3, 5000);
+        QTest::qWait(15);
+        QCOMPARE(changed.count(), 3);
+    }
+
+    void theCapacityChartSpansItsDischargesAndADayAtLeast() {
+        CapacityChart chart;
+        CapacityPoint point;
+        point.Time = {2026, 3, 10, 12, 0, 0};
+        point.MilliampHours = 1900.0;
+        point.Rated = 2000;
+        point.Ohms = 0.2;
+        chart.Show(QStringLiteral("One"), {point});
+        const QDateTime noon(QDate(2026, 3, 10), QTime(12, 0, 0));
+        constexpr qint64 Hour = 3600 * 1000;
+        // Half a day and a twentieth of a day either side.
+        QCOMPARE(chart.TimeAxis()->min().msecsTo(noon), 12 * Hour + 24 * Hour / 20);
+        QCOMPARE(noon.msecsTo(chart.TimeAxis()->max()), 12 * Hour + 24 * Hour / 20);
+        QCOMPARE(chart.TimeAxis()->format(), QStringLiteral("d MMM hh:mm"));
+        // Round ticks above the highest value, the rated capacity included.
+        QCOMPARE(chart.CapacityAxis()->max(), 2500.0);
+        QCOMPARE(chart.CapacityAxis()->tickCount(), 6);
+        QCOMPARE(chart.ResistanceAxis()->max(), 0.25);
+
+        // Forty days: a twentieth of them either side; a pack put together
+        // from two capacities steps its rated line.
+        CapacityPoint later = point;
+        later.Time = {2026, 4, 19, 12, 0, 0};
+        later.Rated = 2200;
+        later.MilliampHours = 2100.0;
+        chart.Show(QStringLiteral("Two"), {point, later});
+        QCOMPARE(chart.TimeAxis()->min().msecsTo(noon), 2 * 24 * Hour);
+        QCOMPARE(chart.TimeAxis()->format(), QStringLiteral("d MMM yyyy"));
+        QCOMPARE(chart.RatedSeries()->name(), QStringLiteral("Rated"));
+        const QList<QPointF> rated = chart.RatedSeries()->points();
+        QCOMPARE(rated.size(), 4);
+        QCOMPARE(rated[1].y(), 2000.0);
+        QCOMPARE(rated[2].y(), 2200.0);
+        QCOMPARE(rated[1].x(), rated[2].x());
+        QCOMPARE(rated[2].x(), double(DateTimeOf(later.Time).toMSecsSinceEpoch()));
+
+        chart.Show(QString(), {});
+        QCOMPARE(chart.chart()->title(), QStringLiteral("No pack chosen"));
+        QVERIFY(!chart.chart()->legend()->isVisible());
+    }
+
+    void theCurveAxisTicksAtRoundValuesAndTheCursorKeepsToIt() {
+        QCOMPARE(TickFor(10.0), 1.0);
+        QCOMPARE(TickFor(10.5), 2.0);
+        QCOMPARE(TickFor(20.0), 2.0);
+        QCOMPARE(TickFor(20.5), 5.0);
+        QCOMPARE(TickFor(50.0), 5.0);
+        QCOMPARE(TickFor(80.0), 10.0);
+        QCOMPARE(TickFor(0.8), 0.1);
+
+        Folder folder;
+        TwoCurves data(folder);
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        window.ShowCurvesOfLines({0, 1});
+        CurveChartView* view = window.Curves();
+        QCOMPARE(view->XAxis()->max(), 2.0);
+        QCOMPARE(view->XAxis()->tickInterval(), 0.2);
+        view->SetCursorX(1.9);
+        QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(*view->CursorX(), 2.0);  // not beyond the axis
+        QTest::keyClick(view, Qt::Key_Left, Qt::ShiftModifier);
+        QCOMPARE(*view->CursorX(), 1.8);
+        // The shorter curve alone: the axis ends at its end, the cursor too.
+        window.SetCheckedCurves({QStringLiteral("20261208-141503-DIS.csv")});
+        QCOMPARE(view->XAxis()->max(), 1.0);
+        QCOMPARE(*view->CursorX(), 1.0);
+        QTest::keyClick(view, Qt::Key_Escape);
+        QVERIFY(!view->CursorX());
+        QVERIFY(window.Readout()->text().startsWith(QStringLiteral("Point at the chart")));
+        window.SetCheckedCurves({});
+        QVERIFY(window.Readout()->text().startsWith(QStringLiteral("Check curves")));
+    }
+
+    void theCurveListShowsOnePacksCurvesAndChecksOnlyThose() {
+        Folder folder;
+        TwoCurves data(folder);
+        CurveSpec lipo;
+        lipo.Start = "2026-12-12 10:00:00";
+        lipo.Type = "LiPo";
+        lipo.Rated = 2200;
+        lipo.Cells = 3;
+        folder.Append(QStringLiteral("Voltrex2.csv"),
+                      Bytes(testing::RecordLine(folder.Test(lipo, 25.0)) + "\n"));
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        QTreeWidget* list = window.CurveList();
+        QCOMPARE(list->topLevelItemCount(), 4);
+        const int lipoPack = window.CurvesPackBox()->findData(QStringLiteral("group:LiPo,2200,3"));
+        QVERIFY(lipoPack > 0);
+        window.CurvesPackBox()->setCurrentIndex(lipoPack);
+        int shown = 0;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            shown += list->topLevelItem(i)->isHidden() ? 0 : 1;
+        }
+        QCOMPARE(shown, 1);
+        // Checking by hand, then "Check All Shown": the shown ones join.
+        window.SetCheckedCurves({QStringLiteral("20261208-141503-DIS.csv")});
+        for (QPushButton* button : window.findChildren<QPushButton*>()) {
+            if (button->text() == QStringLiteral("Check &All Shown")) {
+                button->click();
+            }
+        }
+        QCOMPARE(window.CheckedCurves(), QStringList({QStringLiteral("20261208-141503-DIS.csv"),
+                                                      QStringLiteral("20261212-100000-DIS.csv")}));
+        // A check in the list draws the curve at the next turn of the loop.
+        QTreeWidgetItem* item =
+            list->findItems(QStringLiteral("2026-12-09 10:00:00"), Qt::MatchExactly).value(0);
+        QVERIFY(item != nullptr);
+        item->setCheckState(0, Qt::Checked);
+        QTRY_COMPARE(window.Curves()->Series().size(), std::size_t{3});
     }
 
     void theExampleFolderIsWhatTheProgramWouldWrite() {
