@@ -16,6 +16,14 @@ std::optional<std::size_t> PackGrouping::Find(const std::string& id) const {
     return std::nullopt;
 }
 
+std::string GroupPackId(const PackKey& key) {
+    return Format("group:%s,%d,%d", key.Type.c_str(), key.Rated, key.Cells);
+}
+
+std::string NamedPackId(const std::string& name) {
+    return "name:" + name;
+}
+
 PackGrouping GroupRecords(const ResultsLog& log, const PackNames& names) {
     PackGrouping grouping;
     grouping.PackOfLine.resize(log.Lines.size());
@@ -30,9 +38,7 @@ PackGrouping GroupRecords(const ResultsLog& log, const PackNames& names) {
         if (!name) {
             name = names.GroupName(key);
         }
-        const std::string id =
-            name ? "name:" + *name
-                 : Format("group:%s,%d,%d", key.Type.c_str(), key.Rated, key.Cells);
+        const std::string id = name ? NamedPackId(*name) : GroupPackId(key);
         auto [found, added] = byId.emplace(id, grouping.Packs.size());
         if (added) {
             Pack pack;

@@ -34,6 +34,10 @@ struct PackGrouping {
     std::optional<std::size_t> Find(const std::string& id) const;
 };
 
+// The ids of packs: a default group without a name, and a named pack.
+std::string GroupPackId(const PackKey& key);
+std::string NamedPackId(const std::string& name);
+
 // Groups the records: a record the user put into a named pack belongs to it;
 // every other record to its default group (type, rated capacity, cells),
 // under the group's name if it has one. Packs of the same name are one pack:

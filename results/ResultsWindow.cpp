@@ -484,9 +484,7 @@ void ResultsWindow::Load() {
         }
         const PackKey key{curve.Type, curve.Rated, curve.Cells};
         const std::optional<std::string> name = names_.GroupName(key);
-        curvePack_[i] =
-            name ? Text("name:" + *name)
-                 : Text(Format("group:%s,%d,%d", key.Type.c_str(), key.Rated, key.Cells));
+        curvePack_[i] = Text(name ? NamedPackId(*name) : GroupPackId(key));
     }
     // Curves read whole that are gone or have changed are read again when
     // next shown.
@@ -957,10 +955,9 @@ bool ResultsWindow::RenamePack(const QString& packId, const QString& name, QStri
         error = tr("A pack of the cell type \"%1\" cannot be named.").arg(Text(pack.Key->Type));
         return false;
     }
-    const QString newId = CleanName(Std(name)).empty() && pack.Key
-                              ? Text(Format("group:%s,%d,%d", pack.Key->Type.c_str(),
-                                            pack.Key->Rated, pack.Key->Cells))
-                              : Text("name:" + CleanName(Std(name)));
+    const std::string clean = CleanName(Std(name));
+    const QString newId =
+        Text(clean.empty() && pack.Key ? GroupPackId(*pack.Key) : NamedPackId(clean));
     // The boxes that showed the pack show it under its new name (the reload
     // keeps what they show by id).
     std::vector<QComboBox*> showing;
