@@ -16,14 +16,14 @@
 namespace voltrex::results {
 namespace {
 
-using testing::CurveSpec;
+using testing::CurvePlan;
 using testing::CurveText;
 
 TEST(CurveFile, ReadsTheHeaderEveryRowAndTheEnd) {
-    CurveSpec spec;
-    spec.Cycle = 2;
-    spec.Of = 5;
-    const CurveFile curve = ParseCurveText(CurveText(spec), true);
+    CurvePlan plan;
+    plan.Cycle = 2;
+    plan.Of = 5;
+    const CurveFile curve = ParseCurveText(CurveText(plan), true);
     ASSERT_TRUE(curve.Usable()) << curve.Problem;
     EXPECT_EQ(curve.Mode, "DIS");
     ASSERT_TRUE(curve.Start);
@@ -55,9 +55,9 @@ TEST(CurveFile, ReadsTheHeaderEveryRowAndTheEnd) {
 }
 
 TEST(CurveFile, AFileWithoutItsEndLineIsUnfinishedAndKeepsItsRows) {
-    CurveSpec spec;
-    spec.End.clear();
-    std::string text = CurveText(spec);
+    CurvePlan plan;
+    plan.End.clear();
+    std::string text = CurveText(plan);
     text += "61,8.33";  // the row being written when the program ended
     const CurveFile curve = ParseCurveText(text, true);
     ASSERT_TRUE(curve.Usable());
@@ -101,13 +101,13 @@ TEST(CurveFile, SaysWhyAFileIsNoCurve) {
 using CurveFiles = voltrex::testing::FileTestFolder;
 
 TEST_F(CurveFiles, TheSummaryOfALongFileReadsItsEndsAsTheWholeFileDoes) {
-    CurveSpec spec;
-    spec.Mode = "CHG";
-    spec.Amperes = 1.0;
-    spec.VoltsPerSecond = 0.00002;
-    spec.Seconds = 36000;  // a ten-hour charge, about 1.3 MB
-    spec.End = "delta-V";
-    Write(File("20261208-141503-CHG.csv"), CurveText(spec));
+    CurvePlan plan;
+    plan.Mode = "CHG";
+    plan.Amperes = 1.0;
+    plan.VoltsPerSecond = 0.00002;
+    plan.Seconds = 36000;  // a ten-hour charge, about 1.3 MB
+    plan.End = "delta-V";
+    Write(File("20261208-141503-CHG.csv"), CurveText(plan));
 
     const CurveFile whole = ReadCurveFile(File("20261208-141503-CHG.csv"));
     const CurveFile summary = ReadCurveSummary(File("20261208-141503-CHG.csv"));
@@ -140,9 +140,9 @@ TEST_F(CurveFiles, AFileIsReadWholeUpToBothEndsAndSplitOneByteBeyond) {
 
 TEST_F(CurveFiles, AFolderIsListedInStartOrderAndOnlyChangedFilesAreReadAgain) {
     std::filesystem::create_directory(File("curves"));
-    CurveSpec late;
+    CurvePlan late;
     late.Start = "2026-12-09 10:00:00";
-    CurveSpec early;
+    CurvePlan early;
     early.Start = "2026-12-08 10:00:00";
     Write(File("curves/20261209-100000-DIS.csv"), CurveText(late));
     Write(File("curves/20261208-100000-DIS.csv"), CurveText(early));

@@ -10,18 +10,18 @@
 namespace voltrex::results {
 namespace {
 
-using testing::CurveSpec;
-using testing::RecordSpec;
+using testing::CurvePlan;
+using testing::RecordPlan;
 
-CurveFile Curve(const CurveSpec& spec, const char* name) {
-    CurveFile curve = ParseCurveText(testing::CurveText(spec), false);
+CurveFile Curve(const CurvePlan& plan, const char* name) {
+    CurveFile curve = ParseCurveText(testing::CurveText(plan), false);
     curve.Name = name;
     return curve;
 }
 
-ResultsLog Log(const std::vector<RecordSpec>& records) {
+ResultsLog Log(const std::vector<RecordPlan>& records) {
     std::string text = testing::ResultsHeaderLine();
-    for (const RecordSpec& record : records) {
+    for (const RecordPlan& record : records) {
         text += testing::RecordLine(record) + "\n";
     }
     return ParseResultsText(text);
@@ -29,34 +29,34 @@ ResultsLog Log(const std::vector<RecordSpec>& records) {
 
 // The curve starts 14:15:03 and has 60 seconds of rows: it ends at 14:16:03.
 TEST(CurveMatch, AcceptsARecordUpToFiveSecondsFromTheCurvesEndAndNoFurther) {
-    const std::vector<CurveFile> curves = {Curve(CurveSpec{}, "a.csv")};
+    const std::vector<CurveFile> curves = {Curve(CurvePlan{}, "a.csv")};
     const char* const within[] = {"2026-12-08 14:15:58", "2026-12-08 14:16:03",
                                   "2026-12-08 14:16:08"};
     for (const char* time : within) {
-        RecordSpec record;
+        RecordPlan record;
         record.Time = time;
         EXPECT_EQ(MatchCurves(Log({record}), curves)[0], 0u) << time;
     }
     const char* const beyond[] = {"2026-12-08 14:15:57", "2026-12-08 14:16:09",
                                   "2026-12-08 14:15:03"};
     for (const char* time : beyond) {
-        RecordSpec record;
+        RecordPlan record;
         record.Time = time;
         EXPECT_FALSE(MatchCurves(Log({record}), curves)[0]) << time;
     }
 }
 
 TEST(CurveMatch, WantsTheSameModeTypeCellsAndCapacity) {
-    const std::vector<CurveFile> curves = {Curve(CurveSpec{}, "a.csv")};
-    RecordSpec charge;
+    const std::vector<CurveFile> curves = {Curve(CurvePlan{}, "a.csv")};
+    RecordPlan charge;
     charge.Mode = "CHG";
-    RecordSpec lipo;
+    RecordPlan lipo;
     lipo.Type = "LiPo";
-    RecordSpec sixCells;
+    RecordPlan sixCells;
     sixCells.Cells = 6;
-    RecordSpec smaller;
+    RecordPlan smaller;
     smaller.Rated = 1800;
-    const auto matched = MatchCurves(Log({charge, lipo, sixCells, smaller, RecordSpec{}}), curves);
+    const auto matched = MatchCurves(Log({charge, lipo, sixCells, smaller, RecordPlan{}}), curves);
     EXPECT_FALSE(matched[0]);
     EXPECT_FALSE(matched[1]);
     EXPECT_FALSE(matched[2]);
@@ -67,10 +67,10 @@ TEST(CurveMatch, WantsTheSameModeTypeCellsAndCapacity) {
 TEST(CurveMatch, GivesEachCurveToItsNearestRecordAndEachRecordItsNearestFreeCurve) {
     // Two discharge curves started in the same second (the second file "-2"),
     // ending 14:16:03 and 14:16:06, and an Auto Cycle's charge after them.
-    CurveSpec discharge;
-    CurveSpec other = discharge;
+    CurvePlan discharge;
+    CurvePlan other = discharge;
     other.Seconds = 63;
-    CurveSpec charge;
+    CurvePlan charge;
     charge.Mode = "CHG";
     charge.Start = "2026-12-08 14:16:10";
     charge.Amperes = 1.0;
@@ -80,11 +80,11 @@ TEST(CurveMatch, GivesEachCurveToItsNearestRecordAndEachRecordItsNearestFreeCurv
                                            Curve(charge, "y.csv")};
     // Both discharge records are nearest to x.csv; the exact one gets it,
     // the other takes x-2.csv, 4 s away, instead of going without.
-    RecordSpec near;
+    RecordPlan near;
     near.Time = "2026-12-08 14:16:02";
-    RecordSpec exact;
+    RecordPlan exact;
     exact.Time = "2026-12-08 14:16:03";
-    RecordSpec charged;
+    RecordPlan charged;
     charged.Mode = "CHG";
     charged.Time = "2026-12-08 15:16:11";
     const auto matched = MatchCurves(Log({near, exact, charged}), curves);
@@ -94,11 +94,11 @@ TEST(CurveMatch, GivesEachCurveToItsNearestRecordAndEachRecordItsNearestFreeCurv
 }
 
 TEST(CurveMatch, LeavesUnreadableLinesMonitorsAndBrokenFilesAlone) {
-    CurveSpec monitor;
+    CurvePlan monitor;
     monitor.Mode = "MON";
-    std::vector<CurveFile> curves = {Curve(monitor, "m.csv"), Curve(CurveSpec{}, "a.csv")};
+    std::vector<CurveFile> curves = {Curve(monitor, "m.csv"), Curve(CurvePlan{}, "a.csv")};
     curves[1].Problem = "not readable";
-    ResultsLog log = Log({RecordSpec{}});
+    ResultsLog log = Log({RecordPlan{}});
     log.Lines.push_back(ParseResultLine("garbage", 3));
     const auto matched = MatchCurves(log, curves);
     ASSERT_EQ(matched.size(), 2u);

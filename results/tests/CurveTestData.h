@@ -7,7 +7,7 @@ namespace voltrex::results::testing {
 // A curve file as the main program writes it, with rows made by formula: the
 // voltage falls (or rises) linearly from StartVolts by VoltsPerSecond, the
 // charge grows by |Amperes| / 3.6 mAh a second.
-struct CurveSpec {
+struct CurvePlan {
     std::string Mode = "DIS";
     std::string Start = "2026-12-08 14:15:03";
     int Cycle = 0;
@@ -23,10 +23,10 @@ struct CurveSpec {
     std::string End = "end voltage reached";  // empty: no end line
 };
 
-std::string CurveText(const CurveSpec& spec);
+std::string CurveText(const CurvePlan& plan);
 
 // A results file line of the program's layout.
-struct RecordSpec {
+struct RecordPlan {
     std::string Time = "2026-12-08 14:16:04";
     std::string Mode = "DIS";
     int Cycle = 0;
@@ -39,7 +39,7 @@ struct RecordSpec {
     double Ohms = 0.1234;
 };
 
-std::string RecordLine(const RecordSpec& spec);  // without its line break
+std::string RecordLine(const RecordPlan& plan);  // without its line break
 std::string ResultsHeaderLine();                 // with its line break
 
 }  // namespace voltrex::results::testing

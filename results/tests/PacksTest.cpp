@@ -17,29 +17,29 @@
 namespace voltrex::results {
 namespace {
 
-using testing::RecordSpec;
+using testing::RecordPlan;
 
-RecordSpec Record(const char* time, const char* mode, const char* type, int rated, int cells,
+RecordPlan Record(const char* time, const char* mode, const char* type, int rated, int cells,
                   double mah = 1900.0) {
-    RecordSpec spec;
-    spec.Time = time;
-    spec.Mode = mode;
-    spec.Type = type;
-    spec.Rated = rated;
-    spec.Cells = cells;
-    spec.MilliampHours = mah;
-    return spec;
+    RecordPlan plan;
+    plan.Time = time;
+    plan.Mode = mode;
+    plan.Type = type;
+    plan.Rated = rated;
+    plan.Cells = cells;
+    plan.MilliampHours = mah;
+    return plan;
 }
 
-ResultsLog Log(const std::vector<RecordSpec>& records) {
+ResultsLog Log(const std::vector<RecordPlan>& records) {
     std::string text = testing::ResultsHeaderLine();
-    for (const RecordSpec& record : records) {
+    for (const RecordPlan& record : records) {
         text += testing::RecordLine(record) + "\n";
     }
     return ParseResultsText(text);
 }
 
-const std::vector<RecordSpec> Records = {
+const std::vector<RecordPlan> Records = {
     Record("2026-01-10 10:00:00", "DIS", "NiMH", 2000, 7, 1950.0),  // 0
     Record("2026-01-10 12:00:00", "CHG", "NiMH", 2000, 7, 2300.0),  // 1
     Record("2026-02-10 10:00:00", "DIS", "LiPo", 2200, 3, 2150.0),  // 2
@@ -207,16 +207,16 @@ TEST(CapacityHistory, HoldsThePacksDischargesInCalendarOrder) {
 }
 
 TEST(CurveExport, PutsEveryRowOfEveryCurveUnderOneHeader) {
-    testing::CurveSpec spec;
-    spec.Seconds = 2;
-    spec.Cycle = 3;
-    CurveFile first = ParseCurveText(testing::CurveText(spec), true);
+    testing::CurvePlan plan;
+    plan.Seconds = 2;
+    plan.Cycle = 3;
+    CurveFile first = ParseCurveText(testing::CurveText(plan), true);
     first.Name = "20261208-141503-DIS.csv";
-    spec.Mode = "CHG";
-    spec.Amperes = 1.0;
-    spec.Seconds = 1;
-    spec.Start = "2026-12-08 15:00:00";
-    CurveFile second = ParseCurveText(testing::CurveText(spec), true);
+    plan.Mode = "CHG";
+    plan.Amperes = 1.0;
+    plan.Seconds = 1;
+    plan.Start = "2026-12-08 15:00:00";
+    CurveFile second = ParseCurveText(testing::CurveText(plan), true);
     second.Name = "odd, name.csv";
     EXPECT_EQ(CurvesCsv({&first, &second}),
               "curve,mode,start,cycle,seconds,volts,amperes,rate,mAh,mWh\n"

@@ -34,8 +34,8 @@
 #include "results/ResultsWindow.h"
 
 using namespace voltrex::results;
-using testing::CurveSpec;
-using testing::RecordSpec;
+using testing::CurvePlan;
+using testing::RecordPlan;
 
 namespace {
 
@@ -72,21 +72,21 @@ class Folder {
         Write(QStringLiteral("Voltrex2.csv"), Bytes(text));
     }
     // A curve file and the record the program writes a second after its end.
-    RecordSpec Test(const CurveSpec& spec, double milliampHours) const {
-        const auto start = QDateTime::fromString(QString::fromStdString(spec.Start),
+    RecordPlan Test(const CurvePlan& plan, double milliampHours) const {
+        const auto start = QDateTime::fromString(QString::fromStdString(plan.Start),
                                                  QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         Write(QStringLiteral("curves/%1-%2.csv")
                   .arg(start.toString(QStringLiteral("yyyyMMdd-HHmmss")),
-                       QString::fromStdString(spec.Mode)),
-              Bytes(testing::CurveText(spec)));
-        RecordSpec record;
-        record.Time = start.addSecs(spec.Seconds + 1)
+                       QString::fromStdString(plan.Mode)),
+              Bytes(testing::CurveText(plan)));
+        RecordPlan record;
+        record.Time = start.addSecs(plan.Seconds + 1)
                           .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                           .toStdString();
-        record.Mode = spec.Mode;
-        record.Type = spec.Type;
-        record.Rated = spec.Rated;
-        record.Cells = spec.Cells;
+        record.Mode = plan.Mode;
+        record.Type = plan.Type;
+        record.Rated = plan.Rated;
+        record.Cells = plan.Cells;
         record.MilliampHours = milliampHours;
         return record;
     }
@@ -94,17 +94,17 @@ class Folder {
     QTemporaryDir dir;
 };
 
-RecordSpec Record(const char* time, const char* mode, double mah, const char* type = "NiMH",
+RecordPlan Record(const char* time, const char* mode, double mah, const char* type = "NiMH",
                   int rated = 2000, int cells = 7, double ohms = 0.1234) {
-    RecordSpec spec;
-    spec.Time = time;
-    spec.Mode = mode;
-    spec.MilliampHours = mah;
-    spec.Type = type;
-    spec.Rated = rated;
-    spec.Cells = cells;
-    spec.Ohms = ohms;
-    return spec;
+    RecordPlan plan;
+    plan.Time = time;
+    plan.Mode = mode;
+    plan.MilliampHours = mah;
+    plan.Type = type;
+    plan.Rated = rated;
+    plan.Cells = cells;
+    plan.Ohms = ohms;
+    return plan;
 }
 
 QString Cell(const QAbstractItemModel* model, int row, int column) {
@@ -114,12 +114,12 @@ QString Cell(const QAbstractItemModel* model, int row, int column) {
 // Two discharges with their curves: 60 and 120 seconds, 1.5 A.
 struct TwoCurves {
     explicit TwoCurves(const Folder& folder) {
-        CurveSpec first;
-        CurveSpec second;
+        CurvePlan first;
+        CurvePlan second;
         second.Start = "2026-12-09 10:00:00";
         second.Seconds = 120;
         second.StartVolts = 8.5;
-        CurveSpec monitor;
+        CurvePlan monitor;
         monitor.Mode = "MON";
         monitor.Start = "2026-12-10 10:00:00";
         monitor.Amperes = 0.0;
@@ -203,12 +203,12 @@ class ResultsWindowTest : public QObject {
         const char* const types[] = {"NiMH", "LiPo", "NiCd"};
         QDateTime time(QDate(2020, 1, 1), QTime(8, 0, 0));
         for (int i = 0; i < 5000; ++i) {
-            RecordSpec spec = Record("", i % 2 == 0 ? "DIS" : "CHG", 900.0 + (i * 7919) % 1200,
+            RecordPlan plan = Record("", i % 2 == 0 ? "DIS" : "CHG", 900.0 + (i * 7919) % 1200,
                                      types[i % 3], 1000 + 500 * (i % 3), 3 + i % 3);
-            spec.Time = time.addSecs(i * 5400)
+            plan.Time = time.addSecs(i * 5400)
                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                             .toStdString();
-            lines.push_back(testing::RecordLine(spec));
+            lines.push_back(testing::RecordLine(plan));
         }
         folder.Results(lines);
 
@@ -466,7 +466,7 @@ class ResultsWindowTest : public QObject {
 
     void aLongCurveIsDrawnWithFewerPointsAndReadWithAll() {
         Folder folder;
-        CurveSpec charge;
+        CurvePlan charge;
         charge.Mode = "CHG";
         charge.Amperes = 1.0;
         charge.Seconds = 5 * 3600;  // hours on the axis
@@ -587,15 +587,15 @@ class ResultsWindowTest : public QObject {
 
         // The main program writes the next test's curve, then its record;
         // and the shown curve's file has changed meanwhile (by hand).
-        CurveSpec longer;
+        CurvePlan longer;
         longer.Seconds = 90;
         folder.Write(QStringLiteral("curves/20261208-141503-DIS.csv"),
                      Bytes(testing::CurveText(longer)));
         QCOMPARE(window.Curves()->Series().at(0)->count(), 61);
-        CurveSpec third;
+        CurvePlan third;
         third.Start = "2026-12-11 10:00:00";
         third.Seconds = 30;
-        const RecordSpec record = folder.Test(third, 12.5);
+        const RecordPlan record = folder.Test(third, 12.5);
         folder.Append(QStringLiteral("Voltrex2.csv"), Bytes(testing::RecordLine(record) + "\n"));
 
         QTRY_COMPARE_WITH_TIMEOUT(window.Records()->rowCount(), 3, 5000);
@@ -724,7 +724,7 @@ class ResultsWindowTest : public QObject {
     void theCurveListShowsOnePacksCurvesAndChecksOnlyThose() {
         Folder folder;
         TwoCurves data(folder);
-        CurveSpec lipo;
+        CurvePlan lipo;
         lipo.Start = "2026-12-12 10:00:00";
         lipo.Type = "LiPo";
         lipo.Rated = 2200;
