@@ -16,8 +16,11 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-# What building and running the program needs.
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev)
+# What building and running the programs needs: the results window draws its
+# charts with Qt Charts (whose CMake files need Qt's OpenGL ones, which
+# Debian's package forgets to depend on) and exports them as SVG.
+packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev
+    qt6-charts-dev libqt6opengl6-dev qt6-svg-dev)
 # What the tests need besides: the German locale's package, the validators of
 # the menu entries and the AppStream description, a private D-Bus for the
 # sleep inhibitor's tests and an X server for the broken-display test.
@@ -75,11 +78,11 @@ set_up_tests() {
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-# The program, both port libraries and the hardware check; the tests are built
-# by "test".
+# The program, both port libraries, the hardware check and the results
+# window; the tests are built by "test".
 build_program() {
     cmake --preset default
-    cmake --build --preset default -j "$jobs" --target voltrex2 io_simulated io_parport voltrex_portcheck
+    cmake --build --preset default -j "$jobs" --target voltrex2 io_simulated io_parport voltrex_portcheck voltrex2-results
 }
 
 case "${1:-}" in
@@ -116,7 +119,8 @@ install)
         as_root cmake --install build/default --prefix "$prefix"
     fi
     echo "Installed into $prefix: the menu entries \"Voltrex II\" (the parallel port) and"
-    echo "\"Voltrex II (simulated charger)\" keep their files in ~/.local/share/voltrex2/."
+    echo "\"Voltrex II (simulated charger)\" keep their files in ~/.local/share/voltrex2/;"
+    echo "\"Voltrex II Results\" shows them."
     ;;
 package)
     install_missing "that building the program needs" "${packages[@]}"

@@ -1,6 +1,8 @@
-# Writes and installs the two menu entries at install time, when the prefix is
-# final ("cmake --install --prefix" may differ from the configured one).
-# Included from the install script with:
+# Writes and installs menu entries at install time, when the prefix is final
+# ("cmake --install --prefix" may differ from the configured one). Included
+# from the install script with:
+#   VOLTREX_ENTRIES            the entries' names (default: the main program's
+#                              two, voltrex2 and voltrex2-simulated)
 #   VOLTREX_ENTRY_SOURCE       folder of the *.desktop.in templates
 #   VOLTREX_ENTRY_BINARY       where the written entries are kept
 #   VOLTREX_ENTRY_LAUNCHER     the launcher, relative to the prefix or absolute
@@ -30,8 +32,13 @@ endif()
 # TryExec is a plain string value: only a backslash is escaped there.
 string(REPLACE "\\" "\\\\" VOLTREX_LAUNCHER_PATH "${launcher}")
 
-foreach(entry voltrex2 voltrex2-simulated)
+if(NOT VOLTREX_ENTRIES)
+  set(VOLTREX_ENTRIES voltrex2 voltrex2-simulated)
+endif()
+foreach(entry ${VOLTREX_ENTRIES})
   configure_file("${VOLTREX_ENTRY_SOURCE}/${entry}.desktop.in"
                  "${VOLTREX_ENTRY_BINARY}/${entry}.desktop" @ONLY)
   file(INSTALL "${VOLTREX_ENTRY_BINARY}/${entry}.desktop" DESTINATION "${destination}")
 endforeach()
+# The next inclusion (another folder's entries) starts from the default again.
+unset(VOLTREX_ENTRIES)

@@ -6,7 +6,7 @@
 #   layout           what lies where; nothing but programs in bin/
 #   runpath          the programs load the real port's library by default
 #   launcher         the launcher's folders, configuration and library path
-#   desktop_entries  both menu entries validate and name the launcher
+#   desktop_entries  the menu entries validate and name the launcher
 #   metainfo         the AppStream description validates
 #
 # Exit status 0: passed; 1: failed (the output says what); 77: skipped.
@@ -114,7 +114,9 @@ layout)
     check "no manual page voltrex2-portcheck(1)" test -s "$prefix/$VOLTREX_MANDIR/man1/voltrex2-portcheck.1"
     if [ "$VOLTREX_WITH_APP" = 1 ]; then
         check "voltrex2 is not installed in bin/" test -x "$bindir/voltrex2"
+        check "voltrex2-results is not installed in bin/" test -x "$bindir/voltrex2-results"
         check "no manual page voltrex2(1)" test -s "$prefix/$VOLTREX_MANDIR/man1/voltrex2.1"
+        check "no manual page voltrex2-results(1)" test -s "$prefix/$VOLTREX_MANDIR/man1/voltrex2-results.1"
         icons=$prefix/$VOLTREX_DATADIR/icons/hicolor
         for size in 16 24 32 48 64 128 256; do
             icon=$icons/${size}x$size/apps/voltrex2.png
@@ -226,6 +228,16 @@ launcher)
         check "the configuration is not the user's to edit" test -w "$folder/Voltrex2.ini"
     fi
 
+    # The results window is started the same way, in the folder (asked
+    # for its version, which needs no display).
+    if [ "$VOLTREX_WITH_APP" = 1 ]; then
+        status=0
+        XDG_DATA_HOME=$data "$launcher" simulated voltrex2-results --version >"$scratch/results" 2>&1 || status=$?
+        cat "$scratch/results"
+        check "the launched results window exited with $status" test "$status" -eq 0
+        check "the launcher did not start voltrex2-results" grep -qx "voltrex2-results 1.0" "$scratch/results"
+    fi
+
     # Wrong calls start nothing.
     for call in "" "demo" "hardware sh" "hardware ../bin/voltrex2" "hardware voltrex2-missing"; do
         status=0
@@ -256,6 +268,18 @@ desktop_entries)
     done
     check "the hardware entry is not named \"Voltrex II\"" grep -qx "Name=Voltrex II" "$applications/voltrex2.desktop"
     check "the simulated entry does not say so" grep -qx "Name=Voltrex II (simulated charger)" "$applications/voltrex2-simulated.desktop"
+    # The results window opens the hardware folder, its action the simulated one.
+    results=$applications/voltrex2-results.desktop
+    if [ ! -f "$results" ]; then
+        fail "no menu entry $results"
+    else
+        desktop-file-validate "$results" || fail "$results does not validate"
+        check "the results entry is not named \"Voltrex II Results\"" grep -qx "Name=Voltrex II Results" "$results"
+        check "$results does not start \"$launcher hardware voltrex2-results\"" \
+            grep -qx "Exec=$launcher hardware voltrex2-results" "$results"
+        check "$results has no action for the simulated folder" \
+            grep -qx "Exec=$launcher simulated voltrex2-results" "$results"
+    fi
     finish
     ;;
 
@@ -264,7 +288,7 @@ metainfo)
     metainfo=$prefix/$VOLTREX_DATADIR/metainfo/io.github.voltrex2.voltrex2.metainfo.xml
     [ -f "$metainfo" ] || { fail "no $metainfo"; finish; }
     appstreamcli validate --no-net --pedantic "$metainfo" || fail "$metainfo does not validate"
-    for entry in voltrex2 voltrex2-simulated; do
+    for entry in voltrex2 voltrex2-simulated voltrex2-results; do
         check "the metainfo does not launch $entry.desktop" \
             grep -q "<launchable type=\"desktop-id\">$entry.desktop</launchable>" "$metainfo"
     done

@@ -1,0 +1,99 @@
+#include "results/CalendarTime.h"
+
+#include <charconv>
+
+#include "platform/CFormat.h"
+
+namespace voltrex::results {
+
+namespace {
+
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+    static constexpr int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : Days[month - 1];
+}
+
+// Reads exactly the digits at text[at, at + count).
+bool Digits(std::string_view text, std::size_t at, std::size_t count, int& value) {
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+    }
+    return std::from_chars(text.data() + at, text.data() + at + count, value).ec == std::errc{};
+}
+
+// Days from 1970-01-01 to the date of the proleptic Gregorian calendar
+// (Howard Hinnant's days_from_civil).
+std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+}  // namespace
+
+std::optional<LocalTime> ParseCalendarTime(std::string_view text) {
+    // 0123456789012345678
+    // YYYY-MM-DD HH:MM:SS
+    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' ||
+        text[13] != ':' || text[16] != ':') {
+        return std::nullopt;
+    }
+    LocalTime time;
+    if (!Digits(text, 0, 4, time.Year) || !Digits(text, 5, 2, time.Month) ||
+        !Digits(text, 8, 2, time.Day) || !Digits(text, 11, 2, time.Hour) ||
+        !Digits(text, 14, 2, time.Minute) || !Digits(text, 17, 2, time.Second)) {
+        return std::nullopt;
+    }
+    if (time.Month < 1 || time.Month > 12 || time.Day < 1 ||
+        time.Day > DaysInMonth(time.Year, time.Month) || time.Hour > 23 || time.Minute > 59 ||
+        time.Second > 60) {
+        return std::nullopt;
+    }
+    return time;
+}
+
+std::string CalendarTimeText(const LocalTime& time) {
+    return Format("%04d-%02d-%02d %02d:%02d:%02d", time.Year, time.Month, time.Day, time.Hour,
+                  time.Minute, time.Second);
+}
+
+std::int64_t CalendarSeconds(const LocalTime& time) {
+    return DaysFromCivil(time.Year, time.Month, time.Day) * 86400 + time.Hour * 3600 +
+           time.Minute * 60 + time.Second;
+}
+
+LocalTime CalendarTimeAt(std::int64_t seconds) {
+    // Hinnant's civil_from_days.
+    std::int64_t days = seconds / 86400;
+    std::int64_t rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    LocalTime time;
+    time.Day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    time.Month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    time.Year = static_cast<int>(yearOfEra + era * 400 + (time.Month <= 2 ? 1 : 0));
+    time.Hour = static_cast<int>(rest / 3600);
+    time.Minute = static_cast<int>(rest % 3600 / 60);
+    time.Second = static_cast<int>(rest % 60);
+    return time;
+}
+
+}  // namespace voltrex::results

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/Clock.h"
+
+namespace voltrex::results {
+
+// The results file and the curve files give times as local calendar time to
+// the second, "YYYY-MM-DD HH:MM:SS". Reads that text, checking that the date
+// exists (no 31 April, 29 February only in leap years) and the time of day is
+// 00:00:00 to 23:59:60; none for anything else.
+std::optional<LocalTime> ParseCalendarTime(std::string_view text);
+
+// The same text again.
+std::string CalendarTimeText(const LocalTime& time);
+
+// Seconds from 1970-01-01 00:00:00 to the time, counted on the calendar alone
+// (every day 86400 seconds, no time zone): differences of two local times
+// written by the same program, such as a test's start and its record, come
+// out right except across a change to or from summer time.
+std::int64_t CalendarSeconds(const LocalTime& time);
+
+// The calendar time that many seconds after 1970-01-01 00:00:00 (the inverse
+// of CalendarSeconds).
+LocalTime CalendarTimeAt(std::int64_t seconds);
+
+}  // namespace voltrex::results

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QString>
+#include <QValueAxis>
+#include <vector>
+
+#include "results/CapacityHistory.h"
+
+namespace voltrex::results {
+
+// A record's local calendar time as the charts' time axis counts it.
+QDateTime DateTimeOf(const LocalTime& time);
+
+// A pack's wear over months and years: the charge each discharge gave, over
+// calendar time, against the rated capacity, with the internal resistance
+// measured at each discharge's start on an axis of its own. Pointing at a
+// discharge names it; clicking it asks for its curve.
+class CapacityChart : public QChartView {
+    Q_OBJECT
+
+  public:
+    explicit CapacityChart(QWidget* parent = nullptr);
+
+    // Shows the pack's discharges (none: an empty chart saying why).
+    void Show(const QString& packName, const std::vector<CapacityPoint>& points);
+
+    QLineSeries* CapacitySeries() const { return capacity_; }
+    QLineSeries* RatedSeries() const { return rated_; }
+    QLineSeries* ResistanceSeries() const { return resistance_; }
+    QDateTimeAxis* TimeAxis() const { return timeAxis_; }
+    QValueAxis* CapacityAxis() const { return capacityAxis_; }
+    QValueAxis* ResistanceAxis() const { return resistanceAxis_; }
+    const std::vector<CapacityPoint>& Points() const { return points_; }
+
+    // A text for the point with that index: date, charge, share of rated.
+    QString Describe(std::size_t point) const;
+
+    // The discharge whose mark is under the position (of the view), if any.
+    std::optional<std::size_t> PointAt(const QPoint& position) const;
+
+  signals:
+    // The user clicked a discharge: the log line it came from.
+    void DischargeClicked(std::size_t line);
+
+  protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    QLineSeries* capacity_;
+    QLineSeries* rated_;
+    QLineSeries* resistance_;
+    QDateTimeAxis* timeAxis_;
+    QValueAxis* capacityAxis_;
+    QValueAxis* resistanceAxis_;
+    std::vector<CapacityPoint> points_;
+};
+
+}  // namespace voltrex::results

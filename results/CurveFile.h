@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Clock.h"
+
+namespace voltrex::results {
+
+// The folder of the working directory where the main program keeps one curve
+// file per test.
+inline constexpr const char* CurvesFolderName = "curves";
+
+// One second of a test.
+struct CurveRow {
+    int Seconds = 0;  // elapsed since the test's start
+    double Volts = 0.0;
+    double Amperes = 0.0;  // positive charging, negative discharging, 0 in Monitor
+    int Rate = 0;
+    double MilliampHours = 0.0;  // counted so far
+    double MilliwattHours = 0.0;
+};
+
+// A curve file: "# Key: value" header lines, the column line, one row per
+// second and a last "# End: reason" line.
+struct CurveFile {
+    std::string Path;
+    std::string Name;  // the file's name in its folder
+    // The file's size and modification time (nanoseconds) when it was read
+    // by a CurveFolder: a copy read whole is still this file if they agree.
+    std::int64_t FileSize = -1;
+    std::int64_t Modified = 0;
+
+    // Every header key as written, unknown ones included.
+    std::map<std::string, std::string> Header;
+    std::string Mode;  // DIS, CHG or MON
+    std::optional<LocalTime> Start;
+    std::int64_t StartSeconds = 0;  // the start on the calendar (CalendarSeconds)
+    int Cycle = 0;
+    int Of = 0;
+    std::string Type;  // empty for a Monitor
+    int Rated = 0;
+    int Cells = 0;
+    std::optional<double> Ohms;
+
+    // The rows, when the whole file was read (ReadCurveFile); a summary
+    // (ReadCurveSummary) has only the last one.
+    std::vector<CurveRow> Rows;
+    std::optional<CurveRow> LastRow;
+    int UnreadableRows = 0;  // data lines that could not be read (counted only when read whole)
+    int FirstUnreadableLine = 0;
+    bool Whole = false;  // Rows holds every row
+
+    // How the test ended; none when the file has no end line: a test that
+    // did not finish writing (the program ended meanwhile).
+    std::optional<std::string> EndReason;
+
+    // What makes the file no curve file at all (unreadable, no start or mode);
+    // empty for a curve file.
+    std::string Problem;
+
+    bool Usable() const { return Problem.empty(); }
+    // Seconds from the start to the last row (0 without rows).
+    int Duration() const { return LastRow ? LastRow->Seconds : 0; }
+    // The calendar second of the last row: when the test ended.
+    std::int64_t EndSeconds() const { return StartSeconds + Duration(); }
+};
+
+// Reads a curve file's text. With keepRows false only the last row is kept
+// (and unreadable rows are not counted, since the text may be the two ends
+// of a file).
+CurveFile ParseCurveText(std::string_view text, bool keepRows);
+
+// The whole file, every row.
+CurveFile ReadCurveFile(const std::string& path);
+// The header and the end of the file, without reading every row of a long
+// one: what a list of the curves shows.
+CurveFile ReadCurveSummary(const std::string& path);
+
+// Whether a file name looks like a curve file's: ends in ".csv".
+bool IsCurveFileName(std::string_view name);
+
+}  // namespace voltrex::results

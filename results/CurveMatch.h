@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "results/CurveFile.h"
+#include "results/ResultsLog.h"
+
+namespace voltrex::results {
+
+// How far apart a record's time and its curve's end may be. The record is
+// written when the test has ended, after the current is off, while the curve
+// file is named by the test's start: its start plus the seconds of its last
+// row is the end, the record follows within a second or two.
+inline constexpr int MatchToleranceSeconds = 5;
+
+// The curve of each line of the log (none for an unreadable line or a record
+// whose curve file is missing): the curve of the same mode, cell type, cells
+// and rated capacity (where the curve file names them) whose end is nearest
+// to the record's time, at most MatchToleranceSeconds away. A curve is given
+// to one record at most. The result holds an index into curves per line.
+std::vector<std::optional<std::size_t>> MatchCurves(const ResultsLog& log,
+                                                    const std::vector<CurveFile>& curves);
+
+}  // namespace voltrex::results

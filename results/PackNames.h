@@ -1,0 +1,88 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "results/ResultsLog.h"
+
+namespace voltrex::results {
+
+// The results window's own file in the folder. The main program's files
+// (Voltrex2.ini, Voltrex2.csv) are never written by it.
+inline constexpr const char* PackNamesFileName = "Voltrex2Results.ini";
+
+// What groups records by default: a pack is its cell type, rated capacity and
+// number of cells, as the user entered them for the test.
+struct PackKey {
+    std::string Type;
+    int Rated = 0;
+    int Cells = 0;
+
+    static PackKey Of(const ResultRecord& record) {
+        return {record.Type, record.Rated, record.Cells};
+    }
+    auto operator<=>(const PackKey&) const = default;
+    bool operator==(const PackKey&) const = default;
+
+    // "NiMH 2000 mAh × 7" (the multiplication sign in UTF-8).
+    std::string Label() const;
+};
+
+// The user's names for packs: a name for a default group, and, for two packs
+// alike in type, capacity and cells, the records the user has put into a
+// named pack of their own.
+//
+// Kept in the folder's Voltrex2Results.ini:
+//
+//   # Voltrex II Results: the names of packs
+//   [Groups]
+//   NiMH,2000,7 = Transmitter
+//   [Records]
+//   2026-12-08 14:15:03 DIS = Receiver B
+//
+// A group's key is type, rated capacity and cells; a record's is its time
+// and mode. Names are one line of UTF-8 text.
+class PackNames {
+  public:
+    std::optional<std::string> GroupName(const PackKey& key) const;
+    // An empty name takes the name away. A name that cannot be kept (a type
+    // with "=" or "," or a line break in it) is refused: false.
+    bool SetGroupName(const PackKey& key, std::string_view name);
+
+    std::optional<std::string> RecordPack(const std::string& recordId) const;
+    // Puts the record into the pack of that name; an empty name puts it back
+    // into its default group.
+    void SetRecordPack(const std::string& recordId, std::string_view name);
+
+    // Gives every group and record that has the old name the new one; an
+    // empty new name takes the name away (its records go back to their
+    // default groups).
+    void RenamePack(std::string_view oldName, std::string_view newName);
+
+    bool Empty() const { return groups_.empty() && records_.empty(); }
+    bool operator==(const PackNames&) const = default;
+
+    // The file's text, and back. Lines that cannot be read are left out of
+    // the names and described in problems (when given).
+    std::string Text() const;
+    static PackNames Parse(std::string_view text, std::vector<std::string>* problems = nullptr);
+
+    // Reads the file; a missing file holds no names.
+    static PackNames Load(const std::string& path, std::vector<std::string>* problems = nullptr);
+    // Writes the file whole or not at all: into a new file beside it, synced,
+    // then renamed over the old one, so a crash or a full disk leaves the old
+    // names as they were. False with the reason in error.
+    bool Save(const std::string& path, std::string& error) const;
+
+  private:
+    std::map<PackKey, std::string> groups_;
+    std::map<std::string, std::string> records_;
+};
+
+// A name as it can be kept: one line, without blanks at its ends.
+std::string CleanName(std::string_view name);
+
+}  // namespace voltrex::results

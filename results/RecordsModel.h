@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <optional>
+#include <vector>
+
+#include "results/CurveFile.h"
+#include "results/PackGrouping.h"
+#include "results/ResultsLog.h"
+
+namespace voltrex::results {
+
+// The lines of the results file as a table: one row per record, and one per
+// line that is no record (marked, with its text), in file order.
+class RecordsModel : public QAbstractTableModel {
+    Q_OBJECT
+
+  public:
+    enum Column {
+        DateColumn,
+        ModeColumn,
+        CycleColumn,
+        TypeColumn,
+        RatedColumn,
+        CellsColumn,
+        MilliAmpsColumn,
+        MilliampHoursColumn,
+        MilliwattHoursColumn,
+        OhmsColumn,
+        VoltsPerCellColumn,
+        PackColumn,
+        CurveColumn,
+        ColumnCount
+    };
+    enum Role {
+        SortRole = Qt::UserRole + 1,  // a number or a text the column sorts by
+        LineRole,                     // the index of the line in the log
+        PackRole,                     // the pack's id; empty for an unreadable line
+        ReadableRole,                 // bool
+    };
+
+    explicit RecordsModel(QObject* parent = nullptr);
+
+    // Shows the lines; the log, the grouping and the curves must outlive the
+    // next call.
+    void Show(const ResultsLog* log, const PackGrouping* grouping,
+              const std::vector<CurveFile>* curves,
+              const std::vector<std::optional<std::size_t>>* curveOfLine);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // A sample text as wide as the column's widest entry, to size it by.
+    static QString WidestText(int column);
+
+  private:
+    QVariant Display(const ResultLine& line, std::size_t index, int column) const;
+    QVariant SortValue(const ResultLine& line, std::size_t index, int column) const;
+    QString PackName(std::size_t index) const;
+    QString CurveName(std::size_t index) const;
+
+    const ResultsLog* log_ = nullptr;
+    const PackGrouping* grouping_ = nullptr;
+    const std::vector<CurveFile>* curves_ = nullptr;
+    const std::vector<std::optional<std::size_t>>* curveOfLine_ = nullptr;
+    // For an unreadable line: the time of the record before it, so sorting
+    // by date keeps it where it was written.
+    std::vector<double> sortSeconds_;
+};
+
+}  // namespace voltrex::results

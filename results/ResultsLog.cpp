@@ -1,0 +1,167 @@
+#include "results/ResultsLog.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "platform/CFormat.h"
+#include "results/CalendarTime.h"
+#include "results/CsvLine.h"
+#include "results/NumberText.h"
+#include "results/TextFile.h"
+
+namespace voltrex::results {
+
+namespace {
+
+constexpr std::size_t FieldCount = 12;
+constexpr const char* FieldNames[FieldCount] = {"Date/Time", "Mode",  "Cycle", "Of",
+                                                "Type",      "Rated", "Cells", "mA",
+                                                "mAh",       "mWh",   "Ohms",  "V/Cell"};
+
+bool IsHeader(const std::vector<std::string>& fields) {
+    return !fields.empty() && Trimmed(fields[0]) == FieldNames[0];
+}
+
+// Reads the fields one by one and keeps the first problem.
+class FieldReader {
+  public:
+    explicit FieldReader(const std::vector<std::string>& fields) : fields_(fields) {}
+
+    void Integer(std::size_t index, int& into, int minimum) {
+        if (!problem_.empty()) {
+            return;
+        }
+        const std::optional<int> value = ParseInteger(fields_[index]);
+        if (!value) {
+            Fail(index, "is not a whole number");
+        } else if (*value < minimum) {
+            Fail(index, minimum == 0 ? "is negative" : "is below 1");
+        } else {
+            into = *value;
+        }
+    }
+    void Decimal(std::size_t index, double& into) {
+        if (!problem_.empty()) {
+            return;
+        }
+        const std::optional<double> value = ParseDecimal(fields_[index]);
+        if (!value) {
+            Fail(index, "is not a number");
+        } else {
+            into = *value;
+        }
+    }
+    void Fail(std::size_t index, const char* what) {
+        if (problem_.empty()) {
+            problem_ = Format("%s \"%s\" %s", FieldNames[index], fields_[index].c_str(), what);
+        }
+    }
+    const std::string& Problem() const { return problem_; }
+
+  private:
+    const std::vector<std::string>& fields_;
+    std::string problem_;
+};
+
+}  // namespace
+
+std::string ResultRecord::Id() const {
+    return CalendarTimeText(Time) + " " + Mode;
+}
+
+int ResultsLog::RecordCount() const {
+    return static_cast<int>(
+        std::count_if(Lines.begin(), Lines.end(), [](const ResultLine& l) { return l.Readable; }));
+}
+
+int ResultsLog::UnreadableCount() const {
+    return static_cast<int>(Lines.size()) - RecordCount();
+}
+
+ResultLine ParseResultLine(std::string_view text, int lineNumber) {
+    ResultLine line;
+    line.LineNumber = lineNumber;
+    line.Text = std::string(text);
+    std::optional<std::vector<std::string>> split = SplitCsvLine(text);
+    if (!split) {
+        line.Problem = "a quotation mark is not closed, or text follows one";
+        return line;
+    }
+    std::vector<std::string>& fields = *split;
+    // A spreadsheet may add empty columns when it saves the file.
+    while (fields.size() > FieldCount && Trimmed(fields.back()).empty()) {
+        fields.pop_back();
+    }
+    if (fields.size() != FieldCount) {
+        line.Problem = Format("%d fields instead of 12", static_cast<int>(fields.size()));
+        return line;
+    }
+    ResultRecord& record = line.Record;
+    FieldReader reader(fields);
+    if (const std::optional<LocalTime> time = ParseCalendarTime(Trimmed(fields[0]))) {
+        record.Time = *time;
+        record.Seconds = CalendarSeconds(*time);
+    } else {
+        reader.Fail(0, "is not a date and time (YYYY-MM-DD HH:MM:SS)");
+    }
+    record.Mode = std::string(Trimmed(fields[1]));
+    if (record.Mode != "DIS" && record.Mode != "CHG") {
+        reader.Fail(1, "is neither DIS nor CHG");
+    }
+    reader.Integer(2, record.Cycle, 0);
+    reader.Integer(3, record.Of, 0);
+    record.Type = std::string(Trimmed(fields[4]));
+    if (record.Type.empty()) {
+        reader.Fail(4, "is empty");
+    }
+    reader.Integer(5, record.Rated, 0);
+    reader.Integer(6, record.Cells, 1);
+    reader.Decimal(7, record.MilliAmps);
+    reader.Decimal(8, record.MilliampHours);
+    reader.Decimal(9, record.MilliwattHours);
+    reader.Decimal(10, record.Ohms);
+    reader.Decimal(11, record.VoltsPerCell);
+    line.Problem = reader.Problem();
+    line.Readable = line.Problem.empty();
+    if (!line.Readable) {
+        line.Record = ResultRecord{};
+    }
+    return line;
+}
+
+ResultsLog ParseResultsText(std::string_view text) {
+    ResultsLog log;
+    log.Exists = true;
+    // A byte order mark from an editor that saved the file as UTF-8.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
+    int lineNumber = 0;
+    for (const std::string_view line : SplitLines(text)) {
+        ++lineNumber;
+        if (Trimmed(line).empty()) {
+            ++log.BlankLines;
+            continue;
+        }
+        const std::optional<std::vector<std::string>> fields = SplitCsvLine(line);
+        if (fields && IsHeader(*fields)) {
+            ++log.HeaderLines;
+            continue;
+        }
+        log.Lines.push_back(ParseResultLine(line, lineNumber));
+    }
+    return log;
+}
+
+ResultsLog ReadResultsLog(const std::string& path) {
+    const TextFile file = ReadTextFile(path);
+    if (!file.Exists || !file.Error.empty()) {
+        ResultsLog log;
+        log.Exists = file.Exists;
+        log.Error = file.Error;
+        return log;
+    }
+    return ParseResultsText(file.Text);
+}
+
+}  // namespace voltrex::results

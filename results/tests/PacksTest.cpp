@@ -1,0 +1,231 @@
+// Packs: records grouped by type, capacity and cells unless the user says
+// otherwise, the names kept in the results window's own file, and a pack's
+// capacity history.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "CurveTestData.h"
+#include "platform/tests/FileTestFolder.h"
+#include "results/CapacityHistory.h"
+#include "results/CurveExport.h"
+#include "results/PackGrouping.h"
+#include "results/PackNames.h"
+
+namespace voltrex::results {
+namespace {
+
+using testing::RecordPlan;
+
+RecordPlan Record(const char* time, const char* mode, const char* type, int rated, int cells,
+                  double mah = 1900.0) {
+    RecordPlan plan;
+    plan.Time = time;
+    plan.Mode = mode;
+    plan.Type = type;
+    plan.Rated = rated;
+    plan.Cells = cells;
+    plan.MilliampHours = mah;
+    return plan;
+}
+
+ResultsLog Log(const std::vector<RecordPlan>& records) {
+    std::string text = testing::ResultsHeaderLine();
+    for (const RecordPlan& record : records) {
+        text += testing::RecordLine(record) + "\n";
+    }
+    return ParseResultsText(text);
+}
+
+const std::vector<RecordPlan> Records = {
+    Record("2026-01-10 10:00:00", "DIS", "NiMH", 2000, 7, 1950.0),  // 0
+    Record("2026-01-10 12:00:00", "CHG", "NiMH", 2000, 7, 2300.0),  // 1
+    Record("2026-02-10 10:00:00", "DIS", "LiPo", 2200, 3, 2150.0),  // 2
+    Record("2026-03-10 10:00:00", "DIS", "NiMH", 2000, 6, 1990.0),  // 3
+    Record("2026-01-05 10:00:00", "DIS", "NiMH", 2000, 7, 1980.0),  // 4 (joined in late)
+    Record("2026-04-10 10:00:00", "DIS", "NiMH", 2000, 7, 1900.0),  // 5
+};
+
+TEST(PackGrouping, GroupsByTypeCapacityAndCellsLatestTestedFirst) {
+    const ResultsLog log = Log(Records);
+    const PackGrouping grouping = GroupRecords(log, PackNames{});
+    ASSERT_EQ(grouping.Packs.size(), 3u);
+    EXPECT_EQ(grouping.Packs[0].Name, "NiMH 2000 mAh \xC3\x97 7");
+    EXPECT_EQ(grouping.Packs[0].Id, "group:NiMH,2000,7");
+    EXPECT_FALSE(grouping.Packs[0].Named);
+    EXPECT_EQ(grouping.Packs[0].Lines, (std::vector<std::size_t>{0, 1, 4, 5}));
+    EXPECT_EQ(grouping.Packs[1].Name, "NiMH 2000 mAh \xC3\x97 6");
+    EXPECT_EQ(grouping.Packs[2].Name, "LiPo 2200 mAh \xC3\x97 3");
+    EXPECT_EQ(grouping.PackOfLine[2], 2u);
+    EXPECT_EQ(grouping.PackOfLine[3], 1u);
+    EXPECT_EQ(grouping.Find("group:LiPo,2200,3"), 2u);
+    EXPECT_FALSE(grouping.Find("group:LiPo,2200,4"));
+}
+
+TEST(PackGrouping, TheUsersNamesMakeThePacks) {
+    const ResultsLog log = Log(Records);
+    PackNames names;
+    ASSERT_TRUE(names.SetGroupName({"NiMH", 2000, 7}, "  Transmitter\n"));
+    // The two January records were of a second pack alike in every field.
+    names.SetRecordPack("2026-01-10 10:00:00 DIS", "Spare");
+    names.SetRecordPack("2026-01-10 12:00:00 CHG", "Spare");
+    // And the 6-cell pack is the transmitter pack with a cell taken out.
+    names.SetRecordPack("2026-03-10 10:00:00 DIS", "Transmitter");
+    const PackGrouping grouping = GroupRecords(log, names);
+    ASSERT_EQ(grouping.Packs.size(), 3u);
+    const Pack& transmitter = grouping.Packs[0];
+    EXPECT_EQ(transmitter.Name, "Transmitter");
+    EXPECT_EQ(transmitter.Id, "name:Transmitter");
+    EXPECT_TRUE(transmitter.Named);
+    EXPECT_EQ(transmitter.Lines, (std::vector<std::size_t>{3, 4, 5}));
+    EXPECT_FALSE(transmitter.Key);  // two groups: renaming it names none of them alone
+    const Pack& spare = grouping.Packs[2];
+    EXPECT_EQ(spare.Name, "Spare");
+    EXPECT_EQ(spare.Lines, (std::vector<std::size_t>{0, 1}));
+    ASSERT_TRUE(spare.Key);
+    EXPECT_EQ(spare.Key->Cells, 7);
+
+    // Back to the defaults.
+    names.SetRecordPack("2026-03-10 10:00:00 DIS", "");
+    names.SetGroupName({"NiMH", 2000, 7}, " ");
+    EXPECT_FALSE(names.GroupName({"NiMH", 2000, 7}));
+    EXPECT_EQ(GroupRecords(log, names).Packs[0].Id, "group:NiMH,2000,7");
+}
+
+TEST(PackNames, RenamingAPackRenamesItsGroupAndItsRecords) {
+    PackNames names;
+    names.SetGroupName({"NiMH", 2000, 7}, "Sender");
+    names.SetGroupName({"NiMH", 2000, 6}, "Other");
+    names.SetRecordPack("2026-01-10 10:00:00 DIS", "Sender");
+    names.RenamePack("Sender", " Receiver ");
+    EXPECT_EQ(names.GroupName({"NiMH", 2000, 7}), "Receiver");
+    EXPECT_EQ(names.RecordPack("2026-01-10 10:00:00 DIS"), "Receiver");
+    EXPECT_EQ(names.GroupName({"NiMH", 2000, 6}), "Other");
+    names.RenamePack("Receiver", "");
+    EXPECT_FALSE(names.GroupName({"NiMH", 2000, 7}));
+    EXPECT_FALSE(names.RecordPack("2026-01-10 10:00:00 DIS"));
+    EXPECT_EQ(names.GroupName({"NiMH", 2000, 6}), "Other");
+}
+
+TEST(PackNames, RefusesWhatItCouldNotReadBack) {
+    PackNames names;
+    EXPECT_FALSE(names.SetGroupName({"Ni=MH", 2000, 7}, "x"));
+    EXPECT_FALSE(names.SetGroupName({"Ni,MH", 2000, 7}, "x"));
+    EXPECT_FALSE(names.SetGroupName({"", 2000, 7}, "x"));
+    names.SetRecordPack("not a record", "x");
+    EXPECT_TRUE(names.Empty());
+}
+
+using PackNamesFile = voltrex::testing::FileTestFolder;
+
+TEST_F(PackNamesFile, RoundTripsThroughItsFileWrittenWhole) {
+    PackNames names;
+    ASSERT_TRUE(names.SetGroupName({"NiMH", 2000, 7}, "Sender = grün"));
+    ASSERT_TRUE(names.SetGroupName({"LiPo", 2200, 3}, "Quad [1]"));
+    names.SetRecordPack("2026-01-10 10:00:00 DIS", "Spare");
+    std::string error;
+    ASSERT_TRUE(names.Save(File(PackNamesFileName), error)) << error;
+    EXPECT_EQ(Read(File(PackNamesFileName)),
+              "# Voltrex II Results: the names of packs. Written by voltrex2-results;\n"
+              "# a group is cell type, rated mAh and cells, a record its time and mode.\n"
+              "[Groups]\n"
+              "LiPo,2200,3 = Quad [1]\n"
+              "NiMH,2000,7 = Sender = grün\n"
+              "[Records]\n"
+              "2026-01-10 10:00:00 DIS = Spare\n");
+    std::vector<std::string> problems;
+    EXPECT_EQ(PackNames::Load(File(PackNamesFileName), &problems), names);
+    EXPECT_TRUE(problems.empty());
+    // Nothing is left beside it, and it is readable as the other files are.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_),
+                            std::filesystem::directory_iterator()),
+              1);
+    struct stat info {};
+    ASSERT_EQ(::stat(File(PackNamesFileName).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+    EXPECT_TRUE(PackNames::Load(File("missing.ini")).Empty());
+}
+
+TEST_F(PackNamesFile, AFailedSaveLeavesNothingBehindAndTheOldFileAsItWas) {
+    PackNames old;
+    old.SetGroupName({"NiMH", 2000, 7}, "Old");
+    std::string error;
+    ASSERT_TRUE(old.Save(File(PackNamesFileName), error));
+    PackNames changed;
+    changed.SetGroupName({"NiMH", 2000, 7}, "New");
+
+    EXPECT_FALSE(changed.Save(File("gone/") + PackNamesFileName, error));
+    EXPECT_EQ(error, "No such file or directory");
+    // A folder in the file's place: the new file is written, then cannot
+    // replace it, and is removed again.
+    std::filesystem::create_directory(File("taken"));
+    EXPECT_FALSE(changed.Save(File("taken"), error));
+    EXPECT_EQ(error, "Is a directory");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_),
+                            std::filesystem::directory_iterator()),
+              2);
+    if (::geteuid() != 0) {  // root writes into a read-only folder
+        ::chmod(folder_.c_str(), 0555);
+        EXPECT_FALSE(changed.Save(File(PackNamesFileName), error));
+        EXPECT_EQ(error, "Permission denied");
+        ::chmod(folder_.c_str(), 0755);
+    }
+    EXPECT_EQ(PackNames::Load(File(PackNamesFileName)), old);
+}
+
+TEST(PackNames, ReadsAFileEditedByHandAndSaysWhatItLeftOut) {
+    std::vector<std::string> problems;
+    const PackNames names = PackNames::Parse(
+        "; edited\r\n[Groups]\r\n NiMH , 2000 , 7 =  Sender \r\nNiMH,2000 = x\r\nno equals\r\n"
+        "[Later]\nanything = goes\n[Records]\n2026-01-10 10:00:00 DIS =\n"
+        "2026-01-10 10:00:00 DIS = Spare\n2026-01-99 10:00:00 DIS = Bad\n",
+        &problems);
+    EXPECT_EQ(names.GroupName({"NiMH", 2000, 7}), "Sender");
+    EXPECT_EQ(names.RecordPack("2026-01-10 10:00:00 DIS"), "Spare");
+    EXPECT_EQ(problems, (std::vector<std::string>{"line 4: not a group (type,rated,cells)",
+                                                  "line 5: no \"=\"", "line 9: no name after \"=\"",
+                                                  "line 11: not a record (date time mode)"}));
+}
+
+TEST(CapacityHistory, HoldsThePacksDischargesInCalendarOrder) {
+    const ResultsLog log = Log(Records);
+    const PackGrouping grouping = GroupRecords(log, PackNames{});
+    const std::vector<CapacityPoint> points = CapacityHistory(log, grouping.Packs[0]);
+    ASSERT_EQ(points.size(), 3u);  // the charge and the other packs left out
+    EXPECT_EQ(points[0].Line, 4u);
+    EXPECT_DOUBLE_EQ(points[0].MilliampHours, 1980.0);
+    EXPECT_EQ(points[1].Line, 0u);
+    EXPECT_DOUBLE_EQ(points[1].MilliampHours, 1950.0);
+    EXPECT_EQ(points[2].Line, 5u);
+    EXPECT_DOUBLE_EQ(points[2].MilliampHours, 1900.0);
+    EXPECT_EQ(points[2].Rated, 2000);
+    EXPECT_DOUBLE_EQ(points[2].Ohms, 0.1234);
+    EXPECT_LT(points[0].Seconds, points[1].Seconds);
+}
+
+TEST(CurveExport, PutsEveryRowOfEveryCurveUnderOneHeader) {
+    testing::CurvePlan plan;
+    plan.Seconds = 2;
+    plan.Cycle = 3;
+    CurveFile first = ParseCurveText(testing::CurveText(plan), true);
+    first.Name = "20261208-141503-DIS.csv";
+    plan.Mode = "CHG";
+    plan.Amperes = 1.0;
+    plan.Seconds = 1;
+    plan.Start = "2026-12-08 15:00:00";
+    CurveFile second = ParseCurveText(testing::CurveText(plan), true);
+    second.Name = "odd, name.csv";
+    EXPECT_EQ(CurvesCsv({&first, &second}),
+              "curve,mode,start,cycle,seconds,volts,amperes,rate,mAh,mWh\n"
+              "20261208-141503-DIS.csv,DIS,2026-12-08 14:15:03,3,0,8.4000,-1.500,9,0.0000,0.0000\n"
+              "20261208-141503-DIS.csv,DIS,2026-12-08 14:15:03,3,1,8.3990,-1.500,9,0.4167,3.5000\n"
+              "20261208-141503-DIS.csv,DIS,2026-12-08 14:15:03,3,2,8.3980,-1.500,9,0.8333,6.9996\n"
+              "\"odd, name.csv\",CHG,2026-12-08 15:00:00,3,0,8.4000,1.000,9,0.0000,0.0000\n"
+              "\"odd, name.csv\",CHG,2026-12-08 15:00:00,3,1,8.3990,1.000,9,0.2778,2.3333\n");
+}
+
+}  // namespace
+}  // namespace voltrex::results

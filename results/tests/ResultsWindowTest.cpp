@@ -1,0 +1,811 @@
+// The results window on folders of files as the main program writes them,
+// headless on the offscreen platform.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLegend>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSvgRenderer>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QXmlStreamReader>
+#include <QtTest>
+#include <clocale>
+
+#include "CurveTestData.h"
+#include "ExampleData.h"
+#include "results/CapacityChart.h"
+#include "results/CurveChartView.h"
+#include "results/FolderWatcher.h"
+#include "results/RecordsFilter.h"
+#include "results/RecordsModel.h"
+#include "results/ResultsMain.h"
+#include "results/ResultsWindow.h"
+
+using namespace voltrex::results;
+using testing::CurvePlan;
+using testing::RecordPlan;
+
+namespace {
+
+QByteArray Bytes(const std::string& text) {
+    return QByteArray::fromStdString(text);
+}
+
+// A working folder of the main program's files.
+class Folder {
+  public:
+    Folder() { QDir(dir.path()).mkpath(QStringLiteral("curves")); }
+
+    QString Path(const QString& name) const { return QDir(dir.path()).filePath(name); }
+    void Write(const QString& name, const QByteArray& bytes) const {
+        QFile file(Path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    void Append(const QString& name, const QByteArray& bytes) const {
+        QFile file(Path(name));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(bytes);
+    }
+    QByteArray Read(const QString& name) const {
+        QFile file(Path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The results file with these lines after its header.
+    void Results(const std::vector<std::string>& lines) const {
+        std::string text = testing::ResultsHeaderLine();
+        for (const std::string& line : lines) {
+            text += line + "\n";
+        }
+        Write(QStringLiteral("Voltrex2.csv"), Bytes(text));
+    }
+    // A curve file and the record the program writes a second after its end.
+    RecordPlan Test(const CurvePlan& plan, double milliampHours) const {
+        const auto start = QDateTime::fromString(QString::fromStdString(plan.Start),
+                                                 QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        Write(QStringLiteral("curves/%1-%2.csv")
+                  .arg(start.toString(QStringLiteral("yyyyMMdd-HHmmss")),
+                       QString::fromStdString(plan.Mode)),
+              Bytes(testing::CurveText(plan)));
+        RecordPlan record;
+        record.Time = start.addSecs(plan.Seconds + 1)
+                          .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                          .toStdString();
+        record.Mode = plan.Mode;
+        record.Type = plan.Type;
+        record.Rated = plan.Rated;
+        record.Cells = plan.Cells;
+        record.MilliampHours = milliampHours;
+        return record;
+    }
+
+    QTemporaryDir dir;
+};
+
+RecordPlan Record(const char* time, const char* mode, double mah, const char* type = "NiMH",
+                  int rated = 2000, int cells = 7, double ohms = 0.1234) {
+    RecordPlan plan;
+    plan.Time = time;
+    plan.Mode = mode;
+    plan.MilliampHours = mah;
+    plan.Type = type;
+    plan.Rated = rated;
+    plan.Cells = cells;
+    plan.Ohms = ohms;
+    return plan;
+}
+
+QString Cell(const QAbstractItemModel* model, int row, int column) {
+    return model->index(row, column).data().toString();
+}
+
+// Two discharges with their curves: 60 and 120 seconds, 1.5 A.
+struct TwoCurves {
+    explicit TwoCurves(const Folder& folder) {
+        CurvePlan first;
+        CurvePlan second;
+        second.Start = "2026-12-09 10:00:00";
+        second.Seconds = 120;
+        second.StartVolts = 8.5;
+        CurvePlan monitor;
+        monitor.Mode = "MON";
+        monitor.Start = "2026-12-10 10:00:00";
+        monitor.Amperes = 0.0;
+        monitor.End = "stopped by the user";
+        folder.Test(monitor, 0.0);
+        folder.Results({testing::RecordLine(folder.Test(first, 25.0)),
+                        testing::RecordLine(folder.Test(second, 50.0))});
+    }
+};
+
+}  // namespace
+
+class ResultsWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        std::setlocale(LC_NUMERIC, "C");
+        ConfigureResultsAppearance();
+    }
+
+    void aMalformedLineIsShownInItsPlaceAndTheFileIsNeverWritten() {
+        Folder folder;
+        const std::string broken = "\"2026-12-08 17:02:11\",\"CHG\",2,5,\"NiMH\",2000,7,10";
+        folder.Results(
+            {testing::RecordLine(Record("2026-12-08 14:16:04", "DIS", 1934.5)), broken,
+             testing::RecordLine(Record("2026-12-09 09:00:00", "DIS", 2150.0, "LiPo", 2200, 3))});
+        const QByteArray before = folder.Read(QStringLiteral("Voltrex2.csv"));
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        window.show();
+
+        RecordsModel* model = window.Records();
+        QCOMPARE(model->rowCount(), 3);
+        QCOMPARE(Cell(model, 1, RecordsModel::DateColumn), QStringLiteral("Unreadable line 3"));
+        QCOMPARE(Cell(model, 1, RecordsModel::ModeColumn), QString::fromStdString(broken));
+        QVERIFY(!model->index(1, 0).data(RecordsModel::ReadableRole).toBool());
+        QVERIFY(model->index(1, 4)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("8 fields instead of 12")));
+        QCOMPARE(Cell(model, 0, RecordsModel::MilliampHoursColumn), QStringLiteral("1934.5"));
+
+        // Newest first; the broken line between the records it came between,
+        // its text across the row.
+        QAbstractItemModel* shown = window.RecordsTable()->model();
+        QCOMPARE(shown->rowCount(), 3);
+        QCOMPARE(Cell(shown, 1, RecordsModel::DateColumn), QStringLiteral("Unreadable line 3"));
+        QCOMPARE(window.RecordsTable()->columnSpan(1, RecordsModel::ModeColumn),
+                 RecordsModel::ColumnCount - 1);
+        QCOMPARE(window.RecordsTable()->columnSpan(0, RecordsModel::ModeColumn), 1);
+        window.RecordsTable()->sortByColumn(RecordsModel::DateColumn, Qt::AscendingOrder);
+        QCOMPARE(Cell(shown, 1, RecordsModel::DateColumn), QStringLiteral("Unreadable line 3"));
+        QCOMPARE(window.RecordsTable()->columnSpan(1, RecordsModel::ModeColumn),
+                 RecordsModel::ColumnCount - 1);
+        QVERIFY(window.StatusText()->text().contains(QStringLiteral("1 unreadable line<")));
+
+        // A pack or a mode chosen hides it, a text of its own finds it.
+        window.RecordsPackBox()->setCurrentIndex(1);
+        QCOMPARE(shown->rowCount(), 1);
+        window.RecordsPackBox()->setCurrentIndex(0);
+        window.ModeBox()->setCurrentIndex(1);
+        QCOMPARE(shown->rowCount(), 2);
+        window.ModeBox()->setCurrentIndex(0);
+        window.FindEdit()->setText(QStringLiteral("17:02:11"));
+        QCOMPARE(shown->rowCount(), 1);
+        QVERIFY(!shown->index(0, 0).data(RecordsModel::ReadableRole).toBool());
+        window.FindEdit()->setText(QStringLiteral("lipo"));
+        QCOMPARE(shown->rowCount(), 1);
+        QCOMPARE(Cell(shown, 0, RecordsModel::TypeColumn), QStringLiteral("LiPo"));
+
+        // Nothing was written: neither the results nor a names file.
+        window.close();
+        QCOMPARE(folder.Read(QStringLiteral("Voltrex2.csv")), before);
+        QVERIFY(!QFile::exists(folder.Path(QStringLiteral("Voltrex2Results.ini"))));
+    }
+
+    void thousandsOfRecordsOpenInWellUnderASecond() {
+        Folder folder;
+        std::vector<std::string> lines;
+        const char* const types[] = {"NiMH", "LiPo", "NiCd"};
+        QDateTime time(QDate(2020, 1, 1), QTime(8, 0, 0));
+        for (int i = 0; i < 5000; ++i) {
+            RecordPlan plan = Record("", i % 2 == 0 ? "DIS" : "CHG", 900.0 + (i * 7919) % 1200,
+                                     types[i % 3], 1000 + 500 * (i % 3), 3 + i % 3);
+            plan.Time = time.addSecs(i * 5400)
+                            .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                            .toStdString();
+            lines.push_back(testing::RecordLine(plan));
+        }
+        folder.Results(lines);
+
+        ResultsWindow window;
+        QElapsedTimer timer;
+        timer.start();
+        window.OpenFolder(folder.dir.path());
+        window.show();
+        QCoreApplication::processEvents();
+        const qint64 elapsed = timer.elapsed();
+        qInfo("5000 records: opened and shown in %lld ms", static_cast<long long>(elapsed));
+        QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
+
+        QCOMPARE(window.Records()->rowCount(), 5000);
+        QCOMPARE(window.Grouping().Packs.size(), std::size_t{3});
+        // Numbers sort as numbers: 900.0 before 1000.0.
+        QAbstractItemModel* shown = window.RecordsTable()->model();
+        window.RecordsTable()->sortByColumn(RecordsModel::MilliampHoursColumn, Qt::AscendingOrder);
+        QCOMPARE(Cell(shown, 0, RecordsModel::MilliampHoursColumn), QStringLiteral("900.0"));
+        QCOMPARE(Cell(shown, 4999, RecordsModel::MilliampHoursColumn), QStringLiteral("2099.0"));
+        window.FindEdit()->setText(QStringLiteral("NiCd"));
+        QCOMPARE(shown->rowCount(), 1666);
+    }
+
+    void packsAreGroupedAndTheUsersNamesKeptInTheWindowsOwnFile() {
+        Folder folder;
+        folder.Results({
+            testing::RecordLine(Record("2026-01-10 10:00:00", "DIS", 1950.0)),
+            testing::RecordLine(Record("2026-01-10 12:00:00", "CHG", 2300.0)),
+            testing::RecordLine(Record("2026-02-10 10:00:00", "DIS", 2150.0, "LiPo", 2200, 3)),
+            testing::RecordLine(Record("2026-03-10 10:00:00", "DIS", 1900.0)),
+        });
+        const QByteArray results = folder.Read(QStringLiteral("Voltrex2.csv"));
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        QCOMPARE(window.RecordsPackBox()->count(), 3);  // all, and the two packs
+        QCOMPARE(window.RecordsPackBox()->itemText(1),
+                 QString::fromUtf8("NiMH 2000 mAh \xC3\x97 7 (3 records)"));
+        QCOMPARE(window.RecordsPackBox()->itemText(2),
+                 QString::fromUtf8("LiPo 2200 mAh \xC3\x97 3 (1 record)"));
+        QCOMPARE(window.CapacityPackBox()->count(), 2);
+
+        // The NiMH group gets a name; the window showing it follows.
+        window.CapacityPackBox()->setCurrentIndex(0);
+        QString error;
+        QVERIFY2(
+            window.RenamePack(QStringLiteral("group:NiMH,2000,7"), QStringLiteral("Sender"), error),
+            qPrintable(error));
+        QCOMPARE(window.CapacityPackBox()->currentData().toString(), QStringLiteral("name:Sender"));
+        QCOMPARE(window.Capacity()->chart()->title(), QStringLiteral("Sender"));
+        QCOMPARE(Cell(window.Records(), 0, RecordsModel::PackColumn), QStringLiteral("Sender"));
+        QCOMPARE(folder.Read(QStringLiteral("Voltrex2Results.ini")),
+                 QByteArray("# Voltrex II Results: the names of packs. Written by "
+                            "voltrex2-results;\n"
+                            "# a group is cell type, rated mAh and cells, a record its time and "
+                            "mode.\n[Groups]\nNiMH,2000,7 = Sender\n"));
+
+        // The January charge and discharge were of a spare pack alike.
+        QVERIFY(window.PutIntoPack({0, 1}, QStringLiteral("Spare"), error));
+        QCOMPARE(window.Grouping().Packs.size(), std::size_t{3});
+        QCOMPARE(Cell(window.Records(), 1, RecordsModel::PackColumn), QStringLiteral("Spare"));
+        QCOMPARE(Cell(window.Records(), 3, RecordsModel::PackColumn), QStringLiteral("Sender"));
+
+        // Another window on the folder reads the same packs; the results
+        // file is as it was.
+        ResultsWindow again;
+        again.OpenFolder(folder.dir.path());
+        QCOMPARE(again.Names(), window.Names());
+        QCOMPARE(Cell(again.Records(), 1, RecordsModel::PackColumn), QStringLiteral("Spare"));
+        QCOMPARE(folder.Read(QStringLiteral("Voltrex2.csv")), results);
+
+        // Renaming the spare renames its records' pack; an empty name gives
+        // them back to the default group, now called Sender.
+        QVERIFY(window.RenamePack(QStringLiteral("name:Spare"), QStringLiteral("Spare 2"), error));
+        QCOMPARE(Cell(window.Records(), 0, RecordsModel::PackColumn), QStringLiteral("Spare 2"));
+        QVERIFY(window.RenamePack(QStringLiteral("name:Spare 2"), QString(), error));
+        QCOMPARE(Cell(window.Records(), 0, RecordsModel::PackColumn), QStringLiteral("Sender"));
+        QCOMPARE(window.Grouping().Packs.size(), std::size_t{2});
+    }
+
+    void aNamesFileThatCannotBeWrittenIsReportedAndChangesNothing() {
+        Folder folder;
+        folder.Results({testing::RecordLine(Record("2026-01-10 10:00:00", "DIS", 1950.0))});
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        // A folder where the names file would go.
+        QVERIFY(QDir(folder.dir.path()).mkdir(QStringLiteral("Voltrex2Results.ini")));
+        QString error;
+        QVERIFY(!window.RenamePack(QStringLiteral("group:NiMH,2000,7"), QStringLiteral("Sender"),
+                                   error));
+        QVERIFY2(error.endsWith(QStringLiteral("Voltrex2Results.ini: Is a directory.")),
+                 qPrintable(error));
+        QVERIFY(window.Names().Empty());
+        QCOMPARE(window.CapacityPackBox()->currentData().toString(),
+                 QStringLiteral("group:NiMH,2000,7"));
+        window.Reload();
+        QCOMPARE(window.CapacityPackBox()->currentData().toString(),
+                 QStringLiteral("group:NiMH,2000,7"));
+        QCOMPARE(Cell(window.Records(), 0, RecordsModel::PackColumn),
+                 QString::fromUtf8("NiMH 2000 mAh \xC3\x97 7"));
+    }
+
+    void theCapacityHistoryHoldsThePacksDischargesOverCalendarTime() {
+        Folder folder;
+        folder.Results({
+            testing::RecordLine(
+                Record("2026-01-10 10:00:00", "DIS", 1950.0, "NiMH", 2000, 7, 0.19)),
+            testing::RecordLine(Record("2026-01-10 12:00:00", "CHG", 2300.0)),
+            testing::RecordLine(Record("2026-02-10 10:00:00", "DIS", 2150.0, "LiPo", 2200, 3)),
+            testing::RecordLine(
+                Record("2026-03-10 10:30:15", "DIS", 1900.0, "NiMH", 2000, 7, 0.21)),
+            testing::RecordLine(
+                Record("2026-06-01 08:00:00", "DIS", 1850.0, "NiMH", 2000, 7, 0.24)),
+        });
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        window.ShowPackHistory(QStringLiteral("group:NiMH,2000,7"));
+        QCOMPARE(window.Tabs()->currentIndex(), int(ResultsWindow::CapacityTab));
+        CapacityChart* chart = window.Capacity();
+
+        const QList<QPointF> capacity = chart->CapacitySeries()->points();
+        QCOMPARE(capacity.size(), 3);  // the charge and the LiPo pack left out
+        const double times[] = {
+            double(QDateTime(QDate(2026, 1, 10), QTime(10, 0, 0)).toMSecsSinceEpoch()),
+            double(QDateTime(QDate(2026, 3, 10), QTime(10, 30, 15)).toMSecsSinceEpoch()),
+            double(QDateTime(QDate(2026, 6, 1), QTime(8, 0, 0)).toMSecsSinceEpoch())};
+        const double charges[] = {1950.0, 1900.0, 1850.0};
+        const double ohms[] = {0.19, 0.21, 0.24};
+        const QList<QPointF> resistance = chart->ResistanceSeries()->points();
+        QCOMPARE(resistance.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(capacity[i].x(), times[i]);
+            QCOMPARE(capacity[i].y(), charges[i]);
+            QCOMPARE(resistance[i].x(), times[i]);
+            QCOMPARE(resistance[i].y(), ohms[i]);
+        }
+        // The resistance on its own axis; the rated capacity a line across.
+        QVERIFY(chart->ResistanceSeries()->attachedAxes().contains(chart->ResistanceAxis()));
+        QVERIFY(!chart->CapacitySeries()->attachedAxes().contains(chart->ResistanceAxis()));
+        const QList<QPointF> rated = chart->RatedSeries()->points();
+        QVERIFY(!rated.isEmpty());
+        for (const QPointF& point : rated) {
+            QCOMPARE(point.y(), 2000.0);
+        }
+        QCOMPARE(rated.front().x(), double(chart->TimeAxis()->min().toMSecsSinceEpoch()));
+        QCOMPARE(rated.back().x(), double(chart->TimeAxis()->max().toMSecsSinceEpoch()));
+        QVERIFY(chart->TimeAxis()->min().toMSecsSinceEpoch() < times[0]);
+        QVERIFY(chart->TimeAxis()->max().toMSecsSinceEpoch() > times[2]);
+        QCOMPARE(chart->RatedSeries()->name(), QStringLiteral("Rated 2000 mAh"));
+        QVERIFY(window.CapacitySummary()->text().contains(
+            QStringLiteral("Latest 1850.0 mAh (92.5 % of the rated 2000 mAh)")));
+        QVERIFY(chart->Describe(1).contains(QStringLiteral("1900.0 mAh (95.0 % of 2000 mAh)")));
+
+        // A pack without discharges says so.
+        folder.Results({testing::RecordLine(Record("2026-01-10 12:00:00", "CHG", 2300.0))});
+        window.Reload();
+        QCOMPARE(chart->CapacitySeries()->count(), 0);
+        QVERIFY(chart->chart()->title().endsWith(QStringLiteral("no discharge yet")));
+    }
+
+    void twoCurvesAreOverlaidAgainstTimeAndAgainstCharge() {
+        Folder folder;
+        TwoCurves data(folder);
+        ResultsWindow window;
+        window.resize(1100, 700);
+        window.OpenFolder(folder.dir.path());
+        window.show();
+        QCOMPARE(window.CurveFiles().size(), std::size_t{3});
+        QCOMPARE(window.CurveList()->topLevelItemCount(), 3);
+        // Each record found its curve.
+        QCOMPARE(window.CurveOfLine()[0], std::optional<std::size_t>(0));
+        QCOMPARE(window.CurveOfLine()[1], std::optional<std::size_t>(1));
+        QCOMPARE(Cell(window.Records(), 1, RecordsModel::CurveColumn),
+                 QStringLiteral("20261209-100000-DIS.csv"));
+
+        window.ShowCurvesOfLines({0, 1});
+        QCOMPARE(window.Tabs()->currentIndex(), int(ResultsWindow::CurvesTab));
+        QCOMPARE(window.CheckedCurves(), QStringList({QStringLiteral("20261208-141503-DIS.csv"),
+                                                      QStringLiteral("20261209-100000-DIS.csv")}));
+        CurveChartView* view = window.Curves();
+        QCOMPARE(view->Series().size(), std::size_t{2});
+        QCOMPARE(view->chart()->series().size(), 2);
+        QCOMPARE(view->Series()[0]->count(), 61);
+        QCOMPARE(view->Series()[1]->count(), 121);
+        QCOMPARE(view->Series()[0]->name(), QStringLiteral("2026-12-08 14:15 DIS"));
+        QVERIFY(view->Series()[0]->pen().color() != view->Series()[1]->pen().color());
+        // Against time, in minutes.
+        QCOMPARE(view->Series()[1]->at(120), QPointF(2.0, 8.38));
+        QCOMPARE(view->Series()[0]->at(30), QPointF(0.5, 8.37));
+        QCOMPARE(view->XAxis()->max(), 2.0);
+
+        // The cursor reads every curve at its place.
+        view->SetCursorX(1.0);
+        QString readout = window.Readout()->text();
+        QVERIFY2(readout.contains(QStringLiteral("Cursor at 0:01:00")), qPrintable(readout));
+        QVERIFY2(
+            readout.contains(QStringLiteral("2026-12-08 14:15 DIS: 0:01:00, 8.340 V, 25.0 mAh")),
+            qPrintable(readout));
+        QVERIFY2(
+            readout.contains(QStringLiteral("2026-12-09 10:00 DIS: 0:01:00, 8.440 V, 25.0 mAh")),
+            qPrintable(readout));
+        view->SetCursorX(1.5);
+        readout = window.Readout()->text();
+        QVERIFY2(readout.contains(QStringLiteral("0:01:00, 8.340 V, 25.0 mAh (its end)")),
+                 qPrintable(readout));
+        QVERIFY(readout.contains(QStringLiteral("0:01:30, 8.410 V, 37.5 mAh")));
+        // The keyboard moves it by a hundredth of the axis.
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Right);
+        QCOMPARE(*view->CursorX(), 1.52);
+        QTest::keyClick(view, Qt::Key_Home);
+        QCOMPARE(*view->CursorX(), 0.0);
+
+        // Against the charge moved, in mAh; the Monitor is left out there.
+        window.SetCheckedCurves(window.CheckedCurves()
+                                << QStringLiteral("20261210-100000-MON.csv"));
+        QCOMPARE(view->Series().size(), std::size_t{3});
+        window.AgainstCharge()->setChecked(true);
+        QCOMPARE(view->Axis(), CurveAxis::Charge);
+        QCOMPARE(view->Series().size(), std::size_t{2});
+        QCOMPARE(view->Series()[0]->count(), 61);
+        QCOMPARE(view->Series()[1]->count(), 121);
+        QCOMPARE(view->Series()[0]->at(60), QPointF(25.0, 8.34));
+        QCOMPARE(view->Series()[1]->at(120), QPointF(50.0, 8.38));
+        QCOMPARE(view->XAxis()->titleText(), QStringLiteral("Charge moved (mAh)"));
+        view->SetCursorX(12.5);
+        readout = window.Readout()->text();
+        QVERIFY(readout.contains(QStringLiteral("1 Monitor curve moved no charge")));
+        QVERIFY2(
+            readout.contains(QStringLiteral("2026-12-08 14:15 DIS: 0:00:30, 8.370 V, 12.5 mAh")),
+            qPrintable(readout));
+    }
+
+    void pointingAtADischargeNamesItAndClickingShowsItsCurve() {
+        Folder folder;
+        TwoCurves data(folder);
+        ResultsWindow window;
+        window.resize(1000, 700);
+        window.OpenFolder(folder.dir.path());
+        window.show();
+        window.ShowPackHistory(QStringLiteral("group:NiMH,2000,7"));
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        CapacityChart* chart = window.Capacity();
+        QCOMPARE(chart->CapacitySeries()->count(), 2);
+        const QPoint mark =
+            chart->mapFromScene(chart->chart()->mapToScene(chart->chart()->mapToPosition(
+                chart->CapacitySeries()->at(1), chart->CapacitySeries())));
+        QCOMPARE(chart->PointAt(mark + QPoint(3, -3)), std::optional<std::size_t>(1));
+        QCOMPARE(chart->PointAt(mark + QPoint(12, 0)), std::nullopt);
+        QVERIFY(chart->Describe(1).contains(QStringLiteral("50.0 mAh (2.5 % of 2000 mAh)")));
+        QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, mark);
+        QCOMPARE(window.Tabs()->currentIndex(), int(ResultsWindow::CurvesTab));
+        QCOMPARE(window.CheckedCurves(), QStringList{QStringLiteral("20261209-100000-DIS.csv")});
+    }
+
+    void aLongCurveIsDrawnWithFewerPointsAndReadWithAll() {
+        Folder folder;
+        CurvePlan charge;
+        charge.Mode = "CHG";
+        charge.Amperes = 1.0;
+        charge.Seconds = 5 * 3600;  // hours on the axis
+        charge.VoltsPerSecond = 0.00001;
+        folder.Results({testing::RecordLine(folder.Test(charge, 5000.0))});
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        window.ShowCurvesOfLines({0});
+        CurveChartView* view = window.Curves();
+        QCOMPARE(view->SecondsPerUnit(), 3600.0);
+        QCOMPARE(view->XAxis()->titleText(), QStringLiteral("Time (h)"));
+        QVERIFY(view->Series()[0]->count() <= int(CurveChartView::MaximumPoints) + 1);
+        QVERIFY(view->Series()[0]->count() > int(CurveChartView::MaximumPoints) / 2);
+        QCOMPARE(view->Series()[0]->points().back(), QPointF(5.0, 8.4 + 0.18));
+        view->SetCursorX(1.0 + 1.0 / 3600.0);  // 1:00:01, a row no point shows
+        QVERIFY(window.Readout()->text().contains(QStringLiteral("1:00:01, 8.436 V")));
+    }
+
+    void chartsAndCurvesAreExportedReadably() {
+        Folder folder;
+        TwoCurves data(folder);
+        ResultsWindow window;
+        window.resize(1000, 700);
+        window.OpenFolder(folder.dir.path());
+        window.show();
+        window.ShowCurvesOfLines({0, 1});
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QString error;
+
+        const QString png = folder.Path(QStringLiteral("curves.png"));
+        QVERIFY2(window.ExportChartPng(png, error), qPrintable(error));
+        QImage image(png);
+        QVERIFY(!image.isNull());
+        const QSize expected =
+            window.Curves()->viewport()->size() * window.Curves()->devicePixelRatio();
+        QCOMPARE(image.size(), expected);
+        QVERIFY(image.width() > 300 && image.height() > 200);
+        // Drawn, not blank: the curves' colours are in it.
+        const QRgb first = CurveColour(0).rgb();
+        bool found = false;
+        for (int y = 0; y < image.height() && !found; ++y) {
+            for (int x = 0; x < image.width() && !found; ++x) {
+                found = image.pixel(x, y) == first;
+            }
+        }
+        QVERIFY(found);
+
+        const QString svg = folder.Path(QStringLiteral("curves.svg"));
+        QVERIFY2(window.ExportChartSvg(svg, error), qPrintable(error));
+        QFile svgFile(svg);
+        QVERIFY(svgFile.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&svgFile);
+        QString root;
+        QString title;
+        QStringList texts;
+        int polylines = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement) {
+                continue;
+            }
+            if (root.isEmpty()) {
+                root = xml.name().toString();
+            } else if (xml.name() == QStringLiteral("title")) {
+                title = xml.readElementText();
+            } else if (xml.name() == QStringLiteral("text")) {
+                texts << xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+            } else if (xml.name() == QStringLiteral("polyline")) {
+                ++polylines;
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(root, QStringLiteral("svg"));
+        QCOMPARE(title, QStringLiteral("Voltage curves"));
+        // The axes, the legend and the lines are in the drawing as such.
+        QVERIFY2(texts.contains(QStringLiteral("Voltage (V)")), qPrintable(texts.join('|')));
+        QVERIFY(texts.contains(QStringLiteral("Time (min)")));
+        QVERIFY(texts.contains(QStringLiteral("2026-12-09 10:00 DIS")));
+        QVERIFY(polylines >= 2);
+        QVERIFY(QSvgRenderer(svg).isValid());
+
+        // The capacity chart as well, from its tab.
+        window.Tabs()->setCurrentIndex(ResultsWindow::CapacityTab);
+        QVERIFY(window.ExportChartPng(folder.Path(QStringLiteral("capacity.png")), error));
+        QCOMPARE(QImage(folder.Path(QStringLiteral("capacity.png"))).size(),
+                 window.Capacity()->viewport()->size() * window.Capacity()->devicePixelRatio());
+        window.Tabs()->setCurrentIndex(ResultsWindow::RecordsTab);
+        QVERIFY(!window.ExportChartPng(folder.Path(QStringLiteral("records.png")), error));
+
+        const QString csv = folder.Path(QStringLiteral("export.csv"));
+        QVERIFY2(window.ExportCurvesCsv(csv, error), qPrintable(error));
+        const QList<QByteArray> lines = folder.Read(QStringLiteral("export.csv")).split('\n');
+        QCOMPARE(lines.size(), 1 + 61 + 121 + 1);  // and the empty piece after the last LF
+        QCOMPARE(lines[0], QByteArray("curve,mode,start,cycle,seconds,volts,amperes,rate,mAh,mWh"));
+        QCOMPARE(lines[61], QByteArray("20261208-141503-DIS.csv,DIS,2026-12-08 14:15:03,0,60,"
+                                       "8.3400,-1.500,9,25.0000,209.2625"));
+        QCOMPARE(lines[62].left(40), QByteArray("20261209-100000-DIS.csv,DIS,2026-12-09 1"));
+        for (int i = 1; i < lines.size() - 1; ++i) {
+            QCOMPARE(lines[i].count(','), 9);
+        }
+        QVERIFY(lines.back().isEmpty());
+
+        window.SetCheckedCurves({});
+        QVERIFY(!window.ExportCurvesCsv(csv, error));
+        QCOMPARE(error, QStringLiteral("No curve is checked."));
+    }
+
+    void aTestFinishingWhileItIsOpenShowsUpAndTheSelectionStays() {
+        Folder folder;
+        TwoCurves data(folder);
+        ResultsWindow window;
+        window.Watcher().SetQuietMilliseconds(5);
+        window.OpenFolder(folder.dir.path());
+        window.show();
+        window.SelectLines({0});
+        window.ShowCurvesOfLines({0});
+        window.Tabs()->setCurrentIndex(ResultsWindow::RecordsTab);
+        QCOMPARE(window.Records()->rowCount(), 2);
+
+        // The main program writes the next test's curve, then its record;
+        // and the shown curve's file has changed meanwhile (by hand).
+        CurvePlan longer;
+        longer.Seconds = 90;
+        folder.Write(QStringLiteral("curves/20261208-141503-DIS.csv"),
+                     Bytes(testing::CurveText(longer)));
+        QCOMPARE(window.Curves()->Series().at(0)->count(), 61);
+        CurvePlan third;
+        third.Start = "2026-12-11 10:00:00";
+        third.Seconds = 30;
+        const RecordPlan record = folder.Test(third, 12.5);
+        folder.Append(QStringLiteral("Voltrex2.csv"), Bytes(testing::RecordLine(record) + "\n"));
+
+        QTRY_COMPARE_WITH_TIMEOUT(window.Records()->rowCount(), 3, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.CurveFiles().size(), std::size_t{4}, 5000);
+        QCOMPARE(window.CurveOfLine()[2], std::optional<std::size_t>(3));
+        QCOMPARE(window.SelectedLines(), std::vector<std::size_t>{0});
+        QCOMPARE(window.CheckedCurves(), QStringList{QStringLiteral("20261208-141503-DIS.csv")});
+        QCOMPARE(window.Curves()->Series().size(), std::size_t{1});
+        QCOMPARE(window.Curves()->Series().at(0)->count(), 91);
+        // Newest first: the new record at the top.
+        QCOMPARE(Cell(window.RecordsTable()->model(), 0, RecordsModel::DateColumn),
+                 QString::fromStdString(record.Time));
+
+        // A file replaced whole (a spreadsheet saving it) is still followed.
+        const QByteArray text = folder.Read(QStringLiteral("Voltrex2.csv"));
+        folder.Write(QStringLiteral("Voltrex2.new"), text + "garbage\n");
+        QVERIFY(QFile::remove(folder.Path(QStringLiteral("Voltrex2.csv"))));
+        QVERIFY(QFile::rename(folder.Path(QStringLiteral("Voltrex2.new")),
+                              folder.Path(QStringLiteral("Voltrex2.csv"))));
+        QTRY_COMPARE_WITH_TIMEOUT(window.Records()->rowCount(), 4, 5000);
+        folder.Append(QStringLiteral("Voltrex2.csv"), "more garbage\n");
+        QTRY_COMPARE_WITH_TIMEOUT(window.Records()->rowCount(), 5, 5000);
+        QCOMPARE(window.SelectedLines(), std::vector<std::size_t>{0});
+    }
+
+    void aBurstOfChangesIsOneReload() {
+        Folder folder;
+        FolderWatcher watcher;
+        watcher.SetQuietMilliseconds(5);
+        QSignalSpy changed(&watcher, &FolderWatcher::Changed);
+        watcher.Watch(folder.dir.path());
+        // The results file does not exist yet: its creation is seen in the
+        // folder, and the file is watched from then on.
+        folder.Results({testing::RecordLine(Record("2026-01-10 10:00:00", "DIS", 1950.0))});
+        folder.Append(QStringLiteral("Voltrex2.csv"), "x\n");
+        folder.Write(QStringLiteral("curves/a.csv"), "y\n");
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 5000);
+        QTest::qWait(15);  // past another quiet spell: nothing more came
+        QCOMPARE(changed.count(), 1);
+        folder.Append(QStringLiteral("Voltrex2.csv"), "z\n");
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 2, 5000);
+        // Another folder: the old one is no longer followed.
+        Folder other;
+        watcher.Watch(other.dir.path());
+        folder.Append(QStringLiteral("Voltrex2.csv"), "w\n");
+        other.Write(QStringLiteral("Voltrex2Results.ini"), "[Groups]\n");
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 3, 5000);
+        QTest::qWait(15);
+        QCOMPARE(changed.count(), 3);
+    }
+
+    void theCapacityChartSpansItsDischargesAndADayAtLeast() {
+        CapacityChart chart;
+        CapacityPoint point;
+        point.Time = {2026, 3, 10, 12, 0, 0};
+        point.MilliampHours = 1900.0;
+        point.Rated = 2000;
+        point.Ohms = 0.2;
+        chart.Show(QStringLiteral("One"), {point});
+        const QDateTime noon(QDate(2026, 3, 10), QTime(12, 0, 0));
+        constexpr qint64 Hour = 3600 * 1000;
+        // Half a day and a twentieth of a day either side.
+        QCOMPARE(chart.TimeAxis()->min().msecsTo(noon), 12 * Hour + 24 * Hour / 20);
+        QCOMPARE(noon.msecsTo(chart.TimeAxis()->max()), 12 * Hour + 24 * Hour / 20);
+        QCOMPARE(chart.TimeAxis()->format(), QStringLiteral("d MMM hh:mm"));
+        // Round ticks above the highest value, the rated capacity included.
+        QCOMPARE(chart.CapacityAxis()->max(), 2500.0);
+        QCOMPARE(chart.CapacityAxis()->tickCount(), 6);
+        QCOMPARE(chart.ResistanceAxis()->max(), 0.25);
+
+        // Forty days: a twentieth of them either side; a pack put together
+        // from two capacities steps its rated line.
+        CapacityPoint later = point;
+        later.Time = {2026, 4, 19, 12, 0, 0};
+        later.Rated = 2200;
+        later.MilliampHours = 2100.0;
+        chart.Show(QStringLiteral("Two"), {point, later});
+        QCOMPARE(chart.TimeAxis()->min().msecsTo(noon), 2 * 24 * Hour);
+        QCOMPARE(chart.TimeAxis()->format(), QStringLiteral("d MMM yyyy"));
+        QCOMPARE(chart.RatedSeries()->name(), QStringLiteral("Rated"));
+        const QList<QPointF> rated = chart.RatedSeries()->points();
+        QCOMPARE(rated.size(), 4);
+        QCOMPARE(rated[1].y(), 2000.0);
+        QCOMPARE(rated[2].y(), 2200.0);
+        QCOMPARE(rated[1].x(), rated[2].x());
+        QCOMPARE(rated[2].x(), double(DateTimeOf(later.Time).toMSecsSinceEpoch()));
+
+        chart.Show(QString(), {});
+        QCOMPARE(chart.chart()->title(), QStringLiteral("No pack chosen"));
+        QVERIFY(!chart.chart()->legend()->isVisible());
+    }
+
+    void theCurveAxisTicksAtRoundValuesAndTheCursorKeepsToIt() {
+        QCOMPARE(TickFor(10.0), 1.0);
+        QCOMPARE(TickFor(10.5), 2.0);
+        QCOMPARE(TickFor(20.0), 2.0);
+        QCOMPARE(TickFor(20.5), 5.0);
+        QCOMPARE(TickFor(50.0), 5.0);
+        QCOMPARE(TickFor(80.0), 10.0);
+        QCOMPARE(TickFor(0.8), 0.1);
+
+        Folder folder;
+        TwoCurves data(folder);
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        window.ShowCurvesOfLines({0, 1});
+        CurveChartView* view = window.Curves();
+        QCOMPARE(view->XAxis()->max(), 2.0);
+        QCOMPARE(view->XAxis()->tickInterval(), 0.2);
+        view->SetCursorX(1.9);
+        QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(*view->CursorX(), 2.0);  // not beyond the axis
+        QTest::keyClick(view, Qt::Key_Left, Qt::ShiftModifier);
+        QCOMPARE(*view->CursorX(), 1.8);
+        // The shorter curve alone: the axis ends at its end, the cursor too.
+        window.SetCheckedCurves({QStringLiteral("20261208-141503-DIS.csv")});
+        QCOMPARE(view->XAxis()->max(), 1.0);
+        QCOMPARE(*view->CursorX(), 1.0);
+        QTest::keyClick(view, Qt::Key_Escape);
+        QVERIFY(!view->CursorX());
+        QVERIFY(window.Readout()->text().startsWith(QStringLiteral("Point at the chart")));
+        window.SetCheckedCurves({});
+        QVERIFY(window.Readout()->text().startsWith(QStringLiteral("Check curves")));
+    }
+
+    void theCurveListShowsOnePacksCurvesAndChecksOnlyThose() {
+        Folder folder;
+        TwoCurves data(folder);
+        CurvePlan lipo;
+        lipo.Start = "2026-12-12 10:00:00";
+        lipo.Type = "LiPo";
+        lipo.Rated = 2200;
+        lipo.Cells = 3;
+        folder.Append(QStringLiteral("Voltrex2.csv"),
+                      Bytes(testing::RecordLine(folder.Test(lipo, 25.0)) + "\n"));
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        QTreeWidget* list = window.CurveList();
+        QCOMPARE(list->topLevelItemCount(), 4);
+        const int lipoPack = window.CurvesPackBox()->findData(QStringLiteral("group:LiPo,2200,3"));
+        QVERIFY(lipoPack > 0);
+        window.CurvesPackBox()->setCurrentIndex(lipoPack);
+        int shown = 0;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            shown += list->topLevelItem(i)->isHidden() ? 0 : 1;
+        }
+        QCOMPARE(shown, 1);
+        // Checking by hand, then "Check All Shown": the shown ones join.
+        window.SetCheckedCurves({QStringLiteral("20261208-141503-DIS.csv")});
+        for (QPushButton* button : window.findChildren<QPushButton*>()) {
+            if (button->text() == QStringLiteral("Check &All Shown")) {
+                button->click();
+            }
+        }
+        QCOMPARE(window.CheckedCurves(), QStringList({QStringLiteral("20261208-141503-DIS.csv"),
+                                                      QStringLiteral("20261212-100000-DIS.csv")}));
+        // A check in the list draws the curve at the next turn of the loop.
+        QTreeWidgetItem* item =
+            list->findItems(QStringLiteral("2026-12-09 10:00:00"), Qt::MatchExactly).value(0);
+        QVERIFY(item != nullptr);
+        item->setCheckState(0, Qt::Checked);
+        QTRY_COMPARE(window.Curves()->Series().size(), std::size_t{3});
+    }
+
+    void theExampleFolderIsWhatTheProgramWouldWrite() {
+        QTemporaryDir scratch;
+        QCOMPARE(testing::WriteExampleFolder(scratch.path().toStdString()), std::string());
+        ResultsWindow window;
+        window.OpenFolder(scratch.path());
+        const ResultsLog& log = window.Log();
+        QCOMPARE(log.UnreadableCount(), 1);
+        QCOMPARE(log.RecordCount(), 25);
+        QCOMPARE(window.Grouping().Packs.size(), std::size_t{2});
+        QCOMPARE(window.CurveFiles().size(), std::size_t{26});  // and a Monitor
+        for (std::size_t line = 0; line < log.Lines.size(); ++line) {
+            if (!log.Lines[line].Readable) {
+                continue;
+            }
+            QVERIFY2(window.CurveOfLine()[line].has_value(), log.Lines[line].Text.c_str());
+            // The curve's last row counted what the record says.
+            const CurveFile& curve = window.CurveFiles()[*window.CurveOfLine()[line]];
+            QCOMPARE(QString::asprintf("%.1f", curve.LastRow->MilliampHours),
+                     QString::asprintf("%.1f", log.Lines[line].Record.MilliampHours));
+        }
+        // The pack wears: its last discharge gives less than its best.
+        const std::vector<CapacityPoint>& points = window.Capacity()->Points();
+        QVERIFY(points.size() >= 10);
+        QVERIFY(points.back().MilliampHours < 0.9 * points[2].MilliampHours);
+    }
+
+    void theProgramTakesOneFolder() {
+        char name[] = "voltrex2-results";
+        char help[] = "--help";
+        char missing[] = "/nonexistent/folder";
+        char option[] = "--bogus";
+        char* helpCall[] = {name, help, nullptr};
+        char* missingCall[] = {name, missing, nullptr};
+        char* optionCall[] = {name, option, nullptr};
+        char* twoCall[] = {name, missing, missing, nullptr};
+        // The toolkit's options are no folder: "-style" takes its value along.
+        char style[] = "-style";
+        char fusion[] = "Fusion";
+        char* toolkitCall[] = {name, style, fusion, missing, nullptr};
+        QCOMPARE(ResultsMain(2, helpCall), 0);
+        QCOMPARE(ResultsMain(2, missingCall), 2);
+        QCOMPARE(ResultsMain(2, optionCall), 2);
+        QCOMPARE(ResultsMain(3, twoCall), 2);
+        QCOMPARE(ResultsMain(4, toolkitCall), 2);  // for the missing folder, not for -style
+    }
+};
+
+QTEST_MAIN(ResultsWindowTest)
+#include "ResultsWindowTest.moc"

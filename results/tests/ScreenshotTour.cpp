@@ -1,0 +1,137 @@
+// Takes the documentation's screenshots of the results window: opens a
+// working folder (by default a generated example: a year of a NiMH pack's
+// tests on the simulated pack, see ExampleData.h) and saves each view as a
+// PNG file. Run it under a display, for example
+//
+//   xvfb-run -a -s "-screen 0 1280x800x24"
+//       build/default/bin/voltrex2_results_screenshots docs/screenshots
+//
+// A second argument names a folder of the main program's files to show
+// instead; when it holds no Voltrex2.csv, the example is written into it
+// (to look at with voltrex2-results itself). Not a test.
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QValueAxis>
+#include <clocale>
+#include <cstdio>
+
+#include "ExampleData.h"
+#include "results/CurveChartView.h"
+#include "results/RecordsModel.h"
+#include "results/ResultsMain.h"
+#include "results/ResultsWindow.h"
+
+using namespace voltrex::results;
+
+namespace {
+
+void Settle(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+bool Save(QWidget& window, const QDir& output, const char* name) {
+    Settle(300);
+    const QString path = output.filePath(QString::fromLatin1(name));
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// The discharges of the pack with the most of them: the Auto Cycle that
+// formed it and the latest one, to see it wear.
+std::vector<std::size_t> DischargesToShow(const ResultsWindow& window) {
+    const Pack& pack = window.Grouping().Packs.front();
+    std::vector<std::size_t> discharges;
+    for (const std::size_t line : pack.Lines) {
+        const ResultLine& entry = window.Log().Lines[line];
+        if (entry.Record.Mode == "DIS") {
+            discharges.push_back(line);
+        }
+    }
+    std::vector<std::size_t> shown;
+    for (const std::size_t line : discharges) {
+        if (window.Log().Lines[line].Record.Cycle != 0 || line == discharges.back()) {
+            shown.push_back(line);
+        }
+    }
+    return shown;
+}
+
+int Tour(ResultsWindow& window, const QDir& output) {
+    bool saved = true;
+    window.Tabs()->setCurrentIndex(ResultsWindow::RecordsTab);
+    const std::vector<std::size_t> discharges = DischargesToShow(window);
+    window.SelectLines(discharges);
+    window.RecordsTable()->setFocus();
+    saved = Save(window, output, "results-records.png") && saved;
+
+    if (!window.Grouping().Packs.empty()) {
+        window.ShowPackHistory(QString::fromStdString(window.Grouping().Packs.front().Id));
+    }
+    saved = Save(window, output, "results-capacity.png") && saved;
+
+    window.ShowCurvesOfLines(discharges);
+    Settle(200);
+    CurveChartView* curves = window.Curves();
+    curves->setFocus();
+    curves->SetCursorX(curves->XAxis()->min() +
+                       (curves->XAxis()->max() - curves->XAxis()->min()) * 0.62);
+    saved = Save(window, output, "results-curves.png") && saved;
+    return saved ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    ConfigureResultsAppearance();
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr,
+                     "usage: voltrex2_results_screenshots <output folder> [<data folder>]\n");
+        return 2;
+    }
+    QDir output(QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath());
+    if (!output.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "cannot make %s\n", argv[1]);
+        return 2;
+    }
+    // The example, in a scratch folder or in the folder named (where it is
+    // kept for a look with the program itself), unless that folder holds a
+    // results file already.
+    QTemporaryDir scratch;
+    const QString data = argc == 3 ? QString::fromLocal8Bit(argv[2]) : scratch.path();
+    if (!QFileInfo::exists(QDir(data).filePath(QStringLiteral("Voltrex2.csv")))) {
+        const std::string problem = testing::WriteExampleFolder(data.toStdString());
+        if (!problem.empty()) {
+            std::fprintf(stderr, "cannot write the example folder: %s\n", problem.c_str());
+            return 2;
+        }
+    }
+    ResultsWindow window;
+    window.resize(1120, 720);
+    window.OpenFolder(data);
+    window.show();
+    int result = 1;
+    QTimer::singleShot(500, &window, [&] {
+        result = Tour(window, output);
+        window.close();
+        QCoreApplication::quit();
+    });
+    QCoreApplication::exec();
+    return result;
+}
