@@ -8,11 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "EmulatedPpdev.h"
-#include "TempFolder.h"
+#include "testsupport/TempFolder.h"
 #include "testsupport/VirtualClock.h"
 
 namespace voltrex::io {
