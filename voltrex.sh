@@ -89,13 +89,13 @@ tracked_sources() {
 # Every tracked source as clang-format would write it.
 check_format() {
     echo "Checking the format (clang-format-14, .clang-format)"
-    local off=() f
-    while IFS= read -r f; do
-        clang-format-14 --dry-run -Werror "$f" >/dev/null 2>&1 || off+=("$f")
-    done < <(tracked_sources)
-    if [ ${#off[@]} -gt 0 ]; then
+    local off
+    off=$(tracked_sources | xargs -P "$jobs" -n 40 clang-format-14 --dry-run -Werror 2>&1 |
+        sed -n 's/^\(.*\):[0-9]*:[0-9]*: error: code should be clang-formatted.*/\1/p' |
+        sort -u || true)
+    if [ -n "$off" ]; then
         echo "Not formatted (clang-format-14 -i FILE... formats them):" >&2
-        printf '  %s\n' "${off[@]}" >&2
+        printf '  %s\n' $off >&2
         return 1
     fi
 }
