@@ -5,10 +5,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
+
 #include "bench/BenchPort.h"
 #include "bench/GraphScenes.h"
 #include "config/Configuration.h"
 #include "instrument/Instrument.h"
+#include "procedures/CurveRecorder.h"
 #include "testsupport/VirtualClock.h"
 
 namespace voltrex::bench {
@@ -88,6 +91,29 @@ void Compression(benchmark::State& state) {
     }
 }
 BENCHMARK(Compression);
+
+// What a test's pass adds for its curve file: a reading into the second's
+// mean, and once the second is over one row written. Each of the benchmark's
+// passes is a thousandth of a second, several times more than a real pass
+// at its fastest, so the rows' share is overstated.
+void CurvePass(benchmark::State& state) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / "voltrex-bench-curve";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    {
+        CurveRecorder curve;
+        curve.Start(folder.string(), LocalTime{2026, 12, 8, 14, 15, 3}, "MON", "Mode: MON");
+        std::int64_t pass = 0;
+        for (auto _ : state) {
+            curve.Add(pass / 1000, 7.0 + 0.001 * static_cast<double>(pass % 7), 0.0, 0, 0.0, 0.0);
+            ++pass;
+        }
+        curve.Finish(TestEnd::StoppedByUser);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(CurvePass);
 
 }  // namespace
 }  // namespace voltrex::bench
