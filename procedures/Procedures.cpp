@@ -170,9 +170,14 @@ std::int32_t Procedures::Discharge(std::int32_t cycle) {
                  texts::DischargeTitle(cycle, settings_.MaximumCycles, settings_.NumberOfCells,
                                        settings_.CellType, current, endVoltage, *ohms));
 
+    return DischargeLoop(cycle, rate, current, endVoltage, *ohms, plot);
+}
+
+std::int32_t Procedures::DischargeLoop(std::int32_t cycle, std::int32_t rate, double current,
+                                       double endVoltage, double ohms, GraphPlot& plot) {
     const std::int64_t startSecond = clock_.Now();
     CurveRecorder curve;
-    StartCurve(curve, "DIS", startSecond, cycle, rate, current, *ohms,
+    StartCurve(curve, "DIS", startSecond, cycle, rate, current, ohms,
                Format("EndVoltage: %.4f\n", endVoltage));
     ChargeCount counted(startSecond);
     instrument_.StartDischarge(static_cast<std::uint8_t>(rate));
@@ -200,7 +205,7 @@ std::int32_t Procedures::Discharge(std::int32_t cycle) {
 
     instrument_.AllOff();
     AppendResultRecord("DIS", cycle, current, counted.ChargeCounter * texts::PerHour,
-                       counted.EnergyCounter * texts::PerHour, *ohms);
+                       counted.EnergyCounter * texts::PerHour, ohms);
     EndCurve(curve, TestEnd::EndVoltage);
     return static_cast<std::int32_t>(elapsed);
 }
@@ -259,17 +264,8 @@ std::int32_t Procedures::Charge(std::int32_t cycle, std::int32_t dischargeSecond
 std::int32_t Procedures::ChargeLoop(ChargeRun& run, GraphPlot& plot) {
     const std::int64_t startSecond = clock_.Now();
     CurveRecorder curve;
-    std::string rules;
-    if (run.Rules.DeltaThreshold < NoDeltaThreshold) {
-        rules += Format("DeltaV: %.4f\nDeltaVDuration: %d\n", run.Rules.DeltaThreshold,
-                        static_cast<int>(config_.DeltaVDuration));
-    }
-    if (run.Rules.VoltageCeiling < NoVoltageCeiling) {
-        rules += Format("Ceiling: %.4f\n", run.Rules.VoltageCeiling);
-    }
-    rules += Format("TimeLimit: %lld\n", static_cast<long long>(run.TimeLimit));
     StartCurve(curve, "CHG", startSecond, run.Cycle, run.RateIndex, run.InitialCurrent, run.Ohms,
-               rules);
+               ChargeCurveLines(run));
     ChargeCount counted(startSecond);
     ChargeTermination termination(run.Rules, run.TimeLimit, config_.DeltaVDuration, startSecond);
     instrument_.StartCharge(static_cast<std::uint8_t>(run.RateIndex));
@@ -293,19 +289,11 @@ std::int32_t Procedures::ChargeLoop(ChargeRun& run, GraphPlot& plot) {
                 end = TestEnd::DeltaV;
                 break;
             case ChargeVerdict::StepDown:
-                // Hold the ceiling by stepping the current down one rate at a
-                // time; the charge is over when there is no lower rate left.
-                --run.RateIndex;
-                instrument_.SetRate(static_cast<std::uint8_t>(run.RateIndex));
-                run.Current = config_.ChargeCurrent[Row(run.RateIndex)];
+                if (!StepDown(run, curve)) {
+                    return -1;
+                }
                 if (run.RateIndex == 0) {
                     end = TestEnd::RateSteppedDownToZero;
-                } else {
-                    clock_.SleepMs(SettleMs);
-                    instrument_.ReadVoltage(true);
-                    if (StoppedOnFailedReading(&curve)) {
-                        return -1;
-                    }
                 }
                 break;
             case ChargeVerdict::Continue:
@@ -328,6 +316,33 @@ std::int32_t Procedures::ChargeLoop(ChargeRun& run, GraphPlot& plot) {
                        counted.EnergyCounter * texts::PerHour, run.Ohms);
     EndCurve(curve, *end);
     return static_cast<std::int32_t>(elapsed);
+}
+
+std::string Procedures::ChargeCurveLines(const ChargeRun& run) const {
+    std::string lines;
+    if (run.Rules.DeltaThreshold < NoDeltaThreshold) {
+        lines += Format("DeltaV: %.4f\nDeltaVDuration: %d\n", run.Rules.DeltaThreshold,
+                        static_cast<int>(config_.DeltaVDuration));
+    }
+    if (run.Rules.VoltageCeiling < NoVoltageCeiling) {
+        lines += Format("Ceiling: %.4f\n", run.Rules.VoltageCeiling);
+    }
+    return lines + Format("TimeLimit: %lld\n", static_cast<long long>(run.TimeLimit));
+}
+
+// Holds the ceiling by stepping the current down one rate at a time; the
+// charge is over when there is no lower rate left. Above rate 0 the pack is
+// given 100 ms and the smoothing starts afresh from it.
+bool Procedures::StepDown(ChargeRun& run, CurveRecorder& curve) {
+    --run.RateIndex;
+    instrument_.SetRate(static_cast<std::uint8_t>(run.RateIndex));
+    run.Current = config_.ChargeCurrent[Row(run.RateIndex)];
+    if (run.RateIndex == 0) {
+        return true;
+    }
+    clock_.SleepMs(SettleMs);
+    instrument_.ReadVoltage(true);
+    return !StoppedOnFailedReading(&curve);
 }
 
 void Procedures::RunAutoCycle() {
@@ -399,17 +414,8 @@ std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& gra
         return 0.0;
     }
     SetStatusLine(graph, "One moment please...");
-    // Every reading here is the mean of 20 conversions, and one failed
-    // conversion makes a resistance out of nothing: the test ends there.
-    auto failed = [this, &graph] {
-        if (!StoppedOnFailedReading()) {
-            return false;
-        }
-        SetStatusLine(graph, " ");
-        return true;
-    };
     instrument_.ReadVoltage(true);
-    if (failed()) {
+    if (ResistanceReadingFailed(graph)) {
         return std::nullopt;
     }
     if (mode == 0) {
@@ -421,34 +427,20 @@ std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& gra
     const std::int32_t dischargeRate = settings_.DischargeRate;
     const std::int32_t chargeRate = settings_.ChargeRate;
     if (dischargeHalf) {
-        SetTitleLine(graph, "Measuring Discharge Impedance");
-        instrument_.StartDischarge(static_cast<std::uint8_t>(dischargeRate));
-        const double loaded = instrument_.ReadVoltage(true);
-        if (failed()) {
+        const std::optional<LoadStep> step = MeasureLoadStep(false, dischargeRate, graph);
+        if (!step) {
             return std::nullopt;
         }
-        instrument_.StartDischarge(0);
-        clock_.SleepMs(SettleMs);
-        const double unloaded = instrument_.ReadVoltage(true);
-        if (failed()) {
-            return std::nullopt;
-        }
-        dischargeOhms = (unloaded - loaded) / config_.DischargeCurrent[Row(dischargeRate)];
+        // A discharge pulls the pack down: it reads higher without the load.
+        dischargeOhms =
+            (step->Unloaded - step->Loaded) / config_.DischargeCurrent[Row(dischargeRate)];
     }
     if (chargeHalf) {
-        SetTitleLine(graph, "Measuring Charge Impedance");
-        instrument_.StartCharge(static_cast<std::uint8_t>(chargeRate));
-        const double loaded = instrument_.ReadVoltage(true);
-        if (failed()) {
+        const std::optional<LoadStep> step = MeasureLoadStep(true, chargeRate, graph);
+        if (!step) {
             return std::nullopt;
         }
-        instrument_.StartCharge(0);
-        clock_.SleepMs(SettleMs);
-        const double unloaded = instrument_.ReadVoltage(true);
-        if (failed()) {
-            return std::nullopt;
-        }
-        chargeOhms = (loaded - unloaded) / config_.ChargeCurrent[Row(chargeRate)];
+        chargeOhms = (step->Loaded - step->Unloaded) / config_.ChargeCurrent[Row(chargeRate)];
     }
     if (mode == 0) {
         instrument_.AllOff();
@@ -458,6 +450,42 @@ std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& gra
         SetStatusLine(graph, " ");
     }
     return mode < 0 ? dischargeOhms : chargeOhms;
+}
+
+std::optional<Procedures::LoadStep> Procedures::MeasureLoadStep(bool charging, std::int32_t rate,
+                                                                GraphPlot& graph) {
+    SetTitleLine(graph, charging ? "Measuring Charge Impedance" : "Measuring Discharge Impedance");
+    auto setRate = [this, charging](std::int32_t r) {
+        if (charging) {
+            instrument_.StartCharge(static_cast<std::uint8_t>(r));
+        } else {
+            instrument_.StartDischarge(static_cast<std::uint8_t>(r));
+        }
+    };
+    LoadStep step;
+    setRate(rate);
+    step.Loaded = instrument_.ReadVoltage(true);
+    if (ResistanceReadingFailed(graph)) {
+        return std::nullopt;
+    }
+    // The relays stay as they are, only the current goes off.
+    setRate(0);
+    clock_.SleepMs(SettleMs);
+    step.Unloaded = instrument_.ReadVoltage(true);
+    if (ResistanceReadingFailed(graph)) {
+        return std::nullopt;
+    }
+    return step;
+}
+
+// Every reading of the resistance test is the mean of 20 conversions, and one
+// failed conversion makes a resistance out of nothing: the test ends there.
+bool Procedures::ResistanceReadingFailed(GraphPlot& graph) {
+    if (!StoppedOnFailedReading()) {
+        return false;
+    }
+    SetStatusLine(graph, " ");
+    return true;
 }
 
 // A failed conversion (the comparators never flipped over the whole ramp)

@@ -48,7 +48,23 @@ class Procedures {
 
     std::int32_t Discharge(std::int32_t cycle);
     std::int32_t Charge(std::int32_t cycle, std::int32_t dischargeSeconds);
+    // A resistance test half's two readings: under load, and 100 ms after
+    // the current went off.
+    struct LoadStep {
+        double Loaded = 0.0;
+        double Unloaded = 0.0;
+    };
+
+    std::int32_t DischargeLoop(std::int32_t cycle, std::int32_t rate, double current,
+                               double endVoltage, double ohms, GraphPlot& plot);
     std::int32_t ChargeLoop(ChargeRun& run, GraphPlot& plot);
+    // The curve file's header lines of a charge's own rules.
+    std::string ChargeCurveLines(const ChargeRun& run) const;
+    // One step down of a charge over its ceiling; false when the reading
+    // after it failed (all is off then).
+    bool StepDown(ChargeRun& run, CurveRecorder& curve);
+    std::optional<LoadStep> MeasureLoadStep(bool charging, std::int32_t rate, GraphPlot& graph);
+    bool ResistanceReadingFailed(GraphPlot& graph);
     void AutoCycle();
     std::string PathOf(const std::string& fileName) const;
     // The rules of the settings' cell type; shows why not and gives nothing
