@@ -20,9 +20,10 @@ cd "$(dirname "$0")"
 
 # What building and running the programs needs: the results window draws its
 # charts with Qt Charts (whose CMake files need Qt's OpenGL ones, which
-# Debian's package forgets to depend on) and exports them as SVG.
+# Debian's package forgets to depend on) and exports them as SVG. The
+# benchmarks of bench/ use Google Benchmark and the X client library.
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev
-    qt6-charts-dev libqt6opengl6-dev qt6-svg-dev)
+    qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libbenchmark-dev libxcb1-dev)
 # What the tests need besides: the German locale's package, the validators of
 # the menu entries and the AppStream description, a private D-Bus for the
 # sleep inhibitor's tests and an X server for the broken-display test.

@@ -48,6 +48,7 @@ class Program {
     Configuration& ConfigurationRecord() { return configuration_; }
     Instrument& InstrumentDrive() { return instrument_; }
     Graph& GraphArea() { return graph_; }
+    Procedures& TestProcedures() { return *procedures_; }
 
   private:
     Clock& clock_;

@@ -3,10 +3,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFrame>
-#include <QShowEvent>
+#include <QWindow>
 
 #include "app/GraphView.h"
 #include "app/MessageBoxes.h"
@@ -109,15 +110,6 @@ TMainForm::TMainForm(Configuration& config, Instrument& instrument, Graph& graph
         setTabOrder(order[i - 1], order[i]);
     }
 
-    // The toolkit's own dialog, not the desktop's: it behaves the same
-    // everywhere, never changes the program's working directory, where the
-    // configuration, the results and the per-cycle bitmaps live, and refuses a
-    // folder that does not exist and a read-only file while it is open.
-    GraphSaveDialog = new SaveFileDialog(this, QStringLiteral("Save Graph"), QDir::currentPath(),
-                                         QStringLiteral("Windows Bitmap (*.bmp)"));
-    GraphSaveDialog->setOption(QFileDialog::HideNameFilterDetails, true);
-    GraphSaveDialog->setDefaultSuffix(QStringLiteral("bmp"));
-
     const std::pair<PictureButton*, void (TMainForm::*)()> handlers[] = {
         {DischargeButton, &TMainForm::DischargeButtonClick},
         {ChargeButton, &TMainForm::ChargeButtonClick},
@@ -154,9 +146,41 @@ void TMainForm::FormCreate() {
     stopRequested_ = false;
 }
 
-void TMainForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+void TMainForm::setVisible(bool visible) {
+    if (!visible || !startupPending_ || startupRunning_ || isVisible()) {
+        QWidget::setVisible(visible);
+        return;
+    }
+    // Nothing can be clicked until the port, the configuration and the
+    // all-off are done; Stop appears only for a test.
+    for (PictureButton* button : {ChargeButton, DischargeButton, AutoCycleButton, ResistanceButton,
+                                  MonitorButton, SetupButton, SaveButton, ExitButton}) {
+        button->setEnabled(false);
+    }
+    StopButton->hide();
+    QWidget::setVisible(true);
+    PaintOnceMapped();
     RunGuarded([this] { FormShow(); });
+}
+
+void TMainForm::PaintOnceMapped() {
+    QWindow* window = windowHandle();
+    if (window == nullptr) {
+        return;
+    }
+    // The window system maps the window and reports it exposed a moment
+    // later; a display that never does (or a slow remote one) is not waited
+    // for long. Only those events are let through: no input, no timers'
+    // clicks reach a button, and every one is disabled anyway.
+    constexpr int PatienceMs = 250;
+    QElapsedTimer waited;
+    waited.start();
+    while (!window->isExposed() && waited.elapsed() < PatienceMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+    }
+    if (window->isExposed()) {
+        repaint();
+    }
 }
 
 void TMainForm::FormShow() {
@@ -185,6 +209,8 @@ void TMainForm::FormShow() {
                                   MonitorButton, SaveButton}) {
         button->setEnabled(success);
     }
+    SetupButton->setEnabled(true);
+    ExitButton->setEnabled(true);
     if (success) {
         instrument_.SetPortAddress(config_.PortAddress);
     }
@@ -289,6 +315,18 @@ void TMainForm::SetupButtonClick() {
 }
 
 void TMainForm::SaveButtonClick() {
+    if (GraphSaveDialog == nullptr) {
+        // The toolkit's own dialog, not the desktop's: it behaves the same
+        // everywhere, never changes the program's working directory, where
+        // the configuration, the results and the per-cycle bitmaps live, and
+        // refuses a folder that does not exist and a read-only file while it
+        // is open.
+        GraphSaveDialog =
+            new SaveFileDialog(this, QStringLiteral("Save Graph"), QDir::currentPath(),
+                               QStringLiteral("Windows Bitmap (*.bmp)"));
+        GraphSaveDialog->setOption(QFileDialog::HideNameFilterDetails, true);
+        GraphSaveDialog->setDefaultSuffix(QStringLiteral("bmp"));
+    }
     if (GraphSaveDialog->exec() != QDialog::Accepted) {
         return;
     }

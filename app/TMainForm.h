@@ -82,10 +82,17 @@ class TMainForm : public QWidget, public UserInterface {
     PictureButton* StopButton;
     QFrame* GraphPanel;
     GraphView* GraphImage;
-    QFileDialog* GraphSaveDialog;
+    // Made at the first Save: building the toolkit's file dialog takes as
+    // long as the rest of the window.
+    QFileDialog* GraphSaveDialog = nullptr;
+
+    // The first show maps the window with every button disabled, lets it be
+    // drawn, and only then runs the start-up chain (FormShow), whose all-off
+    // waits 100 ms; the buttons come up when the chain is complete, before
+    // show returns.
+    void setVisible(bool visible) override;
 
   protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -94,6 +101,9 @@ class TMainForm : public QWidget, public UserInterface {
     class RunModeScope;
 
     void MarkSimulatedBoard(const char* name);
+    // Up to a moment's wait for the window system to map the new window, then
+    // its first painting, without handling any input.
+    void PaintOnceMapped();
 
     Configuration& config_;
     Instrument& instrument_;

@@ -170,6 +170,8 @@ void RedrawGraph(GraphPlot& graph, std::int32_t column) {
         const int x = graph.PlotLeft + column - 1;
         changed = {x, graph.PlotTop - 1, x + 1, graph.PlotBottom};
     }
+    // The same pixel as the pass before, unchanged, is not shown again
+    // (RasterImage::Repaint).
     graph.Canvas.Repaint(changed);
 }
 
@@ -186,12 +188,24 @@ void SetTitleLine(GraphPlot& graph, const std::string& text) {
 }
 
 void SetStatusLine(GraphPlot& graph, const std::string& text) {
-    const int bandHeight = graph.Canvas.TextHeight(text);
+    // The status text changes about once a second while a test's loop sets
+    // it at every pass: the same text over the same band draws the same
+    // pixels, so while the band still holds it nothing is drawn or shown.
+    RasterImage& image = graph.Canvas;
+    const int bandHeight = image.TextHeight(text);
+    // The text's cell starts one row above the band (DrawLabel's rule).
+    const int top = graph.ImageHeight - bandHeight - 1;
+    if (image.BandHolds(top, graph.ImageHeight, text)) {
+        return;
+    }
     PixelRect changed =
         FillArea(graph, 1, graph.ImageHeight - bandHeight + 1, graph.ImageWidth, graph.ImageHeight);
     changed = Unite(changed, DrawLabel(graph, graph.ImageWidth / 2, graph.ImageHeight, text,
                                        AnchorCentre, AnchorEnd));
-    graph.Canvas.Repaint(changed);
+    image.Repaint(changed);
+    if (changed.Top == top && changed.Bottom == graph.ImageHeight) {
+        image.KeepBand(top, graph.ImageHeight, text);
+    }
 }
 
 }  // namespace voltrex

@@ -26,6 +26,9 @@ void RasterImage::FillRect(int left, int top, int right, int bottom) {
     top = std::max(top, 0);
     right = std::min(right, width_);
     bottom = std::min(bottom, height_);
+    if (top < bottom && left < right) {
+        Touch(top, bottom);
+    }
     for (int y = top; y < bottom; ++y) {
         Rgb32* row = pixels_.data() + static_cast<std::size_t>(y) * width_;
         std::fill(row + left, row + std::max(left, right), fill_);
@@ -34,7 +37,14 @@ void RasterImage::FillRect(int left, int top, int right, int bottom) {
 
 void RasterImage::SetPixel(int x, int y) {
     if (x >= 0 && y >= 0 && x < width_ && y < height_) {
-        pixels_[static_cast<std::size_t>(y) * width_ + x] = trace_;
+        Rgb32& pixel = pixels_[static_cast<std::size_t>(y) * width_ + x];
+        if (pixel != trace_) {
+            pixel = trace_;
+            drawn_ = true;
+        }
+        if (y >= bandTop_ && y < bandBottom_) {
+            ForgetBand();
+        }
     }
 }
 
@@ -115,14 +125,31 @@ int RasterImage::TextHeight(const std::string& /*text*/) const {
 
 void RasterImage::SetRepaintCallback(std::function<void(const PixelRect&)> callback) {
     repaint_ = std::move(callback);
+    // A new window has shown nothing yet.
+    drawn_ = true;
 }
 
 void RasterImage::Repaint(const PixelRect& changed) {
     const PixelRect clipped{std::max(changed.Left, 0), std::max(changed.Top, 0),
                             std::min(changed.Right, width_), std::min(changed.Bottom, height_)};
-    if (repaint_ && clipped.Left < clipped.Right && clipped.Top < clipped.Bottom) {
-        repaint_(clipped);
+    if (!repaint_ || clipped.Left >= clipped.Right || clipped.Top >= clipped.Bottom) {
+        return;
     }
+    if (!drawn_ && clipped.Left == shown_.Left && clipped.Top == shown_.Top &&
+        clipped.Right == shown_.Right && clipped.Bottom == shown_.Bottom) {
+        return;
+    }
+    drawn_ = false;
+    shown_ = clipped;
+    repaint_(clipped);
+}
+
+void RasterImage::KeepBand(int top, int bottom, const std::string& text) {
+    bandTop_ = top;
+    bandBottom_ = bottom;
+    // Assigned into the kept string's own storage: once it has held a text
+    // as long, keeping another allocates nothing.
+    bandText_.assign(text);
 }
 
 }  // namespace voltrex

@@ -33,7 +33,14 @@ constexpr Rgb32 MakeRgb(int red, int green, int blue) {
 // trace colour. Everything is clipped at the image's edges.
 //
 // Repaint(rect) asks the window to show the changed rectangle at once; the
-// window installs the callback (none by default).
+// window installs the callback (none by default). A request for the very
+// rectangle shown last, with nothing drawn since, changes nothing on the
+// screen and is not passed on: a test's steady state plots the same pixel
+// pass after pass, and each repaint is a round trip to the display.
+//
+// A band of full rows can be marked as holding a text (KeepBand), so that
+// writing the same text there again can be skipped (BandHolds): any drawing
+// that reaches one of its rows, and any change of colour, forgets the mark.
 class RasterImage {
   public:
     RasterImage(int width, int height);
@@ -45,8 +52,18 @@ class RasterImage {
     const Rgb32* Bits() const { return pixels_.data(); }
     Rgb32 Pixel(int x, int y) const;
 
-    void SetFillColor(Rgb32 color) { fill_ = color; }
-    void SetTraceColor(Rgb32 color) { trace_ = color; }
+    void SetFillColor(Rgb32 color) {
+        if (color != fill_) {
+            ForgetBand();
+        }
+        fill_ = color;
+    }
+    void SetTraceColor(Rgb32 color) {
+        if (color != trace_) {
+            ForgetBand();
+        }
+        trace_ = color;
+    }
     Rgb32 FillColor() const { return fill_; }
     Rgb32 TraceColor() const { return trace_; }
 
@@ -61,7 +78,23 @@ class RasterImage {
     void SetRepaintCallback(std::function<void(const PixelRect&)> callback);
     void Repaint(const PixelRect& changed);
 
+    // Rows top to bottom - 1 now show text as drawn by the caller, who asks
+    // BandHolds before drawing the same band again.
+    void KeepBand(int top, int bottom, const std::string& text);
+    bool BandHolds(int top, int bottom, const std::string& text) const {
+        return bandTop_ < bandBottom_ && bandTop_ == top && bandBottom_ == bottom &&
+               bandText_ == text;
+    }
+
   private:
+    void Touch(int top, int bottom) {
+        drawn_ = true;
+        if (top < bandBottom_ && bottom > bandTop_) {
+            ForgetBand();
+        }
+    }
+    void ForgetBand() { bandTop_ = bandBottom_ = 0; }
+
     int width_;
     int height_;
     std::vector<Rgb32> pixels_;
@@ -70,6 +103,13 @@ class RasterImage {
     int penX_ = 0;
     int penY_ = 0;
     std::function<void(const PixelRect&)> repaint_;
+    // Whether any pixel may have changed since the last repaint, and what it
+    // showed.
+    bool drawn_ = true;
+    PixelRect shown_;
+    int bandTop_ = 0;
+    int bandBottom_ = 0;
+    std::string bandText_;
 };
 
 }  // namespace voltrex

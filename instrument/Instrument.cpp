@@ -1,6 +1,6 @@
 #include "instrument/Instrument.h"
 
-#include "instrument/PortBits.h"
+#include <cstring>
 
 namespace voltrex {
 
@@ -133,19 +133,49 @@ void Instrument::ClearPortAddress() {
     record_.PortAddress.store(0);
 }
 
+bool Instrument::SampledCounts::Update(const std::array<double, 12>& weights) {
+    // Compared bit for bit: a weight that is not a number never equals
+    // itself, and would otherwise rebuild the table at every conversion.
+    if (valid_ && std::memcmp(weights_.data(), weights.data(), sizeof weights_) == 0) {
+        return everyCount_;
+    }
+    weights_ = weights;
+    valid_ = true;
+    // A sum of positive doubles is positive, so every count from 1 up is
+    // sampled; count 0 always is.
+    everyCount_ = true;
+    for (const double weight : weights) {
+        everyCount_ = everyCount_ && weight > 0.0;
+    }
+    if (!everyCount_) {
+        bits_.fill(0);
+        for (int count = 0; count < CounterRange; ++count) {
+            if (count == 0 || WeightSum(count, weights) > 0.0) {
+                bits_[static_cast<std::size_t>(count) / 64] |= std::uint64_t{1} << (count % 64);
+            }
+        }
+    }
+    return everyCount_;
+}
+
 double Instrument::MeasureVoltage(const CalibrationBlock& calibration) {
     const std::uint16_t data = PortAddress();
     if (port_ == nullptr || data == 0) {
         return -1.0;
     }
+    const bool everyCount = sampled_.Update(calibration.BitWeights);
     const PortProcs procs = port_->Procs();
     if (procs.Out != nullptr && procs.In != nullptr) {
-        return Ramp(CallProcs{procs.Out, procs.In}, data, calibration);
+        const CallProcs direct{procs.Out, procs.In};
+        return everyCount ? Ramp<true>(direct, data, calibration)
+                          : Ramp<false>(direct, data, calibration);
     }
-    return Ramp(CallPort{*port_}, data, calibration);
+    const CallPort object{*port_};
+    return everyCount ? Ramp<true>(object, data, calibration)
+                      : Ramp<false>(object, data, calibration);
 }
 
-template <typename Access>
+template <bool EveryCount, typename Access>
 double Instrument::Ramp(const Access port, const std::uint16_t data,
                         const CalibrationBlock& calibration) {
     // The ramp is the program's hot path: each step is exactly the port
@@ -161,29 +191,49 @@ double Instrument::Ramp(const Access port, const std::uint16_t data,
     port.Out(data, idle);
     clock_.SleepMs(1);
 
+    // Counts whose weights add up to nothing cannot be told apart from the
+    // one before; they are clocked through without sampling (SampledCounts).
+    // Two stretches: while the low side has not been seen at 0, both sides
+    // are read at every sampled count; from then on the high side alone.
     int low = -1;
     int high = -1;
     int count = 0;
-    bool sample = true;
     while (true) {
-        if (sample) {
-            if (low == -1 && (port.In(status) & LowSideComparator) == 0) {
-                low = count;
-            }
+        if (EveryCount || sampled_.Sampled(count)) {
+            const bool lowReached = (port.In(status) & LowSideComparator) == 0;
             if ((port.In(status) & HighSideComparator) == 0) {
                 high = count;
+                if (lowReached) {
+                    low = count;
+                }
+                break;
+            }
+            if (lowReached) {
+                low = count;
                 break;
             }
         }
         port.Out(data, withClock);
         port.Out(data, idle);
-        ++count;
-        if (count == CounterRange) {
+        if (++count == CounterRange) {
             break;
         }
-        // Counts whose weights add up to nothing cannot be told apart from the
-        // one before; they are clocked through without sampling.
-        sample = WeightSum(count, calibration.BitWeights) > 0.0;
+    }
+    if (low != -1 && high == -1) {
+        // The low side has flipped, and the ramp goes on at the same count:
+        // its second read (the high side) has been made; clock onwards.
+        while (true) {
+            port.Out(data, withClock);
+            port.Out(data, idle);
+            if (++count == CounterRange) {
+                break;
+            }
+            if ((EveryCount || sampled_.Sampled(count)) &&
+                (port.In(status) & HighSideComparator) == 0) {
+                high = count;
+                break;
+            }
+        }
     }
     if (low == -1 || high == -1) {
         return -1.0;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "config/Configuration.h"
 #include "instrument/EmergencySwitch.h"
 #include "instrument/Port.h"
+#include "instrument/PortBits.h"
 #include "platform/Clock.h"
 
 namespace voltrex {
@@ -69,15 +71,40 @@ class Instrument {
     double ReadVoltage(bool restart);
 
   private:
+    // Which counts of the ramp are sampled: those whose selected weights add
+    // up to more than 0.0. The answer depends only on the 12 bit weights, so
+    // it is worked out once per set of weights, not at every count of every
+    // conversion: with all weights positive every count is sampled; otherwise
+    // one bit per count says so. It lives in the instrument (no allocation)
+    // and is rebuilt when the weights differ in any bit from those it was
+    // made for.
+    class SampledCounts {
+      public:
+        // Brings the table up to date with weights; true when every count is
+        // sampled.
+        bool Update(const std::array<double, 12>& weights);
+        bool Sampled(int count) const {
+            const auto index = static_cast<unsigned>(count);
+            return ((bits_[index / 64] >> (index % 64)) & 1U) != 0;
+        }
+
+      private:
+        bool valid_ = false;
+        bool everyCount_ = false;
+        std::array<double, 12> weights_{};
+        std::array<std::uint64_t, CounterRange / 64> bits_{};
+    };
+
     void Write(std::uint8_t value);
     void Pulse(std::uint8_t bit);
     // The conversion after MeasureVoltage's checks, with the port reached
-    // through Access (Instrument.cpp).
-    template <typename Access>
+    // through Access (Instrument.cpp); EveryCount: every count is sampled.
+    template <bool EveryCount, typename Access>
     double Ramp(Access port, std::uint16_t data, const CalibrationBlock& calibration);
 
     Clock& clock_;
     const CalibrationBlock& calibration_;
+    SampledCounts sampled_;
     Port* port_ = nullptr;
     PortRecord record_;
     double smoothedVoltage_ = 0.0;

@@ -137,6 +137,26 @@ std::string ResultRecord(const LocalTime& time, const std::string& modeCode, std
     return record;
 }
 
+std::string CurveHeader(const std::string& modeCode, const LocalTime& start, std::int32_t cycle,
+                        std::int32_t of, const std::string& cellType, std::int32_t rated,
+                        std::int32_t numberOfCells, std::int32_t rate, double current,
+                        double ohms) {
+    // The first line names the format, so that a reader can tell a curve
+    // from any other CSV file; the version counts changes of the format.
+    std::string header = "Voltrex II curve\nVersion: 1\n";
+    header += Format("Program: %s\n", ProgramTitle);
+    header += Format("Mode: %s\n", modeCode.c_str());
+    header += Format("Start: %04d-%02d-%02d %02d:%02d:%02d\n", start.Year, start.Month, start.Day,
+                     start.Hour, start.Minute, start.Second);
+    header += Format("Cycle: %d\nOf: %d\n", cycle, of);
+    if (modeCode != "MON") {
+        header +=
+            Format("Type: %s\nRated: %d\nCells: %d\n", cellType.c_str(), rated, numberOfCells);
+        header += Format("Rate: %d\nCurrent: %.3f\nOhms: %.4f\n", rate, current, ohms);
+    }
+    return header;
+}
+
 std::string CycleBitmapName(const LocalTime& time) {
     return Format("%04d%02d%02d-%02d%02d%02d.bmp", time.Year, time.Month, time.Day, time.Hour,
                   time.Minute, time.Second);

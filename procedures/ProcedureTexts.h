@@ -10,6 +10,11 @@
 // can check them character by character. Internal to the procedures library.
 namespace voltrex::texts {
 
+// The program's name and version, the main window's caption and the first
+// thing a curve file says of where it came from.
+inline constexpr const char* ProgramTitle =
+    "Voltrex II - Computer Controlled Battery Manager - Version 1.0";
+
 // Ampere-seconds and watt-seconds to mAh and mWh.
 inline constexpr double PerHour = 1.0 / 3.6;
 
@@ -49,6 +54,12 @@ std::string ResultRecord(const LocalTime& time, const std::string& modeCode, std
                          std::int32_t of, const std::string& cellType, std::int32_t rated,
                          std::int32_t numberOfCells, double current, double milliampHours,
                          double milliwattHours, double ohms);
+
+// The header lines of a curve file that every test has, each "Key: value" and
+// a line end; a Monitor (mode "MON") has no pack, rate or resistance lines.
+std::string CurveHeader(const std::string& modeCode, const LocalTime& start, std::int32_t cycle,
+                        std::int32_t of, const std::string& cellType, std::int32_t rated,
+                        std::int32_t numberOfCells, std::int32_t rate, double current, double ohms);
 
 // The name of a cycle's bitmap: "yyyymmdd-hhmmss.bmp".
 std::string CycleBitmapName(const LocalTime& time);

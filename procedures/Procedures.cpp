@@ -1,19 +1,18 @@
 #include "procedures/Procedures.h"
 
-#include <limits>
 #include <optional>
 
 #include "instrument/PortBits.h"
-#include "platform/AppendWhole.h"
 #include "platform/CFormat.h"
 #include "procedures/CapacityRule.h"
+#include "procedures/ChargeTermination.h"
 #include "procedures/ProcedureTexts.h"
+#include "procedures/ResultsLog.h"
 
 namespace voltrex {
 
 namespace {
 
-constexpr const char* ResultsFileName = "Voltrex2.csv";
 constexpr const char* UnrecognizedCellType = "Unrecognized cell type: ";
 
 // The rate table has rows 0 to HighestRate (15); a test runs at one of rows 1
@@ -23,36 +22,12 @@ constexpr std::int32_t LowestRate = 1;
 // The pause after a current step before the pack's voltage is read again.
 constexpr int SettleMs = 100;
 
-// Nickel packs are given 1.25 times the nominal charging time, the others,
-// which taper their current at the end, 1.75 times.
-constexpr double NickelTimeFactor = 1.25;
-constexpr double TaperTimeFactor = 1.75;
-// A threshold of 1.0 (a full 100 % drop) or a ceiling of 100 V stands for a
-// chemistry without that rule.
-constexpr double NoDeltaThreshold = 1.0;
-constexpr double NoVoltageCeiling = 100.0;
-// Stored cells show a false early dip: the peak is not tracked before this.
-constexpr std::int64_t SettlingSeconds = 60;
-
 bool RateInTable(std::int32_t rate) {
     return rate >= LowestRate && rate <= HighestRate;
 }
 
 std::size_t Row(std::int32_t rate) {
     return static_cast<std::size_t>(rate);
-}
-
-// Seconds truncated toward zero, kept within what a 32-bit count of seconds
-// holds, so that a tiny configured current cannot overflow the time limit.
-std::int64_t WholeSeconds(double seconds) {
-    constexpr double longest = std::numeric_limits<std::int32_t>::max();
-    if (!(seconds > -longest)) {
-        return static_cast<std::int64_t>(-longest);
-    }
-    if (seconds > longest) {
-        return static_cast<std::int64_t>(longest);
-    }
-    return static_cast<std::int64_t>(seconds);
 }
 
 // Charge and energy counted from the nominal table current against the wall
@@ -75,6 +50,18 @@ struct ChargeCount {
 };
 
 }  // namespace
+
+struct Procedures::ChargeRun {
+    std::int32_t Cycle = 0;
+    std::int32_t DischargeSeconds = 0;
+    ChemistryRules Rules;
+    std::int32_t RateIndex = 0;
+    double InitialCurrent = 0.0;
+    double Current = 0.0;  // follows the rate index as the ceiling steps it down
+    std::int64_t TimeLimit = 0;
+    double Ohms = 0.0;
+    std::string CapacityText;
+};
 
 Procedures::Procedures(const Configuration& config, const TestSettings& settings,
                        Instrument& instrument, Graph& graph, Clock& clock, UserInterface& ui,
@@ -137,39 +124,40 @@ GraphPlot& Procedures::GraphToWriteOn() {
     return *graph_.CurrentGraph();
 }
 
+std::optional<ChemistryRules> Procedures::RulesOrError() {
+    std::optional<ChemistryRules> rules =
+        RulesFor(settings_.CellType, config_, settings_.NumberOfCells);
+    if (!rules) {
+        ui_.ShowError(UnrecognizedCellType + settings_.CellType);
+    }
+    return rules;
+}
+
 std::int32_t Procedures::RunDischarge(std::int32_t cycle) {
-    const std::string& cellType = settings_.CellType;
-    std::optional<double> cellMinimum;
-    if (cellType == "NiCd") {
-        cellMinimum = config_.NiCdVmin;
-    } else if (cellType == "NiMH") {
-        cellMinimum = config_.NiMHVmin;
-    } else if (cellType == "LiPo") {
-        cellMinimum = config_.LiPoVmin;
-    } else if (cellType == "LiNP") {
-        cellMinimum = config_.LiNPVmin;
-    } else if (cellType == "PbAcid") {
-        cellMinimum = config_.PbAcidVmin;
+    const OuterCall call(callDepth_);
+    const std::int32_t seconds = Discharge(cycle);
+    if (call.Outermost()) {
+        ReportCurveProblem();
     }
-    if (!cellMinimum) {
-        ui_.ShowError(UnrecognizedCellType + cellType);
+    return seconds;
+}
+
+std::int32_t Procedures::Discharge(std::int32_t cycle) {
+    const std::optional<ChemistryRules> rules = RulesOrError();
+    if (!rules || !CheckDischargeRate()) {
         return -1;
     }
-    if (!CheckDischargeRate()) {
-        return -1;
-    }
-    const double packMinimum = *cellMinimum * settings_.NumberOfCells;
     const std::int32_t rate = settings_.DischargeRate;
     const double current = config_.DischargeCurrent[Row(rate)];
 
     // The resistance is measured at the discharge current, so that the end
     // voltage under load can allow for the drop across the pack itself.
-    const std::optional<double> measured = ResistanceOf(-1, GraphToWriteOn());
-    if (!measured) {
+    const std::optional<double> ohms = ResistanceOf(-1, GraphToWriteOn());
+    if (!ohms) {
         return -1;
     }
-    const double ohms = *measured;
-    const double endVoltage = packMinimum - ohms * current;
+    const double packMinimum = rules->CellMinimum * settings_.NumberOfCells;
+    const double endVoltage = packMinimum - *ohms * current;
 
     const double startVoltage = instrument_.ReadVoltage(true);
     if (StoppedOnFailedReading()) {
@@ -180,9 +168,17 @@ std::int32_t Procedures::RunDischarge(std::int32_t cycle) {
     GraphPlot& plot = *graph_.CurrentGraph();
     SetTitleLine(plot,
                  texts::DischargeTitle(cycle, settings_.MaximumCycles, settings_.NumberOfCells,
-                                       cellType, current, endVoltage, ohms));
+                                       settings_.CellType, current, endVoltage, *ohms));
 
+    return DischargeLoop(cycle, rate, current, endVoltage, *ohms, plot);
+}
+
+std::int32_t Procedures::DischargeLoop(std::int32_t cycle, std::int32_t rate, double current,
+                                       double endVoltage, double ohms, GraphPlot& plot) {
     const std::int64_t startSecond = clock_.Now();
+    CurveRecorder curve;
+    StartCurve(curve, "DIS", startSecond, cycle, rate, current, ohms,
+               Format("EndVoltage: %.4f\n", endVoltage));
     ChargeCount counted(startSecond);
     instrument_.StartDischarge(static_cast<std::uint8_t>(rate));
 
@@ -192,66 +188,57 @@ std::int32_t Procedures::RunDischarge(std::int32_t cycle) {
         const std::int64_t now = clock_.Now();
         elapsed = now - startSecond;
         const double voltage = instrument_.ReadVoltage(false);
-        if (StoppedOnFailedReading()) {
+        if (StoppedOnFailedReading(&curve)) {
             return -1;
         }
         counted.Count(now, current, voltage);
-        if (voltage < endVoltage) {
-            done = true;
-        }
-        SetStatusLine(plot, texts::DischargeStatus(elapsed, voltage, counted.ChargeCounter,
-                                                   counted.EnergyCounter));
-        AddPoint(plot, static_cast<std::int32_t>(elapsed), voltage);
-        ui_.Yield();
-        if (ui_.PollStop()) {
+        done = voltage < endVoltage;
+        curve.Add(elapsed, voltage, -current, rate, counted.ChargeCounter, counted.EnergyCounter);
+        if (EndOfPass(plot,
+                      texts::DischargeStatus(elapsed, voltage, counted.ChargeCounter,
+                                             counted.EnergyCounter),
+                      elapsed, voltage)) {
             instrument_.AllOff();
-            return -1;
+            return EndCurve(curve, TestEnd::StoppedByUser);
         }
     } while (!done);
 
     instrument_.AllOff();
     AppendResultRecord("DIS", cycle, current, counted.ChargeCounter * texts::PerHour,
                        counted.EnergyCounter * texts::PerHour, ohms);
+    EndCurve(curve, TestEnd::EndVoltage);
     return static_cast<std::int32_t>(elapsed);
 }
 
 std::int32_t Procedures::RunCharge(std::int32_t cycle, std::int32_t dischargeSeconds) {
-    const std::string& cellType = settings_.CellType;
-    const std::int32_t cells = settings_.NumberOfCells;
-    double deltaThreshold = NoDeltaThreshold;
-    double voltageCeiling = NoVoltageCeiling;
-    if (cellType == "NiCd") {
-        deltaThreshold = config_.NiCdDeltaV;
-    } else if (cellType == "NiMH") {
-        deltaThreshold = config_.NiMHDeltaV;
-    } else if (cellType == "LiPo") {
-        voltageCeiling = cells * config_.LiPoVmax;
-    } else if (cellType == "LiNP") {
-        voltageCeiling = cells * config_.LiNPVmax;
-    } else if (cellType == "PbAcid") {
-        voltageCeiling = cells * config_.PbAcidVmax;
-    } else {
-        ui_.ShowError(UnrecognizedCellType + cellType);
-        return -1;
+    const OuterCall call(callDepth_);
+    const std::int32_t seconds = Charge(cycle, dischargeSeconds);
+    if (call.Outermost()) {
+        ReportCurveProblem();
     }
-    if (!CheckChargeRate()) {
-        return -1;
-    }
-    std::int32_t rateIndex = settings_.ChargeRate;
-    const double initialCurrent = config_.ChargeCurrent[Row(rateIndex)];
-    double current = initialCurrent;
+    return seconds;
+}
 
-    // The time to put the rated capacity in at the initial current, then
-    // the chemistry's margin, each truncated to whole seconds.
-    const double factor = deltaThreshold < NoDeltaThreshold ? NickelTimeFactor : TaperTimeFactor;
-    const std::int64_t nominalSeconds = WholeSeconds(settings_.Capacity * 3.6 / initialCurrent);
-    const std::int64_t timeLimit = WholeSeconds(static_cast<double>(nominalSeconds) * factor);
-
-    const std::optional<double> measured = ResistanceOf(1, GraphToWriteOn());
-    if (!measured) {
+std::int32_t Procedures::Charge(std::int32_t cycle, std::int32_t dischargeSeconds) {
+    const std::optional<ChemistryRules> rules = RulesOrError();
+    if (!rules || !CheckChargeRate()) {
         return -1;
     }
-    const double ohms = *measured;
+    ChargeRun run;
+    run.Cycle = cycle;
+    run.DischargeSeconds = dischargeSeconds;
+    run.Rules = *rules;
+    run.RateIndex = settings_.ChargeRate;
+    run.InitialCurrent = config_.ChargeCurrent[Row(run.RateIndex)];
+    run.Current = run.InitialCurrent;
+    run.TimeLimit = ChargeTermination::TimeLimitFor(settings_.Capacity, run.InitialCurrent,
+                                                    rules->TimeLimitFactor());
+
+    const std::optional<double> ohms = ResistanceOf(1, GraphToWriteOn());
+    if (!ohms) {
+        return -1;
+    }
+    run.Ohms = *ohms;
     const double startVoltage = instrument_.ReadVoltage(true);
     if (StoppedOnFailedReading()) {
         return -1;
@@ -262,86 +249,111 @@ std::int32_t Procedures::RunCharge(std::int32_t cycle, std::int32_t dischargeSec
     }
     GraphPlot& plot = *graph_.CurrentGraph();
     SetTitleLine(plot,
-                 texts::ChargeTitle(cycle, settings_.MaximumCycles, cells, cellType, initialCurrent,
-                                    deltaThreshold, voltageCeiling, timeLimit, ohms));
-    std::string capacityText;
+                 texts::ChargeTitle(cycle, settings_.MaximumCycles, settings_.NumberOfCells,
+                                    settings_.CellType, run.InitialCurrent, rules->DeltaThreshold,
+                                    rules->VoltageCeiling, run.TimeLimit, run.Ohms));
     if (cycle != 0) {
         const double dischargeCurrent = RateInTable(settings_.DischargeRate)
                                             ? config_.DischargeCurrent[Row(settings_.DischargeRate)]
                                             : 0.0;
-        capacityText = texts::CapacityText(dischargeSeconds, dischargeCurrent);
+        run.CapacityText = texts::CapacityText(dischargeSeconds, dischargeCurrent);
     }
+    return ChargeLoop(run, plot);
+}
 
-    double peak = 0.0;
-    double drop = 0.0;
+std::int32_t Procedures::ChargeLoop(ChargeRun& run, GraphPlot& plot) {
     const std::int64_t startSecond = clock_.Now();
+    CurveRecorder curve;
+    StartCurve(curve, "CHG", startSecond, run.Cycle, run.RateIndex, run.InitialCurrent, run.Ohms,
+               ChargeCurveLines(run));
     ChargeCount counted(startSecond);
-    std::int64_t deltaTimerStart = startSecond;
-    instrument_.StartCharge(static_cast<std::uint8_t>(rateIndex));
+    ChargeTermination termination(run.Rules, run.TimeLimit, config_.DeltaVDuration, startSecond);
+    instrument_.StartCharge(static_cast<std::uint8_t>(run.RateIndex));
 
     std::int64_t elapsed = 0;
-    bool done = false;
+    std::optional<TestEnd> end;
     do {
         const std::int64_t now = clock_.Now();
         elapsed = now - startSecond;
         const double voltage = instrument_.ReadVoltage(false);
-        if (StoppedOnFailedReading()) {
+        if (StoppedOnFailedReading(&curve)) {
             return -1;
         }
         // The present current: a stepped-down charge counts at its new rate.
-        counted.Count(now, current, voltage);
-
-        if (elapsed > timeLimit) {
-            done = true;
-        } else if (voltage > voltageCeiling) {
-            // Hold the ceiling by stepping the current down one rate at a
-            // time; the charge is over when there is no lower rate left.
-            --rateIndex;
-            instrument_.SetRate(static_cast<std::uint8_t>(rateIndex));
-            current = config_.ChargeCurrent[Row(rateIndex)];
-            if (rateIndex == 0) {
-                done = true;
-            } else {
-                clock_.SleepMs(SettleMs);
-                instrument_.ReadVoltage(true);
-                if (StoppedOnFailedReading()) {
+        counted.Count(now, run.Current, voltage);
+        switch (termination.Evaluate(now, elapsed, voltage)) {
+            case ChargeVerdict::TimeLimit:
+                end = TestEnd::TimeLimit;
+                break;
+            case ChargeVerdict::DeltaV:
+                end = TestEnd::DeltaV;
+                break;
+            case ChargeVerdict::StepDown:
+                if (!StepDown(run, curve)) {
                     return -1;
                 }
-            }
-        } else if (elapsed <= SettlingSeconds) {
-            drop = 0.0;
-            deltaTimerStart = now;
-        } else {
-            if (voltage > peak) {
-                peak = voltage;
-            }
-            drop = peak != 0.0 ? (peak - voltage) / peak : 0.0;
-            if (drop < deltaThreshold) {
-                deltaTimerStart = now;
-            }
-            if (now - deltaTimerStart > config_.DeltaVDuration) {
-                done = true;
-            }
+                if (run.RateIndex == 0) {
+                    end = TestEnd::RateSteppedDownToZero;
+                }
+                break;
+            case ChargeVerdict::Continue:
+                break;
         }
-
-        SetStatusLine(plot, texts::ChargeStatus(elapsed, voltage, counted.ChargeCounter,
-                                                capacityText, counted.EnergyCounter, deltaThreshold,
-                                                drop, now - deltaTimerStart));
-        AddPoint(plot, static_cast<std::int32_t>(dischargeSeconds + elapsed), voltage);
-        ui_.Yield();
-        if (ui_.PollStop()) {
+        curve.Add(elapsed, voltage, run.Current, run.RateIndex, counted.ChargeCounter,
+                  counted.EnergyCounter);
+        if (EndOfPass(plot,
+                      texts::ChargeStatus(elapsed, voltage, counted.ChargeCounter, run.CapacityText,
+                                          counted.EnergyCounter, run.Rules.DeltaThreshold,
+                                          termination.Drop(), termination.DeltaSeconds(now)),
+                      run.DischargeSeconds + elapsed, voltage)) {
             instrument_.AllOff();
-            return -1;
+            return EndCurve(curve, TestEnd::StoppedByUser);
         }
-    } while (!done);
+    } while (!end);
 
     instrument_.AllOff();
-    AppendResultRecord("CHG", cycle, initialCurrent, counted.ChargeCounter * texts::PerHour,
-                       counted.EnergyCounter * texts::PerHour, ohms);
+    AppendResultRecord("CHG", run.Cycle, run.InitialCurrent, counted.ChargeCounter * texts::PerHour,
+                       counted.EnergyCounter * texts::PerHour, run.Ohms);
+    EndCurve(curve, *end);
     return static_cast<std::int32_t>(elapsed);
 }
 
+std::string Procedures::ChargeCurveLines(const ChargeRun& run) const {
+    std::string lines;
+    if (run.Rules.DeltaThreshold < NoDeltaThreshold) {
+        lines += Format("DeltaV: %.4f\nDeltaVDuration: %d\n", run.Rules.DeltaThreshold,
+                        static_cast<int>(config_.DeltaVDuration));
+    }
+    if (run.Rules.VoltageCeiling < NoVoltageCeiling) {
+        lines += Format("Ceiling: %.4f\n", run.Rules.VoltageCeiling);
+    }
+    return lines + Format("TimeLimit: %lld\n", static_cast<long long>(run.TimeLimit));
+}
+
+// Holds the ceiling by stepping the current down one rate at a time; the
+// charge is over when there is no lower rate left. Above rate 0 the pack is
+// given 100 ms and the smoothing starts afresh from it.
+bool Procedures::StepDown(ChargeRun& run, CurveRecorder& curve) {
+    --run.RateIndex;
+    instrument_.SetRate(static_cast<std::uint8_t>(run.RateIndex));
+    run.Current = config_.ChargeCurrent[Row(run.RateIndex)];
+    if (run.RateIndex == 0) {
+        return true;
+    }
+    clock_.SleepMs(SettleMs);
+    instrument_.ReadVoltage(true);
+    return !StoppedOnFailedReading(&curve);
+}
+
 void Procedures::RunAutoCycle() {
+    const OuterCall call(callDepth_);
+    AutoCycle();
+    if (call.Outermost()) {
+        ReportCurveProblem();
+    }
+}
+
+void Procedures::AutoCycle() {
     std::int32_t previous = 0;
     for (std::int32_t cycle = 1; cycle <= settings_.MaximumCycles; ++cycle) {
         // A request left pending between two phases ends the sequence here.
@@ -402,17 +414,8 @@ std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& gra
         return 0.0;
     }
     SetStatusLine(graph, "One moment please...");
-    // Every reading here is the mean of 20 conversions, and one failed
-    // conversion makes a resistance out of nothing: the test ends there.
-    auto failed = [this, &graph] {
-        if (!StoppedOnFailedReading()) {
-            return false;
-        }
-        SetStatusLine(graph, " ");
-        return true;
-    };
     instrument_.ReadVoltage(true);
-    if (failed()) {
+    if (ResistanceReadingFailed(graph)) {
         return std::nullopt;
     }
     if (mode == 0) {
@@ -424,34 +427,20 @@ std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& gra
     const std::int32_t dischargeRate = settings_.DischargeRate;
     const std::int32_t chargeRate = settings_.ChargeRate;
     if (dischargeHalf) {
-        SetTitleLine(graph, "Measuring Discharge Impedance");
-        instrument_.StartDischarge(static_cast<std::uint8_t>(dischargeRate));
-        const double loaded = instrument_.ReadVoltage(true);
-        if (failed()) {
+        const std::optional<LoadStep> step = MeasureLoadStep(false, dischargeRate, graph);
+        if (!step) {
             return std::nullopt;
         }
-        instrument_.StartDischarge(0);
-        clock_.SleepMs(SettleMs);
-        const double unloaded = instrument_.ReadVoltage(true);
-        if (failed()) {
-            return std::nullopt;
-        }
-        dischargeOhms = (unloaded - loaded) / config_.DischargeCurrent[Row(dischargeRate)];
+        // A discharge pulls the pack down: it reads higher without the load.
+        dischargeOhms =
+            (step->Unloaded - step->Loaded) / config_.DischargeCurrent[Row(dischargeRate)];
     }
     if (chargeHalf) {
-        SetTitleLine(graph, "Measuring Charge Impedance");
-        instrument_.StartCharge(static_cast<std::uint8_t>(chargeRate));
-        const double loaded = instrument_.ReadVoltage(true);
-        if (failed()) {
+        const std::optional<LoadStep> step = MeasureLoadStep(true, chargeRate, graph);
+        if (!step) {
             return std::nullopt;
         }
-        instrument_.StartCharge(0);
-        clock_.SleepMs(SettleMs);
-        const double unloaded = instrument_.ReadVoltage(true);
-        if (failed()) {
-            return std::nullopt;
-        }
-        chargeOhms = (loaded - unloaded) / config_.ChargeCurrent[Row(chargeRate)];
+        chargeOhms = (step->Loaded - step->Unloaded) / config_.ChargeCurrent[Row(chargeRate)];
     }
     if (mode == 0) {
         instrument_.AllOff();
@@ -463,18 +452,94 @@ std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& gra
     return mode < 0 ? dischargeOhms : chargeOhms;
 }
 
+std::optional<Procedures::LoadStep> Procedures::MeasureLoadStep(bool charging, std::int32_t rate,
+                                                                GraphPlot& graph) {
+    SetTitleLine(graph, charging ? "Measuring Charge Impedance" : "Measuring Discharge Impedance");
+    auto setRate = [this, charging](std::int32_t r) {
+        if (charging) {
+            instrument_.StartCharge(static_cast<std::uint8_t>(r));
+        } else {
+            instrument_.StartDischarge(static_cast<std::uint8_t>(r));
+        }
+    };
+    LoadStep step;
+    setRate(rate);
+    step.Loaded = instrument_.ReadVoltage(true);
+    if (ResistanceReadingFailed(graph)) {
+        return std::nullopt;
+    }
+    // The relays stay as they are, only the current goes off.
+    setRate(0);
+    clock_.SleepMs(SettleMs);
+    step.Unloaded = instrument_.ReadVoltage(true);
+    if (ResistanceReadingFailed(graph)) {
+        return std::nullopt;
+    }
+    return step;
+}
+
+// Every reading of the resistance test is the mean of 20 conversions, and one
+// failed conversion makes a resistance out of nothing: the test ends there.
+bool Procedures::ResistanceReadingFailed(GraphPlot& graph) {
+    if (!StoppedOnFailedReading()) {
+        return false;
+    }
+    SetStatusLine(graph, " ");
+    return true;
+}
+
 // A failed conversion (the comparators never flipped over the whole ramp)
 // means a loose sense lead, a board without power, a wrong port or a pack
 // above the converter's full scale. Its -1.0 V would hide in the smoothed
 // reading, and a charge could no longer see its voltage ceiling: the current
 // goes off, and the test ends without a results line.
-bool Procedures::StoppedOnFailedReading() {
+bool Procedures::StoppedOnFailedReading(CurveRecorder* curve) {
     if (!instrument_.ReadingFailed()) {
         return false;
     }
     instrument_.AllOff();
+    if (curve != nullptr) {
+        EndCurve(*curve, TestEnd::MeasurementFailure);
+    }
     ui_.ShowError(texts::MeasurementFailure);
     return true;
+}
+
+bool Procedures::EndOfPass(GraphPlot& plot, const std::string& status, std::int64_t x,
+                           double voltage) {
+    SetStatusLine(plot, status);
+    AddPoint(plot, static_cast<std::int32_t>(x), voltage);
+    ui_.Yield();
+    return ui_.PollStop();
+}
+
+void Procedures::StartCurve(CurveRecorder& curve, const char* mode, std::int64_t startSecond,
+                            std::int32_t cycle, std::int32_t rate, double amperes, double ohms,
+                            const std::string& specific) {
+    const std::int32_t of = cycle != 0 ? settings_.MaximumCycles : 0;
+    const LocalTime start = clock_.ToLocalTime(startSecond);
+    curve.Start(folder_, start, mode,
+                texts::CurveHeader(mode, start, cycle, of, settings_.CellType, settings_.Capacity,
+                                   settings_.NumberOfCells, rate, amperes, ohms) +
+                    specific);
+}
+
+std::int32_t Procedures::EndCurve(CurveRecorder& curve, TestEnd end) {
+    curve.Finish(end);
+    if (!curve.Problem().empty() && curveProblem_.empty()) {
+        curveProblem_ = curve.Problem();
+    }
+    return -1;
+}
+
+void Procedures::ReportCurveProblem() {
+    if (curveProblem_.empty()) {
+        return;
+    }
+    const std::string problem = std::move(curveProblem_);
+    curveProblem_.clear();
+    ui_.ShowError("The curve of the test could not be kept: " + problem +
+                  ". The test ran on as usual; its results line is written as always.");
 }
 
 void Procedures::RunMonitor() {
@@ -483,32 +548,28 @@ void Procedures::RunMonitor() {
     GraphPlot& plot = *graph_.CurrentGraph();
     SetTitleLine(plot, "Monitor");
     const std::int64_t start = clock_.Now();
+    CurveRecorder curve;
+    StartCurve(curve, "MON", start, 0, 0, 0.0, 0.0, "");
     while (true) {
         const std::int64_t t = clock_.Now() - start;
         const double v = instrument_.ReadVoltage(false);
-        SetStatusLine(plot, texts::MonitorStatus(t, v, instrument_.ReadingFailed()));
-        AddPoint(plot, static_cast<std::int32_t>(t), v);
-        ui_.Yield();
-        if (ui_.PollStop()) {
-            return;
+        // Nothing flows and nothing is counted: the monitor only measures.
+        curve.Add(t, v, 0.0, 0, 0.0, 0.0);
+        if (EndOfPass(plot, texts::MonitorStatus(t, v, instrument_.ReadingFailed()), t, v)) {
+            break;
         }
     }
+    EndCurve(curve, TestEnd::StoppedByUser);
+    ReportCurveProblem();
 }
 
 void Procedures::AppendResultRecord(const std::string& modeCode, std::int32_t cycle, double current,
                                     double milliampHours, double milliwattHours, double ohms) {
     const std::int32_t of = cycle != 0 ? settings_.MaximumCycles : 0;
-    const std::string record =
-        texts::ResultRecord(clock_.ToLocalTime(clock_.Now()), modeCode, cycle, of,
-                            settings_.CellType, settings_.Capacity, settings_.NumberOfCells,
-                            current, milliampHours, milliwattHours, ohms) +
-        '\n';
-    // Appending only, never truncating: the file holds the history of every
-    // pack tested. A new file starts with the header; the record (with it)
-    // reaches the disk whole or not at all, also on a full disk. A name that
-    // cannot be opened or is not a plain file (locked by a spreadsheet, a
-    // read-only folder, a FIFO) loses this record without a word.
-    AppendWhole(PathOf(ResultsFileName), record, texts::ResultsHeader() + '\n', 0644);
+    ResultsLog(PathOf(ResultsLog::FileName))
+        .Append(texts::ResultRecord(clock_.ToLocalTime(clock_.Now()), modeCode, cycle, of,
+                                    settings_.CellType, settings_.Capacity, settings_.NumberOfCells,
+                                    current, milliampHours, milliwattHours, ohms));
 }
 
 }  // namespace voltrex

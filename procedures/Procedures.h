@@ -9,18 +9,22 @@
 #include "graph/Graph.h"
 #include "instrument/Instrument.h"
 #include "platform/Clock.h"
+#include "procedures/ChemistryRules.h"
+#include "procedures/CurveRecorder.h"
 #include "procedures/TestSettings.h"
 #include "procedures/UserInterface.h"
 
 namespace voltrex {
 
-// The five tests and the results log. Everything they touch is handed in; the
-// object holds no state of a run beyond the call that runs it.
+// The five tests. Everything they touch is handed in; the object holds no
+// state of a run beyond the call that runs it. Each discharge, charge and
+// monitor keeps its curve in the folder "curves"; a curve that could not be
+// written is reported once, when the outermost test call returns.
 class Procedures {
   public:
     // The working directory's files are used by bare name unless a folder is
-    // given (tests pass a temporary folder): "Voltrex2.csv" and the per-cycle
-    // bitmaps are written there.
+    // given (tests pass a temporary folder): "Voltrex2.csv", the per-cycle
+    // bitmaps and the folder "curves" are written there.
     Procedures(const Configuration& config, const TestSettings& settings, Instrument& instrument,
                Graph& graph, Clock& clock, UserInterface& ui, std::string folder = "");
 
@@ -39,7 +43,33 @@ class Procedures {
                             double milliampHours, double milliwattHours, double ohms);
 
   private:
+    // The values of one charge that its steps share.
+    struct ChargeRun;
+
+    std::int32_t Discharge(std::int32_t cycle);
+    std::int32_t Charge(std::int32_t cycle, std::int32_t dischargeSeconds);
+    // A resistance test half's two readings: under load, and 100 ms after
+    // the current went off.
+    struct LoadStep {
+        double Loaded = 0.0;
+        double Unloaded = 0.0;
+    };
+
+    std::int32_t DischargeLoop(std::int32_t cycle, std::int32_t rate, double current,
+                               double endVoltage, double ohms, GraphPlot& plot);
+    std::int32_t ChargeLoop(ChargeRun& run, GraphPlot& plot);
+    // The curve file's header lines of a charge's own rules.
+    std::string ChargeCurveLines(const ChargeRun& run) const;
+    // One step down of a charge over its ceiling; false when the reading
+    // after it failed (all is off then).
+    bool StepDown(ChargeRun& run, CurveRecorder& curve);
+    std::optional<LoadStep> MeasureLoadStep(bool charging, std::int32_t rate, GraphPlot& graph);
+    bool ResistanceReadingFailed(GraphPlot& graph);
+    void AutoCycle();
     std::string PathOf(const std::string& fileName) const;
+    // The rules of the settings' cell type; shows why not and gives nothing
+    // for a text that names none.
+    std::optional<ChemistryRules> RulesOrError();
     // Shows why a test cannot run at the settings' rate and returns false
     // when the rate lies outside the table's rows 1 to 15 or its configured
     // current is not above zero.
@@ -51,9 +81,37 @@ class Procedures {
     // The resistance test; nothing when a reading failed (and the test has
     // been switched off and the failure shown).
     std::optional<double> ResistanceOf(std::int32_t mode, GraphPlot& graph);
-    // True when the instrument's last reading failed: then switches all off
-    // and shows why.
-    bool StoppedOnFailedReading();
+    // True when the instrument's last reading failed: then switches all off,
+    // ends the curve (if any) and shows why.
+    bool StoppedOnFailedReading(CurveRecorder* curve = nullptr);
+    // The end of every pass of a test: the status line, the point, then the
+    // window's turn. True when the user asked to stop.
+    bool EndOfPass(GraphPlot& plot, const std::string& status, std::int64_t x, double voltage);
+    // Starts the curve file of a test whose current goes on now; specific
+    // holds the header lines of that kind of test.
+    void StartCurve(CurveRecorder& curve, const char* mode, std::int64_t startSecond,
+                    std::int32_t cycle, std::int32_t rate, double amperes, double ohms,
+                    const std::string& specific);
+    // Ends a test's curve file; returns -1, what a stopped or failed test
+    // returns.
+    std::int32_t EndCurve(CurveRecorder& curve, TestEnd end);
+    // Shows why a curve could not be written, once the outermost test call
+    // ends: a message box inside an auto cycle would hold the pack waiting.
+    void ReportCurveProblem();
+
+    // Counts the nesting of test calls: an auto cycle calls the discharge
+    // and the charge.
+    class OuterCall {
+      public:
+        explicit OuterCall(std::int32_t& depth) : depth_(depth) { ++depth_; }
+        ~OuterCall() { --depth_; }
+        OuterCall(const OuterCall&) = delete;
+        OuterCall& operator=(const OuterCall&) = delete;
+        bool Outermost() const { return depth_ == 1; }
+
+      private:
+        std::int32_t& depth_;
+    };
 
     const Configuration& config_;
     const TestSettings& settings_;
@@ -62,6 +120,8 @@ class Procedures {
     Clock& clock_;
     UserInterface& ui_;
     std::string folder_;
+    std::int32_t callDepth_ = 0;
+    std::string curveProblem_;
 };
 
 }  // namespace voltrex

@@ -176,6 +176,32 @@ class TMainFormTest : public QObject {
         QVERIFY(script.Unexpected().isEmpty());
     }
 
+    // The window is mapped first, with nothing usable, and the chain runs
+    // after: while it asks the port and switches it off, every button is
+    // disabled and Stop hidden; show returns with the chain complete. The
+    // Save Graph dialog is not built until Save is clicked.
+    void startupChainRunsOnTheShownWindowWithEveryButtonDisabled() {
+        ProgramHarness harness;
+        harness.WriteConfiguration();
+        TMainForm& form = harness.Start().MainForm();
+        QString during;
+        bool visible = false;
+        harness.port.accessProblem = [&](std::uint16_t) -> const char* {
+            during = ButtonStates(form);
+            visible = form.isVisible();
+            return nullptr;
+        };
+        ModalScript script;
+        form.show();
+        QCOMPARE(during, QStringLiteral("dddddddd") + QLatin1Char('h'));
+        QVERIFY(visible);
+        QCOMPARE(ButtonStates(form), IdleSucceeded);
+        QCOMPARE(harness.port.Writes().size(), std::size_t{1});
+        QVERIFY(form.GraphSaveDialog == nullptr);
+        QVERIFY(form.findChild<QFileDialog*>() == nullptr);
+        QVERIFY(script.Unexpected().isEmpty());
+    }
+
     void startupReportsAPortThatCannotBeUsed_data() {
         QTest::addColumn<bool>("driverInstalled");
         QTest::addColumn<bool>("explained");

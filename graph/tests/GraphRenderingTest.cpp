@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -246,6 +249,145 @@ TEST_F(GraphRenderingTest, TheZeroLineIsLabelledWithoutASign) {
     AddPoint(graph, 0, -0.5);
     ASSERT_NEAR(graph.Low, -1.2, 1e-9);
     EXPECT_EQ(TextMismatches(image, 3, 78 - 6, " 0.00"), 0);
+}
+
+// The screen as the window keeps it: pixels are copied from the image only
+// inside the repaint callback, so after every operation it must equal the
+// image, whatever repaints were left out.
+class ScreenTest : public ::testing::Test {
+  protected:
+    ScreenTest() : screen(640 * 480, GraphBlack) {
+        image.SetRepaintCallback([this](const PixelRect& rect) {
+            ++repaints;
+            for (int y = rect.Top; y < rect.Bottom; ++y) {
+                for (int x = rect.Left; x < rect.Right; ++x) {
+                    screen[static_cast<std::size_t>(y) * 640 + x] = image.Pixel(x, y);
+                }
+            }
+        });
+    }
+
+    // Whether any pixel of the screen differs from the image in rows top to
+    // bottom - 1.
+    int Stale(int top = 0, int bottom = 480) const {
+        const std::size_t from = static_cast<std::size_t>(top) * 640;
+        return std::memcmp(screen.data() + from, image.Bits() + from,
+                           (static_cast<std::size_t>(bottom) * 640 - from) * sizeof(Rgb32)) != 0;
+    }
+
+    // A new graph blackens the image without a repaint (creation shows
+    // nothing); the window shows that at its next painting, as here.
+    void Expose() { std::copy(image.Bits(), image.Bits() + 640 * 480, screen.begin()); }
+
+    RasterImage image{640, 480};
+    std::vector<Rgb32> screen;
+    int repaints = 0;
+};
+
+TEST_F(ScreenTest, AStatusTextSetAgainDrawsAndShowsNothingUntilItsBandIsTouched) {
+    GraphPlot graph(image, 0.0, 3.5);
+    AddPoint(graph, 0, 1.0);
+    SetStatusLine(graph, "Time: 0:00:01  Voltage: 8.41V");
+    const int afterFirst = repaints;
+    const std::vector<Rgb32> drawn(image.Bits(), image.Bits() + 640 * 480);
+    SetStatusLine(graph, "Time: 0:00:01  Voltage: 8.41V");
+    EXPECT_EQ(repaints, afterFirst);
+    // A changed text is drawn and shown before SetStatusLine returns.
+    SetStatusLine(graph, "Time: 0:00:01  Voltage: 8.42V");
+    EXPECT_EQ(repaints, afterFirst + 1);
+    EXPECT_EQ(Stale(), 0);
+    SetStatusLine(graph, "Time: 0:00:01  Voltage: 8.41V");
+    EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), image.Bits()));
+
+    // Anything drawn on a row of the band, from its first (the text cell's
+    // top, above the cleared rows) to the last, makes the same text be
+    // written again; rows just outside do not.
+    const int before = repaints;
+    image.SetPixel(600, 467);
+    image.FillRect(0, 480, 640, 490);
+    SetStatusLine(graph, "Time: 0:00:01  Voltage: 8.41V");
+    EXPECT_EQ(repaints, before);
+    for (const int row : {468, 479}) {
+        image.SetPixel(300, row);
+        SetStatusLine(graph, "Time: 0:00:01  Voltage: 8.41V");
+        EXPECT_EQ(repaints, before + (row == 468 ? 1 : 2)) << row;
+    }
+    image.FillRect(0, 470, 1, 471);
+    SetStatusLine(graph, "Time: 0:00:01  Voltage: 8.41V");
+    EXPECT_EQ(repaints, before + 3);
+    // So do another colour, and a new graph on the image.
+    image.SetTraceColor(MakeRgb(255, 0, 0));
+    image.SetTraceColor(TraceColor);
+    SetStatusLine(graph, "Time: 0:00:01  Voltage: 8.41V");
+    EXPECT_EQ(repaints, before + 4);
+    GraphPlot next(image, 0.0, 3.5);
+    SetStatusLine(next, "Time: 0:00:01  Voltage: 8.41V");
+    EXPECT_EQ(repaints, before + 5);
+    EXPECT_EQ(Stale(468, 480), 0);
+    EXPECT_TRUE(std::equal(drawn.begin() + 468 * 640, drawn.end(), image.Bits() + 468 * 640));
+}
+
+TEST_F(ScreenTest, TheSamePixelPlottedAgainIsNotShownAgain) {
+    GraphPlot graph(image, 0.0, 3.5);
+    AddPoint(graph, 100, 1.75);  // the full redraw
+    AddPoint(graph, 100, 1.75);  // the column's pixel
+    const int afterFirst = repaints;
+    AddPoint(graph, 100, 1.75);
+    AddPoint(graph, 100, 1.75);
+    EXPECT_EQ(repaints, afterFirst);
+    // Shown again once something else was shown in between, though unchanged.
+    SetTitleLine(graph, "Monitor");
+    AddPoint(graph, 100, 1.75);
+    EXPECT_EQ(repaints, afterFirst + 2);
+    // A new pixel in the same column is shown.
+    AddPoint(graph, 100, 3.5);
+    EXPECT_EQ(repaints, afterFirst + 3);
+    EXPECT_EQ(Stale(), 0);
+}
+
+// Hours of a test's passes as its loop makes them (many points a second, a
+// status text that changes every second or so), with range widenings,
+// compressions, a resistance graph of its own on the same image, a cleared
+// plot area, titles and a blanked status line: the screen is never behind.
+TEST_F(ScreenTest, TheScreenEqualsTheImageAfterEveryOperation) {
+    auto graph = std::make_unique<GraphPlot>(image, 8.0, 8.1);
+    SetTitleLine(*graph, "Discharge");
+    int checks = 0;
+    int stale = 0;
+    auto check = [&] {
+        ++checks;
+        stale += Stale();
+    };
+    double v = 8.05;
+    for (int pass = 0; pass < 1000; ++pass) {
+        const int t = pass < 500 ? pass / 7 : 70 + (pass - 500) * 5;
+        v += ((pass * 37) % 11 - 5) * 0.0007;
+        SetStatusLine(*graph, Format("Time: %d  Voltage: %1.2fV", t, v));
+        check();
+        AddPoint(*graph, t, v);
+        check();
+        if (pass == 300) {
+            GraphPlot resistance(image, 0.0, 0.0);
+            Expose();
+            ClearPlotArea(resistance);
+            check();
+            SetStatusLine(resistance, "One moment please...");
+            check();
+            SetStatusLine(resistance, " ");
+            check();
+        }
+        if (pass == 700) {
+            SetStatusLine(*graph, " ");
+            check();
+            SetStatusLine(*graph, " ");
+            check();
+            SetTitleLine(*graph, "Charge 2 of 3");
+            check();
+        }
+    }
+    EXPECT_GT(graph->CompressionStep, 2);
+    EXPECT_EQ(checks, 2006);
+    EXPECT_EQ(stale, 0);
 }
 
 }  // namespace

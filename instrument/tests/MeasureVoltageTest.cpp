@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+
 #include "InstrumentFixture.h"
+#include "platform/CFormat.h"
 
 namespace voltrex::testing {
 namespace {
@@ -20,6 +24,70 @@ void DirectOut(unsigned short port, unsigned char value) {
 unsigned char DirectIn(unsigned short port) {
     ++directCalls;
     return directPort->In(port);
+}
+
+// Every access in order, reads and writes interleaved, against a 12-bit
+// counter clocked by the data byte's bits 6 (reset) and 7 (clock), whose
+// comparators flip at the given counts (-1: never).
+class AccessLog final : public Port {
+  public:
+    AccessLog(int lowFlip, int highFlip) : lowFlip_(lowFlip), highFlip_(highFlip) {}
+    void Out(std::uint16_t port, std::uint8_t value) override {
+        Log += Format("W%X:%02X ", port, value);
+        if ((value & 0x40) != 0) {
+            counter_ = 0;
+        } else if ((value & 0x80) != 0 && (last_ & 0x80) == 0) {
+            ++counter_;
+        }
+        last_ = value;
+    }
+    std::uint8_t In(std::uint16_t port) override {
+        Log += Format("R%X@%d ", port, counter_);
+        const auto below = [this](int flip) { return flip < 0 || counter_ < flip; };
+        return static_cast<std::uint8_t>((below(lowFlip_) ? 0x10 : 0) |
+                                         (below(highFlip_) ? 0x08 : 0) | 0x07);
+    }
+    std::string Log;
+
+  private:
+    int lowFlip_;
+    int highFlip_;
+    int counter_ = 0;
+    std::uint8_t last_ = 0;
+};
+
+// The conversion as the instrument's wiring defines it, deciding at every
+// count from the weights themselves whether to sample it, and logging what
+// it would access; returns the result.
+double ReferenceRamp(AccessLog& log, std::uint8_t idle, const CalibrationBlock& calibration) {
+    log.Out(0x378, static_cast<std::uint8_t>(idle | 0x40));
+    log.Out(0x378, idle);
+    int low = -1;
+    int high = -1;
+    int count = 0;
+    bool sample = true;
+    while (true) {
+        if (sample) {
+            if (low == -1 && (log.In(0x379) & 0x10) == 0) {
+                low = count;
+            }
+            if ((log.In(0x379) & 0x08) == 0) {
+                high = count;
+                break;
+            }
+        }
+        log.Out(0x378, static_cast<std::uint8_t>(idle | 0x80));
+        log.Out(0x378, idle);
+        if (++count == 4096) {
+            break;
+        }
+        sample = WeightSum(count, calibration.BitWeights) > 0.0;
+    }
+    if (low == -1 || high == -1) {
+        return -1.0;
+    }
+    return WeightSum(high, calibration.BitWeights) * calibration.HighSideMultiplier -
+           WeightSum(low, calibration.BitWeights) * calibration.LowSideMultiplier;
 }
 
 TEST(WeightSumTest, AddsTheSelectedWeightsAndIgnoresHighBits) {
@@ -83,6 +151,58 @@ TEST_F(MeasureVoltageTest, APortsCEntryPointsCarryTheSameConversionAsTheObject) 
         EXPECT_EQ(direct.Writes()[i].Value, port_.Writes()[i].Value) << i;
     }
     EXPECT_EQ(direct.OtherReads(), 0);
+    instrument_.BindPort(port_);
+}
+
+// The ramp decides which counts to sample from a table made once per set of
+// weights; the accesses it makes, their order and the result must be those
+// of deciding at every count, for weights that skip counts (zero, negative,
+// not a number, all zero), for every way the comparators can flip, and after
+// the weights change in the same calibration block.
+TEST_F(MeasureVoltageTest, EveryAccessInOrderIsThatOfDecidingAtEveryCount) {
+    struct Weights {
+        const char* Name;
+        std::array<double, 12> Values;
+    };
+    std::array<double, 12> positive{};
+    for (int i = 0; i < 12; ++i) {
+        positive[static_cast<std::size_t>(i)] = 0.00125 * (1 << i);
+    }
+    auto with = [&positive](std::initializer_list<std::pair<int, double>> changes) {
+        std::array<double, 12> values = positive;
+        for (const auto& [bit, value] : changes) {
+            values[static_cast<std::size_t>(bit)] = value;
+        }
+        return values;
+    };
+    const Weights weightSets[] = {
+        {"positive", positive},
+        {"bits 0 and 1 zero", with({{0, 0.0}, {1, 0.0}})},
+        {"negative low bits", with({{0, -0.004}, {1, 0.001}, {2, 0.003}})},
+        {"not a number", with({{1, std::nan("")}})},
+        {"all zero", {}},
+        {"negative top bit", with({{11, -100.0}})},
+    };
+    const std::pair<int, int> flips[] = {{0, 0},    {3, 3},       {1, 9},      {2, 7},
+                                         {-1, 7},   {-1, -1},     {6, -1},     {4095, 4095},
+                                         {0, 4095}, {2047, 2049}, {3000, 2000}};
+    for (const Weights& weights : weightSets) {
+        calibration_.BitWeights = weights.Values;
+        for (const auto& [lowFlip, highFlip] : flips) {
+            SCOPED_TRACE(Format("%s, flips %d %d", weights.Name, lowFlip, highFlip));
+            AccessLog actual(lowFlip, highFlip);
+            AccessLog expected(lowFlip, highFlip);
+            instrument_.BindPort(actual);
+            const double v = instrument_.MeasureVoltage(calibration_);
+            const double reference = ReferenceRamp(expected, 0x00, calibration_);
+            ASSERT_EQ(actual.Log, expected.Log);
+            if (std::isnan(reference)) {
+                EXPECT_TRUE(std::isnan(v));
+            } else {
+                EXPECT_EQ(v, reference);
+            }
+        }
+    }
     instrument_.BindPort(port_);
 }
 

@@ -110,6 +110,7 @@ TEST_F(AutoCycleTest, ThreeCyclesOfDischargeRestChargeWithABitmapEach) {
         expected.push_back(Format("%04d%02d%02d-%02d%02d%02d.bmp", y, mo, d, h, mi, s));
     }
     expected.push_back("Voltrex2.csv");
+    expected.push_back("curves");
     EXPECT_EQ(folder.Files(), expected);
 }
 
@@ -119,7 +120,7 @@ TEST_F(AutoCycleTest, OneCycleHasNoRestBeforeItAndNoneAfter) {
     procedures.RunAutoCycle();
     EXPECT_EQ(phases, "DRC");
     EXPECT_EQ(Modes(), "DIS,1,CHG,1,");
-    EXPECT_EQ(folder.Files(), std::vector<std::string>{"Voltrex2.csv"});
+    EXPECT_EQ(folder.Files(), (std::vector<std::string>{"Voltrex2.csv", "curves"}));
 }
 
 TEST_F(AutoCycleTest, EndsAfterTheChargeOfTheCycleWhoseCapacityStoppedGrowing) {
@@ -155,7 +156,7 @@ TEST_F(AutoCycleTest, StopInTheRestBeforeTheNextDischargeEndsIt) {
     procedures.RunAutoCycle();
     EXPECT_EQ(phases, "DRCR");
     EXPECT_EQ(Modes(), "DIS,1,CHG,1,");
-    EXPECT_EQ(folder.Files().size(), 2u);  // the log and cycle 1's bitmap
+    EXPECT_EQ(folder.Files().size(), 3u);  // the log, cycle 1's bitmap and the curves
 }
 
 TEST_F(AutoCycleTest, StopDuringTheSecondDischargeEndsItAfterSwitchingOff) {
@@ -165,7 +166,7 @@ TEST_F(AutoCycleTest, StopDuringTheSecondDischargeEndsItAfterSwitchingOff) {
     EXPECT_EQ(phases, "DRCRD");
     EXPECT_EQ(Modes(), "DIS,1,CHG,1,");
     EXPECT_EQ(instrument.ControlLatch(), 0);
-    EXPECT_EQ(folder.Files().size(), 2u);
+    EXPECT_EQ(folder.Files().size(), 3u);
 }
 
 TEST_F(AutoCycleTest, AStopLeftPendingBetweenCyclesIsCaughtAtTheHead) {

@@ -150,5 +150,17 @@ TEST_F(ResultsLogTest, AFifoInPlaceOfTheFileLosesTheRecordAtOnce) {
     EXPECT_TRUE(ui.Errors.empty());
 }
 
+TEST_F(ResultsLogTest, ANewFileGetsTheModeOfAnyTextFileLessTheUmask) {
+    for (const mode_t mask : {mode_t{0}, mode_t{022}, mode_t{077}}) {
+        ::unlink(folder.File("Voltrex2.csv").c_str());
+        const mode_t previous = ::umask(mask);
+        procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+        ::umask(previous);
+        struct stat info {};
+        ASSERT_EQ(::stat(folder.File("Voltrex2.csv").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask) << mask;
+    }
+}
+
 }  // namespace
 }  // namespace voltrex::testing

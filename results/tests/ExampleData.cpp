@@ -2,15 +2,19 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <fstream>
-#include <vector>
+#include <functional>
+#include <limits>
+#include <optional>
 
-#include "platform/CFormat.h"
+#include "config/ConfigurationReader.h"
+#include "graph/Graph.h"
+#include "instrument/Instrument.h"
+#include "procedures/Procedures.h"
 #include "results/CalendarTime.h"
-#include "simulator/BatteryPack.h"
+#include "testsupport/SimulatedPort.h"
+#include "testsupport/VirtualClock.h"
 
 namespace voltrex::results::testing {
 
@@ -18,276 +22,212 @@ namespace {
 
 using simulator::BatteryPack;
 using simulator::Chemistry;
+using voltrex::testing::SimulatedPort;
+using voltrex::testing::VirtualClock;
 
-constexpr const char* Program = "Voltrex II - Computer Controlled Battery Manager - Version 1.0";
-
-// The charge currents of the sample board's rate settings 0 to 10, amperes.
-constexpr double ChargeCurrents[] = {0,      0.0502, 0.1004, 0.1497, 0.2011, 0.2995,
-                                     0.4008, 0.5012, 0.699,  0.998,  1.251};
-
-struct Test {
-    const char* Mode;
-    std::int64_t Start;
-    int Cycle = 0;
-    int Of = 0;
-    const char* Type = "";
-    int Rated = 0;
-    int Cells = 0;
-};
-
-class ExampleWriter {
-  public:
-    explicit ExampleWriter(std::string folder) : folder_(std::move(folder)) {}
-
-    // Discharges the pack at the current until the end voltage; returns when
-    // the record was written.
-    std::int64_t Discharge(BatteryPack& pack, const Test& test, int rate, double amperes,
-                           double minimumCell) {
-        const double ohms = Measured(pack.Resistance());
-        const double end = minimumCell * test.Cells - ohms * amperes;
-        Begin(test, rate, amperes, ohms);
-        text_ += Format("# EndVoltage: %.4f\n", end);
-        Columns();
-        pack.SetCurrent(amperes);
-        double charge = 0.0;
-        double energy = 0.0;
-        int s = 0;
-        for (;; ++s) {
-            const double volts = Reading(pack.TerminalVoltage());
-            Row(s, volts, -amperes, rate, charge, energy);
-            if (volts < end && s > 10) {
-                break;
-            }
-            pack.Advance(1.0);
-            charge += amperes;
-            energy += amperes * volts;
-        }
-        pack.SetCurrent(0.0);
-        return Finish(test, s, "end voltage reached", amperes, charge, energy, ohms);
-    }
-
-    // Charges a nickel pack until its voltage has fallen by the fraction
-    // below its peak (after the first five minutes), or a lithium pack with
-    // the rate stepped down whenever the ceiling is passed.
-    std::int64_t Charge(BatteryPack& pack, const Test& test, int rate, double deltaV,
-                        double ceiling) {
-        const double ohms = Measured(pack.Resistance());
-        const double initial = ChargeCurrents[rate];
-        const int limit = static_cast<int>(1.5 * test.Rated * 3.6 / initial);
-        Begin(test, rate, initial, ohms);
-        text_ += ceiling > 0.0 ? Format("# Ceiling: %.4f\n", ceiling)
-                               : Format("# DeltaV: %.4f\n", deltaV);
-        text_ += Format("# TimeLimit: %d\n", limit);
-        Columns();
-        double charge = 0.0;
-        double energy = 0.0;
-        double peak = 0.0;
-        const char* reason = "time limit";
-        int s = 0;
-        for (;; ++s) {
-            const double amperes = ChargeCurrents[rate];
-            pack.SetCurrent(-amperes);
-            const double volts = Reading(pack.TerminalVoltage());
-            Row(s, volts, amperes, rate, charge, energy);
-            peak = std::max(peak, volts);
-            if (ceiling > 0.0 && volts > ceiling) {
-                if (--rate == 0) {
-                    reason = "rate stepped down to 0";
-                    break;
-                }
-            } else if (ceiling <= 0.0 && s > 300 && volts < peak * (1.0 - deltaV)) {
-                reason = "delta-V";
-                break;
-            }
-            if (s >= limit) {
-                break;
-            }
-            pack.Advance(1.0);
-            charge += amperes;
-            energy += amperes * volts;
-        }
-        pack.SetCurrent(0.0);
-        return Finish(test, s, reason, initial, charge, energy, ohms);
-    }
-
-    void Monitor(BatteryPack& pack, const Test& test, int seconds) {
-        Begin(test, 0, 0.0, 0.0);
-        Columns();
-        for (int s = 0; s <= seconds; ++s) {
-            Row(s, Reading(pack.TerminalVoltage()), 0.0, 0, 0.0, 0.0);
-            pack.Advance(1.0);
-        }
-        text_ += "# End: stopped by the user\n";
-        WriteCurve(test);
-    }
-
-    // A line of the results file as a crash of an older version left it.
-    void BrokenLine(std::int64_t time, const std::string& line) {
-        results_.emplace_back(time, line + "\n");
-    }
-
-    std::string Save() {
-        // In the order the tests ended, as the program appends them.
-        std::stable_sort(results_.begin(), results_.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        std::ofstream out(folder_ + "/Voltrex2.csv", std::ios::binary);
-        out << "\"Date/Time\",\"Mode\",\"Cycle\",\"Of\",\"Type\",\"Rated\",\"Cells\",\"mA\","
-               "\"mAh\",\"mWh\",\"Ohms\",\"V/Cell\"\n";
-        for (const auto& [time, line] : results_) {
-            out << line;
-        }
-        return out.good() && !failed_ ? std::string() : "cannot write into " + folder_;
-    }
-
-  private:
-    // The internal resistance as the resistance test measures it: a little off.
-    double Measured(double ohms) { return ohms * (1.0 + 0.04 * (Noise() - 0.5)); }
-    // A second's mean of smoothed readings: within a millivolt or two.
-    double Reading(double volts) { return volts + 0.003 * (Noise() - 0.5); }
-    double Noise() {
-        seed_ = seed_ * 1664525u + 1013904223u;
-        return static_cast<double>(seed_ >> 8) / 16777216.0;
-    }
-
-    void Begin(const Test& test, int rate, double amperes, double ohms) {
-        text_ = "# Voltrex II curve\n# Version: 1\n";
-        text_ += Format("# Program: %s\n# Mode: %s\n# Start: %s\n# Cycle: %d\n# Of: %d\n", Program,
-                        test.Mode, CalendarTimeText(CalendarTimeAt(test.Start)).c_str(), test.Cycle,
-                        test.Of);
-        if (std::string(test.Mode) != "MON") {
-            text_ += Format("# Type: %s\n# Rated: %d\n# Cells: %d\n# Rate: %d\n# Current: %.3f\n",
-                            test.Type, test.Rated, test.Cells, rate, amperes);
-            ohms_ = ohms;
-        }
-    }
-    void Columns() {
-        if (ohms_ > 0.0) {
-            text_ += Format("# Ohms: %.4f\n", ohms_);
-            ohms_ = 0.0;
-        }
-        text_ += "seconds,volts,amperes,rate,mAh,mWh\n";
-    }
-    void Row(int s, double volts, double amperes, int rate, double charge, double energy) {
-        text_ += Format("%d,%.4f,%.3f,%d,%.4f,%.4f\n", s, volts, amperes, rate, charge / 3.6,
-                        energy / 3.6);
-    }
-    std::int64_t Finish(const Test& test, int seconds, const char* reason, double amperes,
-                        double charge, double energy, double ohms) {
-        text_ += Format("# End: %s\n", reason);
-        WriteCurve(test);
-        // The record is written once the current is off, a second later.
-        const std::int64_t end = test.Start + seconds + 1;
-        const double mah = charge / 3.6;
-        const double mwh = energy / 3.6;
-        const double perCell = mah != 0.0 ? mwh / (mah * test.Cells) : 0.0;
-        results_.emplace_back(
-            end,
-            Format("\"%s\",\"%s\",%d,%d,\"%s\",%d,%d,%1.1f,%1.1f,%1.1f,%1.4f,%1.4f\n",
-                   CalendarTimeText(CalendarTimeAt(end)).c_str(), test.Mode, test.Cycle, test.Of,
-                   test.Type, test.Rated, test.Cells, amperes * 1000.0, mah, mwh, ohms, perCell));
-        return end;
-    }
-    void WriteCurve(const Test& test) {
-        const LocalTime t = CalendarTimeAt(test.Start);
-        const std::string name =
-            Format("%s/curves/%04d%02d%02d-%02d%02d%02d-%s.csv", folder_.c_str(), t.Year, t.Month,
-                   t.Day, t.Hour, t.Minute, t.Second, test.Mode);
-        std::ofstream out(name, std::ios::binary);
-        out << text_;
-        failed_ = failed_ || !out.good();
-    }
-
-    std::string folder_;
-    std::string text_;
-    std::vector<std::pair<std::int64_t, std::string>> results_;
-    double ohms_ = 0.0;
-    std::uint32_t seed_ = 20261208u;
-    bool failed_ = false;
-};
+// Virtual seconds a pass of a test loop takes besides its conversions. The
+// program's window turns in a few milliseconds; a second per pass gives each
+// second of a curve one reading (now and then a second without one, when the
+// conversions have added up to a second) and keeps a year of tests to a few
+// hundred thousand passes.
+constexpr double PassSeconds = 1.0;
 
 std::int64_t At(const char* time) {
     return CalendarSeconds(*ParseCalendarTime(time));
+}
+
+// One session at the charger: the program started at a calendar second with
+// the simulated board and a pack on it, run by the real procedures in virtual
+// time. The session is its own window: every pass moves the clock on, Stop is
+// clicked once the clock reaches StopAt, error boxes are kept.
+class Session final : public UserInterface {
+  public:
+    Session(const Configuration& config, const TestSettings& settings, const std::string& folder,
+            const char* start, const BatteryPack::Settings& pack)
+        : clock_(At(start)),
+          port_(clock_, pack, config.PortAddress),
+          instrument_(clock_, config.Calibration),
+          procedures_(config, settings, instrument_, graph_, clock_, *this, folder) {
+        instrument_.BindPort(port_);
+        instrument_.SetPortAddress(config.PortAddress);
+    }
+
+    Procedures& Run() { return procedures_; }
+    SimulatedPort& Port() { return port_; }
+    // The pack left alone (nothing runs between two tests).
+    void Wait(double seconds) { clock_.Advance(seconds); }
+    void StopAfter(std::int64_t seconds) { stopAt_ = clock_.Now() + seconds; }
+    // Called at every pass, after the clock has moved.
+    std::function<void()> OnYield;
+    // The first error box shown, if any.
+    const std::string& Problem() const { return problem_; }
+
+    void Yield() override {
+        clock_.Advance(PassSeconds);
+        if (OnYield) {
+            OnYield();
+        }
+    }
+    bool PollStop() override { return clock_.Now() >= stopAt_; }
+    void ShowError(const std::string& message) override {
+        if (problem_.empty()) {
+            problem_ = message;
+        }
+    }
+
+  private:
+    // Declared in the order they are needed: the instrument switches the
+    // port off when it goes.
+    VirtualClock clock_;
+    SimulatedPort port_;
+    Instrument instrument_;
+    Graph graph_;
+    Procedures procedures_;
+    std::int64_t stopAt_ = std::numeric_limits<std::int64_t>::max();
+    std::string problem_;
+};
+
+// What went wrong in a session, or nothing.
+std::optional<std::string> Failed(const Session& session, const char* start, bool ran = true) {
+    if (!session.Problem().empty()) {
+        return std::string(start) + ": " + session.Problem();
+    }
+    if (!ran) {
+        return std::string(start) + ": a test did not end by itself";
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
 std::string WriteExampleFolder(const std::string& folder) {
     ::mkdir(folder.c_str(), 0755);
-    if (::mkdir((folder + "/curves").c_str(), 0755) != 0 && errno != EEXIST) {
-        return "cannot make " + folder + "/curves";
+    Configuration config;
+    if (const std::optional<std::string> error =
+            ReadConfiguration(config, VOLTREX_SAMPLE_CONFIGURATION)) {
+        return *error;
     }
-    ExampleWriter writer(folder);
-    constexpr double NiMHMinimum = 1.0;
-    constexpr double DischargeCurrent = 1.503;  // rate 10
-    constexpr double DeltaV = 0.003;
     constexpr int Rest = 600;
 
-    // A new transmitter pack, stored half charged: an Auto Cycle of three
-    // cycles forms it, its capacity growing from cycle to cycle.
-    BatteryPack::Settings settings;
-    settings.Type = Chemistry::NiMH;
-    settings.Cells = 7;
-    settings.StateOfCharge = 0.45;
-    settings.ResistancePerCell = 0.028;
+    // A new transmitter pack, stored half charged, on the charger at rate 10
+    // (1.503 A) for discharges and rate 9 (0.998 A) for charges.
+    TestSettings transmitter;
+    transmitter.CellType = "NiMH";
+    transmitter.Capacity = 2000;
+    transmitter.NumberOfCells = 7;
+    transmitter.DischargeRate = 10;
+    transmitter.ChargeRate = 9;
+    transmitter.MaximumCycles = 3;
+    BatteryPack::Settings pack;
+    pack.Type = Chemistry::NiMH;
+    pack.Cells = 7;
+    pack.StateOfCharge = 0.45;
+    pack.ResistancePerCell = 0.028;
+
+    // An Auto Cycle of three cycles forms it: its cells take up a little more
+    // charge after each full charge, so the pack is put back on the board
+    // with a larger capacity in the rest that follows each charge.
     {
         const double formed[] = {1890.0, 1950.0, 1990.0};
-        std::int64_t t = At("2026-01-17 10:04:12");
-        for (int cycle = 1; cycle <= 3; ++cycle) {
-            settings.CapacityMah = formed[cycle - 1];
-            BatteryPack pack(settings);
-            t = writer.Discharge(pack, {"DIS", t, cycle, 3, "NiMH", 2000, 7}, 10, DischargeCurrent,
-                                 NiMHMinimum);
-            pack.Advance(Rest);
-            t = writer.Charge(pack, {"CHG", t + Rest, cycle, 3, "NiMH", 2000, 7}, 9, DeltaV, 0.0);
-            pack.Advance(Rest);
-            t += Rest;
-            settings.StateOfCharge = pack.StateOfCharge();
+        const char* const start = "2026-01-17 10:04:12";
+        pack.CapacityMah = formed[0];
+        Session session(config, transmitter, folder, start, pack);
+        int cycle = 0;
+        bool charging = false;
+        session.OnYield = [&] {
+            simulator::SimulatedBoard& board = session.Port().Board();
+            if (board.Connected() && board.ChargeMode()) {
+                charging = true;
+            } else if (!board.Connected() && charging && cycle < 2) {
+                charging = false;
+                pack.CapacityMah = formed[++cycle];
+                pack.StateOfCharge = session.Port().StateOfCharge();
+                board.ReplacePack(pack);
+            }
+        };
+        session.Run().RunAutoCycle();
+        if (const std::optional<std::string> failed = Failed(session, start, cycle == 2)) {
+            return *failed;
         }
     }
-    // Then a discharge and a charge each month as the pack wears: a little
-    // less capacity and a little more resistance every time.
+
+    // Then a discharge, a rest and a charge each month as the pack wears: a
+    // little less capacity and a little more resistance every time.
     const char* const months[] = {
         "2026-02-21 15:31:40", "2026-03-28 09:12:05", "2026-05-02 18:45:51", "2026-06-13 11:03:27",
         "2026-08-01 16:20:09", "2026-09-12 08:57:44", "2026-10-24 14:11:30", "2026-12-05 10:30:00"};
-    for (int month = 0; month < 8; ++month) {
-        settings.CapacityMah = 2010.0 - 21.0 * month - (month > 5 ? 25.0 * (month - 5) : 0.0);
-        settings.ResistancePerCell = 0.028 * (1.0 + 0.045 * month);
-        settings.StateOfCharge = 0.93;  // charged last month, a little self-discharge since
-        BatteryPack pack(settings);
-        std::int64_t t = writer.Discharge(pack, {"DIS", At(months[month]), 0, 0, "NiMH", 2000, 7},
-                                          10, DischargeCurrent, NiMHMinimum);
-        pack.Advance(Rest);
-        writer.Charge(pack, {"CHG", t + Rest, 0, 0, "NiMH", 2000, 7}, 9, DeltaV, 0.0);
-        if (month == 3) {
-            writer.BrokenLine(At("2026-06-20 21:14:02"),
-                              "\"2026-06-20 21:14:02\",\"DIS\",0,0,\"NiMH\",2000,7,1503.0,18");
+    auto month = [&](int index) -> std::optional<std::string> {
+        pack.CapacityMah = 2010.0 - 21.0 * index - (index > 5 ? 25.0 * (index - 5) : 0.0);
+        pack.ResistancePerCell = 0.028 * (1.0 + 0.045 * index);
+        pack.StateOfCharge = 0.93;  // charged last month, a little self-discharge since
+        Session session(config, transmitter, folder, months[index], pack);
+        const bool discharged = session.Run().RunDischarge(0) > 0;
+        session.Wait(Rest);
+        const bool charged = discharged && session.Run().RunCharge(0, 0) > 0;
+        return Failed(session, months[index], charged);
+    };
+    for (int index = 0; index < 4; ++index) {
+        if (const std::optional<std::string> failed = month(index)) {
+            return *failed;
         }
     }
 
-    // A quadcopter's LiPo pack.
-    BatteryPack::Settings lipo;
-    lipo.Type = Chemistry::LiPo;
-    lipo.Cells = 3;
-    lipo.CapacityMah = 2150.0;
-    lipo.StateOfCharge = 0.98;
-    lipo.ResistancePerCell = 0.012;
+    // A line of the results file as a crash of an older version left it.
     {
-        BatteryPack pack(lipo);
-        std::int64_t t =
-            writer.Discharge(pack, {"DIS", At("2026-07-04 12:00:00"), 0, 0, "LiPo", 2200, 3}, 10,
-                             DischargeCurrent, 3.0);
-        pack.Advance(Rest);
-        t = writer.Charge(pack, {"CHG", t + Rest, 0, 0, "LiPo", 2200, 3}, 10, 0.0, 12.6);
-        pack.Advance(3600);
-        writer.Discharge(pack, {"DIS", t + 3600, 0, 0, "LiPo", 2200, 3}, 10, DischargeCurrent, 3.0);
+        std::ofstream out(folder + "/Voltrex2.csv", std::ios::binary | std::ios::app);
+        out << "\"2026-06-20 21:14:02\",\"DIS\",0,0,\"NiMH\",2000,7,1503.0,18\n";
+        if (!out.good()) {
+            return "cannot write into " + folder;
+        }
     }
 
-    // The transmitter pack watched for a quarter of an hour after a charge.
-    settings.StateOfCharge = 1.0;
-    BatteryPack rested(settings);
-    writer.Monitor(rested, {"MON", At("2026-12-06 09:00:00")}, 900);
+    // A quadcopter's LiPo pack: a discharge, a charge and, an hour later,
+    // another discharge.
+    {
+        TestSettings quadcopter;
+        quadcopter.CellType = "LiPo";
+        quadcopter.Capacity = 2200;
+        quadcopter.NumberOfCells = 3;
+        quadcopter.DischargeRate = 10;
+        quadcopter.ChargeRate = 10;
+        quadcopter.MaximumCycles = 1;
+        BatteryPack::Settings lipo;
+        lipo.Type = Chemistry::LiPo;
+        lipo.Cells = 3;
+        lipo.CapacityMah = 2150.0;
+        lipo.StateOfCharge = 0.98;
+        lipo.ResistancePerCell = 0.012;
+        const char* const start = "2026-07-04 12:00:00";
+        Session session(config, quadcopter, folder, start, lipo);
+        bool ran = session.Run().RunDischarge(0) > 0;
+        session.Wait(Rest);
+        ran = ran && session.Run().RunCharge(0, 0) > 0;
+        session.Wait(3600);
+        ran = ran && session.Run().RunDischarge(0) > 0;
+        if (const std::optional<std::string> failed = Failed(session, start, ran)) {
+            return *failed;
+        }
+    }
 
-    return writer.Save();
+    for (int index = 4; index < 8; ++index) {
+        if (const std::optional<std::string> failed = month(index)) {
+            return *failed;
+        }
+    }
+
+    // The transmitter pack watched for a quarter of an hour the morning after
+    // its last charge, then stopped.
+    {
+        pack.StateOfCharge = 1.0;
+        const char* const start = "2026-12-06 09:00:00";
+        Session session(config, transmitter, folder, start, pack);
+        session.StopAfter(900);
+        session.Run().RunMonitor();
+        if (const std::optional<std::string> failed = Failed(session, start)) {
+            return *failed;
+        }
+    }
+    return std::string();
 }
 
 }  // namespace voltrex::results::testing

@@ -770,20 +770,40 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(log.RecordCount(), 25);
         QCOMPARE(window.Grouping().Packs.size(), std::size_t{2});
         QCOMPARE(window.CurveFiles().size(), std::size_t{26});  // and a Monitor
+        // The program appends each record as its test ends, and the broken
+        // line where the crash left it: in the order of time.
+        std::int64_t previous = 0;
         for (std::size_t line = 0; line < log.Lines.size(); ++line) {
             if (!log.Lines[line].Readable) {
+                QVERIFY(log.Lines[line].Text.rfind("\"2026-06-20 21:14:02\"", 0) == 0);
+                QVERIFY(line > 0 && line + 1 < log.Lines.size());
+                QVERIFY(log.Lines[line - 1].Record.Time.Month == 6);
+                QVERIFY(log.Lines[line + 1].Record.Time.Month == 7);
                 continue;
             }
+            QVERIFY2(log.Lines[line].Record.Seconds > previous, log.Lines[line].Text.c_str());
+            previous = log.Lines[line].Record.Seconds;
             QVERIFY2(window.CurveOfLine()[line].has_value(), log.Lines[line].Text.c_str());
             // The curve's last row counted what the record says.
             const CurveFile& curve = window.CurveFiles()[*window.CurveOfLine()[line]];
             QCOMPARE(QString::asprintf("%.1f", curve.LastRow->MilliampHours),
                      QString::asprintf("%.1f", log.Lines[line].Record.MilliampHours));
         }
+        // Every test ended as the procedures end it on such a pack.
+        for (const CurveFile& curve : window.CurveFiles()) {
+            const char* expected = curve.Mode == "DIS"    ? "end voltage reached"
+                                   : curve.Mode == "MON"  ? "stopped by the user"
+                                   : curve.Type == "LiPo" ? "rate stepped down to 0"
+                                                          : "delta-V";
+            QVERIFY2(curve.EndReason.has_value(), curve.Path.c_str());
+            QCOMPARE(*curve.EndReason, std::string(expected));
+        }
         // The pack wears: its last discharge gives less than its best.
         const std::vector<CapacityPoint>& points = window.Capacity()->Points();
         QVERIFY(points.size() >= 10);
         QVERIFY(points.back().MilliampHours < 0.9 * points[2].MilliampHours);
+        // The Auto Cycle formed it: the third cycle gave more than the second.
+        QVERIFY(points[2].MilliampHours > points[1].MilliampHours + 20.0);
     }
 
     void theProgramTakesOneFolder() {

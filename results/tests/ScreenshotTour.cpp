@@ -1,7 +1,7 @@
 // Takes the documentation's screenshots of the results window: opens a
 // working folder (by default a generated example: a year of a NiMH pack's
-// tests on the simulated pack, see ExampleData.h) and saves each view as a
-// PNG file. Run it under a display, for example
+// tests run by the procedures on the simulated charger, see ExampleData.h)
+// and saves each view as a PNG file. Run it under a display, for example
 //
 //   xvfb-run -a -s "-screen 0 1280x800x24"
 //       build/default/bin/voltrex2_results_screenshots docs/screenshots

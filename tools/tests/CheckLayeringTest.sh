@@ -20,8 +20,8 @@ put app/tests/Up.cpp '#include "../Window.h"'
 put simulator/Board.cpp '#include "instrument/PortBits.h"'
 put simulator/tests/BoardTest.cpp '#include "instrument/PortBits.h"
 #include "testsupport/SimulatedPort.h"'
-put results/tests/Files.cpp '#include "testsupport/TempFolder.h"
-#include "testsupport/RecordingPort.h"'
+put results/Files.cpp '#include "testsupport/TempFolder.h"
+#include "platform/Clock.h"'
 put newfolder/New.cpp '#include "platform/Clock.h"'
 
 status=0
@@ -30,10 +30,10 @@ fail() { echo "FAIL: $*"; cat "$tree/out"; exit 1; }
 [ "$status" -eq 1 ] || fail "exit status $status, not 1"
 for expected in 'platform/Up.h:2: #include "instrument/Instrument.h": platform may not include instrument' \
     'instrument/Inside.cpp:2: #include "io/parport/ParportTable.h": instrument may not include io' \
-    'graph/Window.cpp:1: #include <QWidget>: only app/ and results/ include Qt' \
+    'graph/Window.cpp:1: #include <QWidget>: only app/ and results/ and bench/ include Qt' \
     'app/tests/Up.cpp:1: #include "../Window.h" climbs out of its folder' \
     'simulator/Board.cpp:1: #include "instrument/PortBits.h": simulator may not include instrument' \
-    'results/tests/Files.cpp:2: #include "testsupport/RecordingPort.h": results/tests may not include testsupport' \
+    'results/Files.cpp:1: #include "testsupport/TempFolder.h": results may not include testfiles' \
     'newfolder/New.cpp: folder newfolder/ has no place in the layering'; do
     grep -qF "$expected" "$tree/out" || fail "not reported: $expected"
 done
