@@ -96,6 +96,14 @@ void SimulatedBoard::Update() {
     Advance(true);
 }
 
+void SimulatedBoard::ReplacePack(const BatteryPack::Settings& pack) {
+    Advance(true);
+    const double current = pack_.Current();
+    pack_ = BatteryPack(pack);
+    pack_.SetCurrent(current);
+    UpdateInputs();
+}
+
 void SimulatedBoard::Advance(bool always) {
     const double now = clock_.Monotonic();
     const double elapsed = now - lastUpdate_;

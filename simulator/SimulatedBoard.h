@@ -104,6 +104,8 @@ class SimulatedBoard {
     // The pack as of the last update (call Update() first for the present).
     BatteryPack& Pack() { return pack_; }
     const BatteryPack& Pack() const { return pack_; }
+    // Puts another pack on the board (the relays and counter stay as they are).
+    void ReplacePack(const BatteryPack::Settings& pack);
 
   private:
     void Advance(bool always);
