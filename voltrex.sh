@@ -2,8 +2,10 @@
 # Voltrex II: set up, build, run, test, install or package on a Debian machine.
 #   ./voltrex.sh run      install what is missing, build, start the program on the
 #                         simulated instrument in ./run (sample configuration placed there)
-#   ./voltrex.sh test     install what is missing, build with warnings as errors,
-#                         run the whole test suite
+#   ./voltrex.sh test     install what is missing; check the format, the layering
+#                         and clang-tidy; build with warnings as errors, run the
+#                         whole test suite; build the core (no Qt) under
+#                         AddressSanitizer and UBSan and run its tests
 #   ./voltrex.sh asan     the same tests under AddressSanitizer and UBSan
 #   ./voltrex.sh install [PREFIX]
 #                         build and install into PREFIX (default ~/.local): the
@@ -26,6 +28,9 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev
 # the menu entries and the AppStream description, a private D-Bus for the
 # sleep inhibitor's tests and an X server for the broken-display test.
 test_packages=(locales desktop-file-utils appstream dbus xvfb)
+# What the checks of "test" need besides: the formatter and clang-tidy of the
+# repository's .clang-format and .clang-tidy, and Python for the layering check.
+check_packages=(clang-format-14 clang-tidy-14 python3)
 # What building and checking the Debian package needs besides.
 package_packages=(dpkg-dev debhelper fakeroot lintian)
 
@@ -77,6 +82,46 @@ set_up_tests() {
     german_locale
 }
 
+# The C and C++ files the repository tracks.
+tracked_sources() {
+    git ls-files -- '*.c' '*.cpp' '*.h'
+}
+
+# Every tracked source as clang-format would write it.
+check_format() {
+    echo "Checking the format (clang-format-14, .clang-format)"
+    local off
+    off=$(tracked_sources | xargs -P "$jobs" -n 40 clang-format-14 --dry-run -Werror 2>&1 |
+        sed -n 's/^\(.*\):[0-9]*:[0-9]*: error: code should be clang-formatted.*/\1/p' |
+        sort -u || true)
+    if [ -n "$off" ]; then
+        echo "Not formatted (clang-format-14 -i FILE... formats them):" >&2
+        printf '  %s\n' $off >&2
+        return 1
+    fi
+}
+
+# clang-tidy with .clang-tidy on the sources without Qt, two at a time, from
+# the compile commands of build/ci.
+check_tidy() {
+    echo "Running clang-tidy-14 (.clang-tidy) on the sources without Qt"
+    local log status=0
+    log=$(mktemp)
+    # The sources of build/ci compiled without Qt's headers.
+    python3 -c '
+import json, os
+for entry in json.load(open("build/ci/compile_commands.json")):
+    path = os.path.relpath(entry["file"])
+    if "qt6" not in entry["command"] and not path.startswith(("..", "build/")):
+        print(path)' | sort -u |
+        xargs -P "$jobs" -n 8 clang-tidy-14 -p build/ci --quiet --warnings-as-errors='*' \
+            >"$log" 2>&1 || status=$?
+    # Only the findings: not clang-tidy's counts of what it left out.
+    grep -v -e '^[0-9]* warnings* \(and [0-9]* errors* \)\?generated' "$log" >&2 || true
+    rm -f "$log"
+    return "$status"
+}
+
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # The program, both port libraries, the hardware check and the results
@@ -98,9 +143,17 @@ run)
     ;;
 test)
     set_up_tests
+    install_missing "that the checks need" "${check_packages[@]}"
+    check_format
+    echo "Checking the includes against the layering (tools/check-layering)"
+    tools/check-layering
     cmake --preset ci
     cmake --build --preset ci -j "$jobs"
     ctest --preset ci -j "$jobs"
+    check_tidy
+    cmake --preset asan-core
+    cmake --build --preset asan-core -j "$jobs"
+    ctest --preset asan-core -j "$jobs"
     ;;
 asan)
     set_up_tests

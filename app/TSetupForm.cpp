@@ -16,6 +16,7 @@
 #include "app/VoltrexApplication.h"
 #include "config/ConfigurationFile.h"
 #include "config/ConfigurationReader.h"
+#include "instrument/PortBits.h"
 #include "platform/CFormat.h"
 
 namespace voltrex {
@@ -61,7 +62,7 @@ TSetupForm::TSetupForm(Configuration& config, Instrument& instrument, std::strin
     RateGroup = new QGroupBox(QStringLiteral("Rate Control (Bits 0 to 3):"), this);
     RateGroup->setGeometry(8, 8, 247, 89);
     RateTrackBar = new QSlider(Qt::Horizontal, RateGroup);
-    RateTrackBar->setRange(0, 15);
+    RateTrackBar->setRange(0, HighestRate);
     RateTrackBar->setValue(0);
     RateTrackBar->setSingleStep(1);
     RateTrackBar->setPageStep(1);

@@ -53,7 +53,6 @@ std::optional<CurveRow> ParseRow(std::string_view line, const std::array<int, Co
         }
         return std::string_view((*fields)[static_cast<std::size_t>(index)]);
     };
-    CurveRow row;
     const auto seconds = field(Seconds);
     const auto volts = field(Volts);
     const auto amperes = field(Amperes);

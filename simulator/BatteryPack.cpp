@@ -43,13 +43,10 @@ void BatteryPack::Advance(double seconds) {
 void BatteryPack::Step(double h) {
     const double current = current_;
     const double charging = current < 0.0 ? -current : 0.0;
-    const double terminal = TerminalVoltage();
     if (current > 0.0) {
         delivered_ += current * h;
-        energyDelivered_ += current * terminal * h;
     } else {
         received_ += charging * h;
-        energyReceived_ += charging * terminal * h;
     }
 
     // Charge: a discharge takes all of the current out, a charge stores only

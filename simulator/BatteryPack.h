@@ -59,11 +59,10 @@ class BatteryPack {
     int Cells() const { return settings_.Cells; }
     double CapacityMah() const { return settings_.CapacityMah; }
     double StateOfCharge() const { return stateOfCharge_; }
-    // Internal (series) resistance R0 per cell and of the pack; R1 of the pack.
+    // Internal (series) resistance R0 per cell and of the pack.
     double ResistancePerCell() const { return resistancePerCell_; }
     double Resistance() const { return resistancePerCell_ * settings_.Cells; }
     double SeriesResistance() const { return Resistance(); }
-    double PolarisationResistance() const { return Resistance() * PolarisationRatio; }
     double PolarisationVoltage() const { return polarisation_ * settings_.Cells; }
     double TemperatureCelsius() const { return temperature_; }
 
@@ -71,9 +70,6 @@ class BatteryPack {
     // ampere-seconds: out of the pack while discharging, into it while charging.
     double ChargeDelivered() const { return delivered_; }
     double ChargeReceived() const { return received_; }
-    // Energy, watt-seconds, at the terminal voltage.
-    double EnergyDelivered() const { return energyDelivered_; }
-    double EnergyReceived() const { return energyReceived_; }
 
   private:
     void Step(double seconds);
@@ -89,8 +85,6 @@ class BatteryPack {
     double temperature_;
     double delivered_ = 0.0;
     double received_ = 0.0;
-    double energyDelivered_ = 0.0;
-    double energyReceived_ = 0.0;
 };
 
 }  // namespace voltrex::simulator

@@ -5,9 +5,9 @@
 namespace voltrex::simulator {
 
 namespace {
-constexpr std::uint8_t DriveBits = 0x3F;  // rate and relays: they move the current
-constexpr std::uint8_t CounterReset = 0x40;
-constexpr std::uint8_t CounterClock = 0x80;
+// The rate and the relays: they move the current.
+constexpr std::uint8_t DriveBits =
+    SimulatedBoard::RateBits | SimulatedBoard::ModeRelay | SimulatedBoard::BatteryRelay;
 // The noise is the sum of four uniform numbers, centred and scaled to unit
 // variance: bell-shaped, bounded at +-2 sqrt(3), and the same on every
 // standard library (std::normal_distribution is not).
@@ -28,7 +28,7 @@ SimulatedBoard::SimulatedBoard(Clock& clock, const BatteryPack::Settings& pack,
     // conversion sums its weights.
     for (std::size_t count = 0; count < dac_.size(); ++count) {
         double sum = 0.0;
-        for (std::size_t bit = 0; bit < 12; ++bit) {
+        for (std::size_t bit = 0; bit < CounterBits; ++bit) {
             if ((count >> bit) & 1U) {
                 sum += calibration_.BitWeights[bit];
             }
@@ -53,7 +53,7 @@ void SimulatedBoard::Out(std::uint16_t port, std::uint8_t value) {
     if ((value & CounterReset) != 0) {
         counter_ = 0;
     } else if ((changed & value & CounterClock) != 0) {
-        counter_ = (counter_ + 1) & 0x0FFF;
+        counter_ = (counter_ + 1) % CounterRange;
     }
     latch_ = value;
 }
@@ -120,12 +120,12 @@ void SimulatedBoard::Advance(bool always) {
 void SimulatedBoard::ApplyDrive(std::uint8_t value) {
     // The old current has flowed until now; the new one starts from here.
     Advance(true);
-    const int rate = value & 0x0F;
+    const int rate = value & RateBits;
     double current = 0.0;
-    if (powered_ && (value & 0x20) != 0 && rate != 0) {
+    if (powered_ && (value & BatteryRelay) != 0 && rate != 0) {
         const auto row = static_cast<std::size_t>(rate);
-        current = (value & 0x10) != 0 ? -calibration_.ChargeCurrent[row]
-                                      : calibration_.DischargeCurrent[row];
+        current = (value & ModeRelay) != 0 ? -calibration_.ChargeCurrent[row]
+                                           : calibration_.DischargeCurrent[row];
     }
     pack_.SetCurrent(current);
     UpdateInputs();

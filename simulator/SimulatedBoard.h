@@ -41,12 +41,28 @@ namespace voltrex::simulator {
 // (when at least a millisecond has passed) and at every write that changes the
 // rate or a relay, by the time elapsed since the last update. Counter pulses
 // do nothing but count, so a conversion costs a few nanoseconds per access.
+//
+// These are the board's own names for its lines, kept apart from the
+// program's (instrument/PortBits.h): the simulated board stands for the
+// hardware and is built into the simulated port library, which knows nothing
+// of the program, and a test that runs the program on it checks the program's
+// names against these instead of sharing them.
 class SimulatedBoard {
   public:
     static constexpr std::uint32_t DefaultSeed = 20260314;
+    // Data register.
+    static constexpr std::uint8_t RateBits = 0x0F;
+    static constexpr std::uint8_t ModeRelay = 0x10;
+    static constexpr std::uint8_t BatteryRelay = 0x20;
+    static constexpr std::uint8_t CounterReset = 0x40;
+    static constexpr std::uint8_t CounterClock = 0x80;
+    // Status register.
     static constexpr std::uint8_t IdleStatus = 0x67;
     static constexpr std::uint8_t LowSideBit = 0x10;
     static constexpr std::uint8_t HighSideBit = 0x08;
+    // The 12-bit counter's counts, 0 to 4095.
+    static constexpr int CounterBits = 12;
+    static constexpr int CounterRange = 1 << CounterBits;
     // Status reads closer together than this share one pack update.
     static constexpr double UpdateInterval = 0.001;
 
@@ -64,11 +80,10 @@ class SimulatedBoard {
     std::uint16_t DataAddress() const { return dataAddress_; }
 
     std::uint8_t Latch() const { return latch_; }
-    int Rate() const { return latch_ & 0x0F; }
-    bool ChargeMode() const { return (latch_ & 0x10) != 0; }
-    bool Connected() const { return (latch_ & 0x20) != 0; }
+    int Rate() const { return latch_ & RateBits; }
+    bool ChargeMode() const { return (latch_ & ModeRelay) != 0; }
+    bool Connected() const { return (latch_ & BatteryRelay) != 0; }
     int Counter() const { return counter_; }
-    std::uint8_t Control() const { return control_; }
     // Current the board drives through the pack, amperes: positive
     // discharges, negative charges.
     double Current() const { return pack_.Current(); }
@@ -76,9 +91,6 @@ class SimulatedBoard {
     double DacOutput() const { return dac_[static_cast<std::size_t>(counter_)]; }
     // Voltage of the pack's negative terminal above the board's ground.
     double GroundOffset() const;
-    // The two comparators' inputs (after the dividers), volts.
-    double LowSideInput() const { return lowInput_; }
-    double HighSideInput() const { return highInput_; }
 
     // The board's own supply. Without it the relays drop out, so no current
     // flows whatever the data byte says, and the comparator outputs float
@@ -107,7 +119,7 @@ class SimulatedBoard {
     std::uint16_t dataAddress_;
     BatteryPack pack_;
     std::mt19937 generator_;
-    std::array<double, 4096> dac_{};
+    std::array<double, CounterRange> dac_{};
     double noiseBound_ = 0.0;
     double lastUpdate_;
     double lowInput_ = 0.0;

@@ -7,8 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/tests/ChildProcess.h"
-#include "platform/tests/FileTestFolder.h"
+#include <filesystem>
+
+#include "testsupport/ChildProcess.h"
+#include "testsupport/FileTestFolder.h"
 
 namespace voltrex::testing {
 namespace {

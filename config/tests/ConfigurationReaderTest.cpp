@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "config/ConfigurationReader.h"
-#include "platform/tests/ChildProcess.h"
+#include "testsupport/ChildProcess.h"
 
 namespace voltrex {
 namespace {

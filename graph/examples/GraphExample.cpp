@@ -1,83 +1,32 @@
 // Draws what the program shows during an auto cycle of a 7-cell NiMH pack: a
 // one-hour discharge at 1 C down to the end voltage, then the charge that
 // continues on the same graph until the negative delta-V, with the title and
-// status lines the tests write. The pack is a small cell model (open-circuit
-// voltage by state of charge, series resistance and one RC pair, heating at
-// the end of the charge); the converter's noise comes from a fixed-seed
-// generator, so every run draws the same picture.
+// status lines the tests write. The pack is the simulated charger's battery
+// model (simulator/BatteryPack.h); the converter's noise comes from a
+// fixed-seed generator, so every run draws the same picture.
 //
 //   graph_example [file.bmp]      (default graph-example.bmp)
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <string>
-#include <utility>
 
 #include "graph/Graph.h"
 #include "graph/GraphFileError.h"
 #include "platform/CFormat.h"
+#include "simulator/BatteryPack.h"
 
 namespace {
 
 using voltrex::Format;
 
 constexpr int Cells = 7;
-constexpr double CapacityAh = 2.1;       // a little more than the 2000 mAh label
-constexpr double CurrentA = 2.0;         // 1 C both ways
-constexpr double PackResistance = 0.15;  // ohms, as the resistance test reports it
+constexpr double CapacityMah = 2100.0;  // a little more than the 2000 mAh label
+constexpr double CurrentA = 2.0;        // 1 C both ways
 constexpr double EndVoltage = 6.86;
 constexpr int SamplesPerSecond = 4;
-
-// Rested NiMH cell voltage by state of charge, with the knee below 10 %.
-double OpenCircuitVoltage(double charge) {
-    static constexpr std::array<std::pair<double, double>, 9> Table{{{-0.05, 0.80},
-                                                                     {0.00, 1.02},
-                                                                     {0.03, 1.12},
-                                                                     {0.10, 1.20},
-                                                                     {0.30, 1.25},
-                                                                     {0.50, 1.27},
-                                                                     {0.70, 1.30},
-                                                                     {0.90, 1.34},
-                                                                     {1.00, 1.40}}};
-    charge = std::clamp(charge, Table.front().first, Table.back().first);
-    for (std::size_t i = 1; i < Table.size(); ++i) {
-        if (charge <= Table[i].first) {
-            const auto [x0, y0] = Table[i - 1];
-            const auto [x1, y1] = Table[i];
-            return y0 + (y1 - y0) * (charge - x0) / (x1 - x0);
-        }
-    }
-    return Table.back().second;
-}
-
-// The pack: state of charge, the RC pair's voltage and the temperature rise.
-struct Pack {
-    double Charge = 1.0;        // fraction of CapacityAh
-    double Polarisation = 0.0;  // volts across the RC pair, per pack
-    double Heating = 0.0;       // degrees above ambient
-
-    // One second at current (positive charges); returns the terminal voltage.
-    double Step(double current) {
-        const double r0 = 0.4 * PackResistance;
-        const double r1 = 0.6 * PackResistance;
-        const double tau = 30.0;
-        Polarisation += (current * r1 - Polarisation) / tau;
-        // Charge acceptance falls from 80 % on; the rest becomes heat, which
-        // lowers the cell voltage by about 3.5 mV per degree: the delta-V.
-        const double efficiency =
-            current > 0.0 ? std::clamp(1.0 - 4.0 * (Charge - 0.8), 0.2, 1.0) : 1.0;
-        Charge += efficiency * current / (3600.0 * CapacityAh);
-        Heating += (current > 0.0 ? (1.0 - efficiency) / 60.0 : 0.0) - Heating / 1200.0;
-        // Under charge the voltage climbs steeply as the pack fills.
-        const double topping =
-            current > 0.0 ? 0.09 * std::clamp((Charge - 0.8) / 0.2, 0.0, 1.0) : 0.0;
-        const double cell = OpenCircuitVoltage(Charge) + topping - 0.0035 * Heating;
-        return Cells * cell + current * r0 + Polarisation;
-    }
-};
 
 // The converter's last bits: a few millivolts of deterministic noise.
 class Noise {
@@ -100,22 +49,31 @@ std::string Elapsed(int seconds) {
 int main(int argc, char** argv) {
     const std::string fileName = argc > 1 ? argv[1] : "graph-example.bmp";
     voltrex::Graph graph;
-    Pack pack;
+    // Full, with 0.15 ohms as the resistance test would report it.
+    voltrex::simulator::BatteryPack pack(
+        {voltrex::simulator::Chemistry::NiMH, Cells, CapacityMah, 1.0, 0.15 / Cells});
+    const double packResistance = pack.Resistance();
+    // One second at the current (positive discharges); the terminal voltage.
+    const auto step = [&pack](double current) {
+        pack.SetCurrent(current);
+        pack.Advance(1.0);
+        return pack.TerminalVoltage();
+    };
     Noise noise;
 
     // Discharge: a fresh graph from the end voltage to just above the start.
     graph.CreateGraph(0.0, 0.0);
-    const double startVoltage = Cells * OpenCircuitVoltage(pack.Charge);
+    const double startVoltage = pack.OpenCircuitVoltage();
     graph.CreateGraph(EndVoltage, startVoltage + 0.05);
     voltrex::GraphPlot* plot = graph.CurrentGraph();
     SetTitleLine(*plot, Format("Discharge  Battery: %d NiMH  Rate: %1.0fmA  VMin: %1.2fV  "
                                "Resistance: %1.4f Ohms",
-                               Cells, CurrentA * 1000, EndVoltage, PackResistance));
+                               Cells, CurrentA * 1000, EndVoltage, packResistance));
     double charge = 0.0;
     double energy = 0.0;
     int dischargeSeconds = 0;
     for (bool done = false; !done; ++dischargeSeconds) {
-        const double voltage = pack.Step(-CurrentA);
+        const double voltage = step(CurrentA);
         charge += CurrentA;
         energy += CurrentA * voltage;
         for (int sample = 0; sample < SamplesPerSecond; ++sample) {
@@ -132,14 +90,14 @@ int main(int argc, char** argv) {
     // the voltage has stayed 0.3 % below its peak for half a minute.
     SetTitleLine(*plot, Format("Charge  Battery: %d NiMH  Rate: %1.0fmA  Delta: %1.2f%%  "
                                "TLimit: %2d:%02d:%02d  Resistance: %1.4f Ohms",
-                               Cells, CurrentA * 1000, 0.30, 1, 30, 0, PackResistance));
+                               Cells, CurrentA * 1000, 0.30, 1, 30, 0, packResistance));
     charge = 0.0;
     energy = 0.0;
     double peak = 0.0;
     int dropSince = 0;
     const std::string capacity = Format("/%1.0fmAh", dischargeSeconds * CurrentA / 3.6);
     for (int elapsed = 0; elapsed - dropSince <= 30 && elapsed <= 5400; ++elapsed) {
-        const double voltage = pack.Step(CurrentA);
+        const double voltage = step(-CurrentA);
         charge += CurrentA;
         energy += CurrentA * voltage;
         double drop = 0.0;

@@ -11,12 +11,13 @@
 #include "graph/GraphPlot.h"
 #include "graph/tests/GraphTestSupport.h"
 #include "platform/CFormat.h"
+#include "testsupport/TempFolder.h"
 
 namespace voltrex {
 namespace {
 
 using testing::ReadBytes;
-using testing::TemporaryFolder;
+using testing::TempFolder;
 
 constexpr std::size_t PixelData = 1078;
 constexpr std::size_t Palette = 54;
@@ -43,7 +44,7 @@ std::uint8_t StoredPixel(const std::vector<std::uint8_t>& bytes, int x, int y) {
 
 class GraphBitmapTest : public ::testing::Test {
   protected:
-    TemporaryFolder folder;
+    TempFolder folder;
     Graph graph;
 };
 
@@ -108,7 +109,7 @@ TEST_F(GraphBitmapTest, SavingAgainReplacesTheFile) {
     const std::vector<std::uint8_t> bytes = ReadBytes(name);
     EXPECT_EQ(bytes.size(), 308278u);
     EXPECT_EQ(bytes[0], 'B');
-    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"graph.bmp"});
+    EXPECT_EQ(folder.Files(), std::vector<std::string>{"graph.bmp"});
 }
 
 TEST_F(GraphBitmapTest, AFileThatCannotBeCreatedThrowsAndLeavesNothing) {
@@ -121,23 +122,23 @@ TEST_F(GraphBitmapTest, AFileThatCannotBeCreatedThrowsAndLeavesNothing) {
         EXPECT_EQ(std::string(error.what()), "Cannot create file " + name);
         EXPECT_EQ(error.FileName(), name);
     }
-    EXPECT_TRUE(folder.Entries().empty());
+    EXPECT_TRUE(folder.Files().empty());
 }
 
 TEST_F(GraphBitmapTest, AFailureAfterWritingRemovesTheTemporaryFile) {
     // A folder of that name: the bitmap is written, but cannot take its place.
     const std::string name = folder.File("taken");
     std::filesystem::create_directory(name);
-    std::filesystem::create_directory(folder.Path() / "taken" / "inside");
+    std::filesystem::create_directory(folder.File("taken/inside"));
     graph.CreateGraph(0.0, 3.5);
     EXPECT_THROW(graph.SaveCurrentGraph(name), GraphFileError);
-    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"taken"});
+    EXPECT_EQ(folder.Files(), std::vector<std::string>{"taken"});
 }
 
 TEST_F(GraphBitmapTest, WithoutAGraphNothingIsSaved) {
     EXPECT_EQ(graph.CurrentGraph(), nullptr);
     graph.SaveCurrentGraph(folder.File("graph.bmp"));
-    EXPECT_TRUE(folder.Entries().empty());
+    EXPECT_TRUE(folder.Files().empty());
 }
 
 TEST_F(GraphBitmapTest, CreateGraphReplacesTheCurrentGraphAndBlanksTheImage) {
@@ -213,7 +214,7 @@ void DrawSampleDischarge(Graph& graph) {
 TEST(GraphGolden, ADischargeDrawsTheStoredImage) {
     Graph graph;
     DrawSampleDischarge(graph);
-    TemporaryFolder folder;
+    TempFolder folder;
     const std::string actualName = folder.File("discharge.bmp");
     graph.SaveCurrentGraph(actualName);
     const std::vector<std::uint8_t> actual = ReadBytes(actualName);

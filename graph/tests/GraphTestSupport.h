@@ -1,30 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "graph/RasterImage.h"
 
 namespace voltrex::testing {
-
-// A fresh, empty folder for one test, removed with everything in it afterwards.
-class TemporaryFolder {
-  public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    // Names of everything in the folder, sorted.
-    std::vector<std::string> Entries() const;
-
-  private:
-    std::filesystem::path path_;
-};
 
 std::vector<std::uint8_t> ReadBytes(const std::string& fileName);
 void WriteBytes(const std::string& fileName, const std::vector<std::uint8_t>& bytes);

@@ -113,7 +113,8 @@ int EmulatedPpdev::Request(unsigned long request, void* argument) {
         ++claims_;
         control_ = savedControl_;
         board_.Out(static_cast<std::uint16_t>(base_ + 2),
-                   static_cast<std::uint8_t>((board_.Control() & 0xF0) | control_));
+                   static_cast<std::uint8_t>(
+                       (board_.In(static_cast<std::uint16_t>(base_ + 2)) & 0xF0) | control_));
         return 0;
     }
     if (request == PPEXCL) {
@@ -146,7 +147,8 @@ int EmulatedPpdev::Request(unsigned long request, void* argument) {
         case PPWCONTROL:
             control_ = static_cast<std::uint8_t>(*byte & 0x0F);
             board_.Out(static_cast<std::uint16_t>(base_ + 2),
-                       static_cast<std::uint8_t>((board_.Control() & 0xF0) | control_));
+                       static_cast<std::uint8_t>(
+                           (board_.In(static_cast<std::uint16_t>(base_ + 2)) & 0xF0) | control_));
             return 0;
         case PPRCONTROL:
             *byte = control_;

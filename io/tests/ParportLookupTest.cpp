@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
+#include "testsupport/TempFolder.h"
 
 namespace voltrex::io {
 namespace {

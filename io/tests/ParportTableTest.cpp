@@ -8,11 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "EmulatedPpdev.h"
-#include "TempFolder.h"
+#include "testsupport/TempFolder.h"
 #include "testsupport/VirtualClock.h"
 
 namespace voltrex::io {
@@ -234,12 +235,12 @@ TEST_F(ParportTableTest, RequestsBeforeTheClaimFailAsTheKernelsDo) {
     EXPECT_TRUE(device_.Claimed());
     // The claim puts the control register back and leaves the data pins alone:
     // only the program's own first write switches the instrument off.
-    EXPECT_EQ(device_.Board().Control(), 0x0C);
+    EXPECT_EQ(device_.Board().In(0x37A), 0x0C);
     EXPECT_EQ(device_.Board().Latch(), 0x35);
     EXPECT_EQ(table.In(0x378), 0x35);
     EXPECT_EQ(table.In(0x37A), 0x0C);
     table.Out(0x37A, 0xF5);
-    EXPECT_EQ(device_.Board().Control(), 0x05);
+    EXPECT_EQ(device_.Board().In(0x37A), 0x05);
     EXPECT_EQ(table.In(0x37A), 0x05);
     table.Out(0x379, 0x00);  // the status register cannot be written
     table.Out(0x378, 0x00);

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "EmulatedPpdev.h"
-#include "TempFolder.h"
 #include "config/ConfigurationReader.h"
 #include "graph/Graph.h"
 #include "instrument/Instrument.h"
 #include "io/parport/ParportTable.h"
 #include "procedures/Procedures.h"
 #include "testsupport/SimulatedPort.h"
+#include "testsupport/TempFolder.h"
 #include "testsupport/VirtualClock.h"
 
 namespace voltrex {

@@ -14,13 +14,13 @@
 #include <utility>
 #include <vector>
 
-#include "TempFolder.h"
 #include "instrument/Instrument.h"
 #include "instrument/PortLibrary.h"
 #include "platform/CFormat.h"
 #include "platform/DynamicLibrary.h"
 #include "simulator/SampleConfiguration.h"
 #include "simulator/SimulatorSettings.h"
+#include "testsupport/TempFolder.h"
 #include "testsupport/VirtualClock.h"
 
 namespace voltrex {

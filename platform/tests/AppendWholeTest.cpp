@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/tests/ChildProcess.h"
-#include "platform/tests/FileTestFolder.h"
-#include "platform/tests/SmallFileSystem.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/FileTestFolder.h"
+#include "testsupport/SmallFileSystem.h"
 
 namespace voltrex::testing {
 namespace {

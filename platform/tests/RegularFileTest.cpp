@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/tests/ChildProcess.h"
-#include "platform/tests/FileTestFolder.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/FileTestFolder.h"
 
 namespace voltrex::testing {
 namespace {

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/tests/ChildProcess.h"
-#include "platform/tests/FileTestFolder.h"
-#include "platform/tests/SmallFileSystem.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/FileTestFolder.h"
+#include "testsupport/SmallFileSystem.h"
 
 namespace voltrex::testing {
 namespace {

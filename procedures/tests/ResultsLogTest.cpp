@@ -6,8 +6,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/tests/ChildProcess.h"
 #include "procedures/tests/ProcedureFixture.h"
+#include "testsupport/ChildProcess.h"
 
 namespace voltrex::testing {
 namespace {

@@ -7,11 +7,11 @@
 #include <filesystem>
 
 #include "CurveTestData.h"
-#include "platform/tests/FileTestFolder.h"
 #include "results/CalendarTime.h"
 #include "results/CurveFile.h"
 #include "results/CurveFolder.h"
 #include "results/TextFile.h"
+#include "testsupport/FileTestFolder.h"
 
 namespace voltrex::results {
 namespace {

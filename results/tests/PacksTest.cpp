@@ -8,11 +8,11 @@
 #include <filesystem>
 
 #include "CurveTestData.h"
-#include "platform/tests/FileTestFolder.h"
 #include "results/CapacityHistory.h"
 #include "results/CurveExport.h"
 #include "results/PackGrouping.h"
 #include "results/PackNames.h"
+#include "testsupport/FileTestFolder.h"
 
 namespace voltrex::results {
 namespace {

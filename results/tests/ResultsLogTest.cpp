@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/tests/FileTestFolder.h"
 #include "results/CalendarTime.h"
 #include "results/ResultsLog.h"
+#include "testsupport/FileTestFolder.h"
 
 namespace voltrex::results {
 namespace {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestRig.h"
+#include "instrument/PortBits.h"
 
 namespace voltrex::testing {
 namespace {
@@ -10,6 +11,15 @@ using simulator::Chemistry;
 using simulator::SimulatedBoard;
 
 const BatteryPack::Settings Pack{Chemistry::NiMH, 7, 2000.0, 0.5};
+
+// The program and the board name the same lines, each on its own side.
+static_assert(SimulatedBoard::RateBits == RateBits && SimulatedBoard::ModeRelay == ModeRelay &&
+              SimulatedBoard::BatteryRelay == BatteryRelay &&
+              SimulatedBoard::CounterReset == CounterReset &&
+              SimulatedBoard::CounterClock == CounterClock);
+static_assert(SimulatedBoard::LowSideBit == LowSideComparator &&
+              SimulatedBoard::HighSideBit == HighSideComparator);
+static_assert(SimulatedBoard::CounterRange == CounterRange);
 
 TEST(BoardDecoding, DriveOperationsSetRelaysAndCurrent) {
     TestRig rig(Pack);

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "ProgramRules.h"
-#include "platform/tests/ChildProcess.h"
+#include "testsupport/ChildProcess.h"
 
 namespace voltrex::simulator {
 namespace {

@@ -3,9 +3,10 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
-#include "TempFolder.h"
+#include "testsupport/TempFolder.h"
 
 namespace voltrex {
 namespace {

@@ -1,29 +1,19 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "testsupport/TempFolder.h"
 
 namespace voltrex::testing {
 
 // A fresh folder for each test of the file helpers, removed afterwards.
 class FileTestFolder : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "voltrex-files-XXXXXX");
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-
-    std::string File(const std::string& name) const { return folder_ + "/" + name; }
+    std::string File(const std::string& name) const { return temp_.File(name); }
     static void Write(const std::string& path, const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
     }
@@ -32,7 +22,11 @@ class FileTestFolder : public ::testing::Test {
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    std::string folder_;
+  private:
+    TempFolder temp_;
+
+  protected:
+    const std::string folder_ = temp_.Path();
 };
 
 }  // namespace voltrex::testing
