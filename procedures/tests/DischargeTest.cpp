@@ -119,6 +119,9 @@ TEST_F(DischargeTest, StopDuringThePreparationIsHandledInTheFirstPass) {
     const std::vector<std::uint8_t> writes = DriveWrites();
     ASSERT_EQ(writes.size(), 10u);
     EXPECT_EQ(writes[7], 0x25);  // the load did come on
+    // The resistance test's three fresh readings, the fresh starting reading
+    // and the one conversion of the pass.
+    EXPECT_EQ(port.ResetPulses(), 3 * 20 + 20 + 1);
     EXPECT_EQ(instrument.ControlLatch(), 0);
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
 }
@@ -146,6 +149,23 @@ TEST_F(DischargeTest, PackAlreadyBelowTheEndVoltageEndsInOnePass) {
     ASSERT_NE(graph.CurrentGraph(), nullptr);
     EXPECT_LE(graph.CurrentGraph()->Low, 5.45 + 1e-9);
     EXPECT_GT(graph.CurrentGraph()->Low, 4.0);
+}
+
+TEST_F(DischargeTest, AReadingEqualToTheEndVoltageGoesOnAndOneCountLessEndsIt) {
+    // One cell, so that the end voltage is the configured minimum itself, set
+    // to exactly what the instrument reads for the pack.
+    settings.NumberOfCells = 1;
+    SetVoltage(1.2);
+    const double reading = instrument.ReadVoltage(true);
+    ASSERT_EQ(instrument.ReadVoltage(false), reading);
+    config.NiMHVmin = reading;
+    SetVoltageFunction([this] { return clock.Elapsed() < 30.0 ? 1.2 : 1.2 - VoltsPerCount; });
+    const std::int32_t seconds = procedures.RunDischarge(0);
+    EXPECT_GE(seconds, 30);
+    EXPECT_LE(seconds, 31);
+    ExpectTitleBand(graph.Image(),
+                    "Discharge  Battery: 1 NiMH  Rate: 1000mA  VMin: 1.20V  "
+                    "Resistance: 0.0000 Ohms");
 }
 
 TEST_F(DischargeTest, StopInThePassThatEndsItWins) {
