@@ -26,9 +26,13 @@ TEST_F(ChargeTest, PackThatNeverPeaksEndsOneSecondAfterTheTimeLimit) {
     SetVoltageFunction([this] { return 7.8 + 0.002 * clock.Elapsed(); });
     EXPECT_EQ(procedures.RunCharge(0, 0), 451);
     EXPECT_EQ(instrument.ControlLatch(), 0);
-    // 451 counted seconds at 1.0 A.
-    EXPECT_NE(LastRecord().find(",\"CHG\",0,0,\"NiMH\",100,6,1000.0,125.3,"), std::string::npos)
-        << LastRecord();
+    // 451 counted seconds at 1.0 A, at a mean of about 8.25 V.
+    const std::string record = LastRecord();
+    EXPECT_NE(record.find(",\"CHG\",0,0,\"NiMH\",100,6,1000.0,125.3,"), std::string::npos)
+        << record;
+    double voltsPerCell = 0.0;
+    ASSERT_EQ(ScanC(record.c_str() + record.rfind(',') + 1, "%lf", &voltsPerCell), 1);
+    EXPECT_NEAR(voltsPerCell, 8.25 / 6, 0.02);
     ExpectTitleBand(graph.Image(),
                     "Charge  Battery: 6 NiMH  Rate: 1000mA  Delta: 0.50%  TLimit:  0:07:30  "
                     "Resistance: 0.0000 Ohms");
@@ -66,6 +70,13 @@ TEST_F(ChargeTest, SettlingLastsToSixtySecondsInclusiveAndShowsNoDrop) {
     bool checked = false;
     ui.OnYield = [this, &checked] {
         port.ClearLog();
+        if (ui.Yields() == 1) {
+            // A new graph, 50 mV either side of the starting voltage.
+            EXPECT_LE(graph.CurrentGraph()->Low, 7.95 + 1e-9);
+            EXPECT_GT(graph.CurrentGraph()->Low, 7.0);
+            EXPECT_GE(graph.CurrentGraph()->High, 8.05 - 1e-9);
+            EXPECT_LT(graph.CurrentGraph()->High, 9.0);
+        }
         if (!checked && static_cast<int>(clock.Elapsed() - 0.25) == 30) {
             checked = true;
             // 30 counted seconds of 1.0 A at 8.0 V.
@@ -153,6 +164,28 @@ TEST_F(ChargeTest, AFailedConversionEndsTheChargeInThatPass) {
     EXPECT_GE(lastYield, 100.0);
     EXPECT_LT(lastYield, 100.0 + ui.PassSeconds + 0.1);
     EXPECT_EQ(DriveWrites(), (std::vector<std::uint8_t>{0x30, 0x00}));
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
+    EXPECT_TRUE(ResultLines().empty());
+
+    // The fresh reading after a step down fails: the same end.
+    settings.CellType = "LiPo";
+    settings.NumberOfCells = 2;
+    settings.ChargeRate = 3;
+    ui.Errors.clear();
+    SetVoltageFunction([this] {
+        const int rate = instrument.ControlLatch() & 0x0F;
+        return rate == 2 ? 1000.0 : 8.6;
+    });
+    port.ClearLog();
+    const int yields = ui.Yields();
+    EXPECT_EQ(procedures.RunCharge(0, 0), -1);
+    EXPECT_EQ(ui.Yields(), yields);
+    const std::vector<std::uint8_t> expected = {0x30, 0x33, 0x30,
+                                                0x30, 0x30,        // resistance test at rate 3
+                                                0x30, 0x30, 0x33,  // the charge
+                                                0x32,              // a step down
+                                                0x30, 0x00};       // all off at the failed reading
+    EXPECT_EQ(DriveWrites(), expected);
     EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
     EXPECT_TRUE(ResultLines().empty());
 }

@@ -40,7 +40,20 @@ class DischargeTest : public RecordedProcedureTest {
 
 TEST_F(DischargeTest, EndsBelowTheEndVoltageAndLogsTheChargeTakenOut) {
     FallingPack();
+    double firstLow = 0.0;
+    double firstHigh = 0.0;
+    ui.OnYield = [this, &firstLow, &firstHigh] {
+        if (ui.Yields() == 1) {
+            firstLow = graph.CurrentGraph()->Low;
+            firstHigh = graph.CurrentGraph()->High;
+        }
+    };
     const std::int32_t seconds = procedures.RunDischarge(0);
+    // The graph starts from the end voltage up to 50 mV above the start.
+    EXPECT_LE(firstLow, 6.0);
+    EXPECT_GT(firstLow, 5.0);
+    EXPECT_GE(firstHigh, 7.25 - 1e-9);
+    EXPECT_LT(firstHigh, 8.0);
 
     // 6.0 V is reached 130 s in; the smoothed reading follows a few seconds later.
     EXPECT_GE(seconds, 130);
@@ -133,6 +146,16 @@ TEST_F(DischargeTest, AFailedConversionAtTheStartSwitchesOffAndLogsNothing) {
     EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
     EXPECT_EQ(DriveWrites(), std::vector<std::uint8_t>{0x00});
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+
+    // The resistance test's 60 conversions succeed, the starting reading fails:
+    // the load never comes on.
+    ui.Errors.clear();
+    port.ClearLog();
+    SetVoltageFunction([this] { return port.ResetPulses() > 60 ? 1000.0 : 7.2; });
+    EXPECT_EQ(procedures.RunDischarge(0), -1);
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
+    EXPECT_EQ(DriveWrites(), (std::vector<std::uint8_t>{0x20, 0x25, 0x20, 0x20, 0x20, 0x20, 0x00}));
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
 }
 
 TEST_F(DischargeTest, PackAlreadyBelowTheEndVoltageEndsInOnePass) {
@@ -213,6 +236,9 @@ TEST_F(DischargeTest, RefusesARateWithoutCurrent) {
     EXPECT_EQ(procedures.RunDischarge(0), -1);
 
     ASSERT_EQ(ui.Errors.size(), 4u);
+    EXPECT_EQ(ui.Errors[3],
+              "The discharge rate 0 is not one of the rates 1 to 15; choose a rate in the test "
+              "settings.");
     EXPECT_EQ(ui.Errors[0],
               "The discharge current of rate 5 is 0.000 A; set a current above zero in the "
               "configuration.");

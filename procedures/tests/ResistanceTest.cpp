@@ -87,24 +87,28 @@ TEST_F(ResistanceTest, AFailedReadingShowsTheErrorInsteadOfAResult) {
 
 TEST_F(ResistanceTest, UnloadedReadingFollowsTwoHundredMillisecondsOfRest) {
     GraphPlot own(graph.Image(), 0.0, 0.0);
-    procedures.MeasureInternalResistance(-1, own);
-    // From the current going off (0x20 after 0x2A) to the next conversion's
-    // reset pulse: the relay settling of the switch and the wait of the test.
+    procedures.MeasureInternalResistance(0, own);
+    // From the current going off (0x20 after 0x2A, 0x30 after 0x35) to the
+    // next conversion's reset pulse: the relay settling of the switch and the
+    // wait of the test.
     const auto& writes = port.Writes();
-    std::size_t off = 0;
-    while (off + 1 < writes.size() &&
-           !(writes[off].Value == 0x2A && writes[off + 1].Value == 0x20)) {
+    for (const std::uint8_t loaded : {0x2A, 0x35}) {
+        SCOPED_TRACE(static_cast<int>(loaded));
+        std::size_t off = 0;
+        while (off + 1 < writes.size() &&
+               !(writes[off].Value == loaded && writes[off + 1].Value == (loaded & 0x30))) {
+            ++off;
+        }
         ++off;
+        ASSERT_LT(off, writes.size());
+        std::size_t reset = off;
+        while (reset < writes.size() && (writes[reset].Value & 0x40) == 0) {
+            ++reset;
+        }
+        ASSERT_LT(reset, writes.size());
+        EXPECT_GE(writes[reset].Time - writes[off].Time, 0.2);
+        EXPECT_LT(writes[reset].Time - writes[off].Time, 0.21);
     }
-    ++off;
-    ASSERT_LT(off, writes.size());
-    std::size_t reset = off;
-    while (reset < writes.size() && (writes[reset].Value & 0x40) == 0) {
-        ++reset;
-    }
-    ASSERT_LT(reset, writes.size());
-    EXPECT_GE(writes[reset].Time - writes[off].Time, 0.2);
-    EXPECT_LT(writes[reset].Time - writes[off].Time, 0.21);
 }
 
 TEST_F(ResistanceTest, DischargeHalfNeverSelectsChargeAndLeavesThePackConnected) {
