@@ -158,8 +158,12 @@ def find_mutants(path, operators):
                 yield n, k, line.strip() + (" ..." if k > n else ""), "", "call"
 
 
+SIGNALS = {signal.SIGINT, signal.SIGTERM, signal.SIGHUP}
+
+
 class Restorer:
-    """Puts a changed file back whatever ends the run."""
+    """Puts a changed file back whatever ends the run. Changing and restoring
+    run with the signals blocked, so that neither is cut in half."""
 
     def __init__(self, backup_dir):
         self.backup_dir = backup_dir
@@ -169,6 +173,20 @@ class Restorer:
         return os.path.join(self.backup_dir, os.path.abspath(path).lstrip("/"))
 
     def change(self, path, text):
+        signal.pthread_sigmask(signal.SIG_BLOCK, SIGNALS)
+        try:
+            self._change(path, text)
+        finally:
+            signal.pthread_sigmask(signal.SIG_UNBLOCK, SIGNALS)
+
+    def restore(self):
+        signal.pthread_sigmask(signal.SIG_BLOCK, SIGNALS)
+        try:
+            self._restore()
+        finally:
+            signal.pthread_sigmask(signal.SIG_UNBLOCK, SIGNALS)
+
+    def _change(self, path, text):
         backup = self.backup_of(path)
         os.makedirs(os.path.dirname(backup), exist_ok=True)
         shutil.copy2(path, backup)
@@ -176,7 +194,7 @@ class Restorer:
         with open(path, "w", encoding="utf-8") as f:
             f.write(text)
 
-    def restore(self):
+    def _restore(self):
         if self.current is None:
             return
         backup = self.backup_of(self.current)
