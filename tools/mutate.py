@@ -26,6 +26,7 @@ Examples, from the top of a configured checkout (cmake --preset ci):
   tools/mutate.py instrument
   tools/mutate.py procedures --operators rel,const --sample 60 --seed 1
   tools/mutate.py procedures --files Procedures.cpp --list
+  tools/mutate.py procedures --files Procedures.cpp --lines 300-330
   nice -n 19 tools/mutate.py /path/to/checkout/procedures --build /path/to/checkout/build/ci
 
 The defaults: the sources are the folder's *.cpp and *.h (tests/ left out),
@@ -139,12 +140,18 @@ def find_mutants(path, operators):
                 if not all_code(mask, m.start(), m.end()):
                     continue
                 text = m.group(1)
-                value = int(text, 16 if text[:2].lower() == "0x" else 10)
+                hexadecimal = text[:2].lower() == "0x"
+                octal = not hexadecimal and len(text) > 1 and text[0] == "0"
+                value = int(text, 16 if hexadecimal else 8 if octal else 10)
                 for delta in (1, -1):
                     if value + delta < 0:
                         continue
-                    new = (f"0x{value + delta:0{len(text) - 2}X}" if text[:2].lower() == "0x"
-                           else str(value + delta))
+                    if hexadecimal:
+                        new = f"0x{value + delta:0{len(text) - 2}X}"
+                    elif octal:
+                        new = f"0{value + delta:0{len(text) - 1}o}"
+                    else:
+                        new = str(value + delta)
                     yield n, m.start(), text, new, "const"
         if "call" in operators and CALL_START.match(line) and not NOT_A_CALL.match(line):
             # The statement may be wrapped: it ends where its parentheses close.
@@ -247,6 +254,7 @@ def main():
     parser.add_argument("--target", help="what to build (default <folder>_tests)")
     parser.add_argument("--test", help="the test program (default <build>/bin/<target>)")
     parser.add_argument("--files", help="comma-separated file names within the folder")
+    parser.add_argument("--lines", help="only these lines, e.g. 120-180,200 (with one file)")
     parser.add_argument("--operators", default=",".join(OPERATORS),
                         help="comma-separated, of: " + ", ".join(OPERATORS))
     parser.add_argument("--sample", type=int, help="try only this many faults, drawn at random")
@@ -274,6 +282,12 @@ def main():
         files = sorted(os.path.join(folder, f) for f in os.listdir(folder)
                        if f.endswith((".cpp", ".h")))
     mutants = [(path, *m) for path in files for m in find_mutants(path, operators)]
+    if args.lines:
+        wanted = set()
+        for part in args.lines.split(","):
+            first, _, last = part.partition("-")
+            wanted.update(range(int(first), int(last or first) + 1))
+        mutants = [m for m in mutants if m[1] + 1 in wanted]
     if args.sample is not None and args.sample < len(mutants):
         mutants = sorted(random.Random(args.seed).sample(mutants, args.sample),
                          key=lambda m: (m[0], m[1], m[2]))

@@ -188,6 +188,24 @@ TEST_F(ChargeTest, AFailedConversionEndsTheChargeInThatPass) {
     EXPECT_EQ(DriveWrites(), expected);
     EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
     EXPECT_TRUE(ResultLines().empty());
+
+    // The resistance test's first reading fails, or the starting reading
+    // after it: the charge current never comes on.
+    const std::vector<std::uint8_t> resistanceTestOnly = {0x30, 0x33, 0x30, 0x30, 0x30, 0x30, 0x00};
+    for (const int goodConversions : {0, 60}) {
+        SCOPED_TRACE(goodConversions);
+        ui.Errors.clear();
+        port.ClearLog();
+        SetVoltageFunction([this, goodConversions] {
+            return port.ResetPulses() > goodConversions ? 1000.0 : 8.0;
+        });
+        EXPECT_EQ(procedures.RunCharge(0, 0), -1);
+        EXPECT_EQ(ui.Yields(), yields);
+        EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
+        EXPECT_EQ(DriveWrites(),
+                  goodConversions == 0 ? std::vector<std::uint8_t>{0x00} : resistanceTestOnly);
+    }
+    EXPECT_TRUE(ResultLines().empty());
 }
 
 TEST_F(ChargeTest, LithiumPackIsSteppedDownToRateZero) {
@@ -260,6 +278,25 @@ TEST_F(ChargeTest, ASteppedDownCurrentCountsAtItsNewRateAndTheTimeLimitComesFirs
                     "Resistance: 1.0000 Ohms");
 }
 
+TEST_F(ChargeTest, AReadingEqualToTheCeilingIsNotAboveIt) {
+    // One cell, so that the ceiling is the configured maximum itself, set to
+    // exactly what the instrument reads for the pack.
+    settings.CellType = "LiPo";
+    settings.NumberOfCells = 1;
+    settings.ChargeRate = 3;
+    settings.Capacity = 1;  // 12 s at 0.3 A; limit 21 s
+    SetVoltage(4.2);
+    const double reading = instrument.ReadVoltage(true);
+    ASSERT_EQ(instrument.ReadVoltage(false), reading);
+    config.LiPoVmax = reading;
+    ui.OnYield = nullptr;
+    port.ClearLog();
+    EXPECT_EQ(procedures.RunCharge(0, 0), 22);
+    const std::vector<std::uint8_t> writes = DriveWrites();
+    ASSERT_GE(writes.size(), 3u);
+    EXPECT_EQ(writes[writes.size() - 3], 0x33);  // no step down before all off
+}
+
 TEST_F(ChargeTest, StepDownWaitsAndStartsAFreshAverage) {
     settings.CellType = "LiNP";
     settings.NumberOfCells = 4;  // ceiling 14.4 V
@@ -276,7 +313,7 @@ TEST_F(ChargeTest, StepDownWaitsAndStartsAFreshAverage) {
     }
     ASSERT_LT(step + 1, writes.size());
     EXPECT_EQ(writes[step + 1].Value, 0x71);  // a reset pulse begins the restart
-    EXPECT_GE(writes[step + 1].Time - writes[step].Time, 0.1 - 1e-9);
+    EXPECT_NEAR(writes[step + 1].Time - writes[step].Time, 0.1, 1e-6);
     int resets = 0;
     for (std::size_t i = step + 1; i < writes.size() && writes[i].Value != 0x30; ++i) {
         if (writes[i].Value == 0x71) {
@@ -295,10 +332,10 @@ TEST_F(ChargeTest, WithinACycleItContinuesOnTheDischargesGraph) {
         AddPoint(*discharge, t, 7.3 - t * 0.0003);
     }
     settings.MaximumCycles = 4;
-    settings.DischargeRate = 5;  // 1.0 A
+    settings.DischargeRate = 10;  // 2.0 A
     ui.OnYield = [this] {
         port.ClearLog();
-        if (ui.Yields() == 8) {
+        if (ui.Yields() == 48) {
             ui.ClickStop();
         }
     };
@@ -310,6 +347,7 @@ TEST_F(ChargeTest, WithinACycleItContinuesOnTheDischargesGraph) {
     const GraphPlot& plot = *graph.CurrentGraph();
     const auto column = static_cast<std::size_t>(3600 / plot.SecondsPerColumn);
     EXPECT_GT(plot.ColumnWeight[column], 0.0);
+    EXPECT_GT(plot.ColumnWeight[static_cast<std::size_t>(3612 / plot.SecondsPerColumn)], 0.0);
     double before = 0.0;
     for (std::size_t i = 0; i < column; ++i) {
         before += plot.ColumnWeight[i];
@@ -319,9 +357,9 @@ TEST_F(ChargeTest, WithinACycleItContinuesOnTheDischargesGraph) {
     ExpectTitleBand(graph.Image(),
                     "Charge 2 of 4  Battery: 6 NiMH  Rate: 1000mA  Delta: 0.50%  "
                     "TLimit:  0:07:30  Resistance: 0.0000 Ohms");
-    // The charge so far against what the discharge took out: 3600 s at 1.0 A.
+    // The charge so far against what the discharge took out: 3600 s at 2.0 A.
     ExpectStatusBand(graph.Image(),
-                     "Time: 0:00:02  Voltage: 7.80V  Charge: 1mAh/1000mAh (4mWh)  "
+                     "Time: 0:00:12  Voltage: 7.80V  Charge: 3mAh/2000mAh (26mWh)  "
                      "Delta: 0.00% (0s)");
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
 }

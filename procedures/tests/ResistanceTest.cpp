@@ -106,8 +106,8 @@ TEST_F(ResistanceTest, UnloadedReadingFollowsTwoHundredMillisecondsOfRest) {
             ++reset;
         }
         ASSERT_LT(reset, writes.size());
-        EXPECT_GE(writes[reset].Time - writes[off].Time, 0.2);
-        EXPECT_LT(writes[reset].Time - writes[off].Time, 0.21);
+        // 1 ms for the current to stop, 100 ms for the relays, 100 ms of rest.
+        EXPECT_NEAR(writes[reset].Time - writes[off].Time, 0.201, 1e-6);
     }
 }
 
