@@ -346,8 +346,10 @@ TEST_F(ChargeTest, WithinACycleItContinuesOnTheDischargesGraph) {
     // hold it).
     const GraphPlot& plot = *graph.CurrentGraph();
     const auto column = static_cast<std::size_t>(3600 / plot.SecondsPerColumn);
-    EXPECT_GT(plot.ColumnWeight[column], 0.0);
-    EXPECT_GT(plot.ColumnWeight[static_cast<std::size_t>(3612 / plot.SecondsPerColumn)], 0.0);
+    // (at(): without the charge's points the time axis would not have grown
+    // to 3600 s.)
+    EXPECT_GT(plot.ColumnWeight.at(column), 0.0);
+    EXPECT_GT(plot.ColumnWeight.at(static_cast<std::size_t>(3612 / plot.SecondsPerColumn)), 0.0);
     double before = 0.0;
     for (std::size_t i = 0; i < column; ++i) {
         before += plot.ColumnWeight[i];
