@@ -1,4 +1,14 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "InstrumentFixture.h"
 #include "instrument/EmergencySwitch.h"
@@ -16,6 +26,16 @@ RecordingPort* switchedPort = nullptr;
 
 void SwitchedPortOut(unsigned short port, unsigned char value) {
     switchedPort->Out(port, value);
+}
+
+// In a child process that exits, the switch-off's writes reach the test
+// through a pipe.
+int exitPipe = -1;
+
+void PipePortOut(unsigned short, unsigned char value) {
+    if (::write(exitPipe, &value, 1) != 1) {
+        std::_Exit(3);
+    }
 }
 
 class DriveOperationsTest : public InstrumentFixture {
@@ -52,6 +72,10 @@ TEST_F(DriveOperationsTest, StartDischargeFromIdle) {
     SetLatch(0x00);
     instrument_.StartDischarge(3);
     EXPECT_EQ(Timeline(), (Seq{{0x20, 0}, {0x23, 100}}));
+    // From a charge: its current off first, then the relays.
+    SetLatch(0x35);
+    instrument_.StartDischarge(3);
+    EXPECT_EQ(Timeline(), (Seq{{0x30, 0}, {0x20, 1}, {0x23, 101}}));
 }
 
 TEST_F(DriveOperationsTest, SetRateKeepsRelaysAndUsesOnlyTheLowBits) {
@@ -101,9 +125,13 @@ TEST_F(DriveOperationsTest, SetLatchManualKeepsCounterBitsAndOrsTheRate) {
 
 TEST_F(DriveOperationsTest, PortAddressChanges) {
     instrument_.ClearPortAddress();
+    instrument_.StartDischarge(2);  // kept in the latch, written nowhere
     port_.ClearLog();
+    const double before = clock_.Elapsed();
     instrument_.ClearPortAddress();
     EXPECT_TRUE(port_.Writes().empty());
+    EXPECT_EQ(clock_.Elapsed(), before);
+    EXPECT_EQ(instrument_.ControlLatch(), 0x22);
 
     instrument_.SetPortAddress(0x278);
     instrument_.StartDischarge(1);
@@ -132,6 +160,11 @@ TEST_F(DriveOperationsTest, NoPortMeansNoWritesButTheSameLatchAndWaits) {
     EXPECT_EQ(port_.StatusReads(), 0);
 
     Instrument unbound(clock_, calibration_);
+    EXPECT_EQ(unbound.PortAddress(), 0);
+    EXPECT_EQ(unbound.ControlLatch(), 0);
+    EXPECT_FALSE(unbound.ReadingFailed());
+    // A port that cannot tell whether its driver is there says it is.
+    EXPECT_TRUE(port_.DriverInstalled());
     unbound.SetPortAddress(0x378);
     unbound.StartDischarge(2);
     EXPECT_EQ(unbound.ControlLatch(), 0x22);
@@ -153,6 +186,10 @@ TEST_F(DriveOperationsTest, EmergencySwitchTurnsTheCurrentOffBeforeTheRelays) {
     port_.ClearLog();
     EmergencySwitchOff();
     instrument_.ClearPortAddress();
+    EXPECT_TRUE(port_.Writes().empty());
+    // Not even a latch changed later, with no port to write it to.
+    instrument_.StartDischarge(1);
+    EmergencySwitchOff();
     EXPECT_TRUE(port_.Writes().empty());
 
     // A port set again starts from the all-off latch, not from the stale 0x35.
@@ -191,6 +228,75 @@ TEST_F(DriveOperationsTest, EmergencySwitchIsArmedOnlyWithAPortInUse) {
     port_.ClearLog();
     EmergencySwitchOff();
     EXPECT_EQ(port_.WrittenValues(), (std::vector<std::uint8_t>{0x20, 0x00}));
+
+    // An instrument that goes away while armed takes its record with it.
+    {
+        Instrument gone(clock_, calibration_);
+        gone.BindPort(port_);
+        gone.SetPortAddress(0x278);
+        gone.StartDischarge(1);
+    }
+    port_.ClearLog();
+    EmergencySwitchOff();
+    EXPECT_TRUE(port_.Writes().empty());
+
+    // Any port but 0 arms it, the lowest too.
+    instrument_.SetPortAddress(0x001);
+    SetLatch(0x21);
+    EmergencySwitchOff();
+    EXPECT_EQ(port_.WrittenValues(), (std::vector<std::uint8_t>{0x20, 0x00}));
+}
+
+TEST_F(DriveOperationsTest, EmergencySwitchWaitsItsMillisecondThroughASignal) {
+    // A signal arrives during the pause between current off and relays open;
+    // the code the switch-off interrupted had EINTR in errno and gets it back.
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = +[](int) {};
+    sigemptyset(&ignore.sa_mask);
+    ASSERT_EQ(::sigaction(SIGALRM, &ignore, &previous), 0);
+    SetLatch(0x35);
+    itimerval timer{};
+    timer.it_value.tv_usec = 200;
+    ::setitimer(ITIMER_REAL, &timer, nullptr);
+    errno = EINTR;
+    const auto start = std::chrono::steady_clock::now();
+    EmergencySwitchOff();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(errno, EINTR);
+    ::sigaction(SIGALRM, &previous, nullptr);
+    EXPECT_EQ(port_.WrittenValues(), (std::vector<std::uint8_t>{0x30, 0x00}));
+    EXPECT_GE(took.count(), 0.001);
+    EXPECT_LT(took.count(), 0.5);
+}
+
+TEST_F(DriveOperationsTest, ExitSwitchesOffCurrentFirst) {
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A program that leaves by exit() with a pack charging.
+        ::close(pipe[0]);
+        exitPipe = pipe[1];
+        port_.SetProcs({&PipePortOut, nullptr});
+        instrument_.BindPort(port_);
+        instrument_.SetPortAddress(0x278);
+        instrument_.StartCharge(5);
+        std::exit(0);
+    }
+    ::close(pipe[1]);
+    std::string written;
+    unsigned char byte = 0;
+    while (::read(pipe[0], &byte, 1) == 1) {
+        written += static_cast<char>(byte);
+    }
+    ::close(pipe[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(written, std::string("\x30\x00", 2));
 }
 
 TEST_F(DriveOperationsTest, EmergencySwitchOnAPortWithoutACEntryPointOnlyClearsTheRecord) {

@@ -99,12 +99,21 @@ TEST(WeightSumTest, AddsTheSelectedWeightsAndIgnoresHighBits) {
     EXPECT_EQ(WeightSum(4095, weights), 4095.0);
     EXPECT_EQ(WeightSum(0x1000 | 5, weights), 5.0);
     EXPECT_EQ(WeightSum(-1, weights), 4095.0);
+    // Bit 12 selects nothing, not what follows the weights.
+    CalibrationBlock calibration;
+    calibration.BitWeights = weights;
+    calibration.LowSideMultiplier = 1e6;
+    calibration.HighSideMultiplier = 1e6;
+    EXPECT_EQ(WeightSum(0x1000 | 5, calibration.BitWeights), 5.0);
 }
 
 TEST_F(MeasureVoltageTest, BothComparatorsAlreadyLowGiveZero) {
     SetLatch(0x23);
     port_.SetFlipCounts(0, 0);
+    const double before = clock_.Elapsed();
     EXPECT_EQ(instrument_.MeasureVoltage(calibration_), 0.0);
+    // The counter is given 1 ms after its reset; the ramp itself has no waits.
+    EXPECT_NEAR(clock_.Elapsed() - before, 0.001, 1e-12);
     EXPECT_EQ(port_.ClockPulses(), 0);
     EXPECT_EQ(port_.StatusReads(), 2);
     // Reset pulse only, relays and rate kept.
@@ -210,6 +219,12 @@ TEST_F(MeasureVoltageTest, HighSideWithoutLowSideFails) {
     port_.SetFlipCounts(-1, 50);
     EXPECT_EQ(instrument_.MeasureVoltage(calibration_), -1.0);
     EXPECT_EQ(port_.ClockPulses(), 50);
+}
+
+TEST_F(MeasureVoltageTest, LowSideWithoutHighSideFails) {
+    port_.SetFlipCounts(100, -1);
+    EXPECT_EQ(instrument_.MeasureVoltage(calibration_), -1.0);
+    EXPECT_EQ(port_.ClockPulses(), 4096);
 }
 
 TEST_F(MeasureVoltageTest, NeitherFlipRampsTheWholeRange) {

@@ -78,7 +78,14 @@ TEST(PortLibraryTest, ALibraryWithoutPortInDoesNotBind) {
 TEST(PortLibraryTest, FindsABareNameBesideTheProgram) {
     PortLibrary library;
     EXPECT_EQ(library.BindPortLibrary("libtestio_complete.so"), 0);
+    // A bind that fails leaves nothing of the library bound before it.
     EXPECT_EQ(library.BindPortLibrary("libno_such_port_library.so"), 1);
+    EXPECT_FALSE(library.IsBound());
+    EXPECT_EQ(library.EntryPoints().PortOut, nullptr);
+    EXPECT_EQ(library.AsPort().Procs().Out, nullptr);
+    // A bind that succeeds forgets the failure.
+    EXPECT_EQ(library.BindPortLibrary("libtestio_complete.so"), 0);
+    EXPECT_TRUE(library.LastError().empty());
 }
 
 TEST(PortLibraryTest, AMissingFileDoesNotBind) {

@@ -126,12 +126,15 @@ TEST_F(AutoCycleTest, OneCycleHasNoRestBeforeItAndNoneAfter) {
 TEST_F(AutoCycleTest, EndsAfterTheChargeOfTheCycleWhoseCapacityStoppedGrowing) {
     settings.MaximumCycles = 6;
     settings.StopOnSmallIncrease = true;
+    settings.SaveGraphEachCycle = true;
     // Cycle 2 shorter than cycle 1 does not count; cycle 3 gains over cycle 2,
     // cycle 4 holds level with cycle 3 (within the ratio of 1.1) and ends it.
     Durations = {40, 20, 30, 31, 60, 60};
     procedures.RunAutoCycle();
     EXPECT_EQ(phases, "DRCRDRCRDRCRDRC");
     EXPECT_EQ(Modes(), "DIS,1,CHG,1,DIS,2,CHG,2,DIS,3,CHG,3,DIS,4,CHG,4,");
+    // The last cycle's graph is saved before the capacity test ends the run.
+    EXPECT_EQ(folder.Files().size(), 4u + 1u + 1u);  // the bitmaps, the log and the curves
 }
 
 TEST_F(AutoCycleTest, WithoutTheCapacityTestAllCyclesRun) {

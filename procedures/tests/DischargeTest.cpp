@@ -40,7 +40,20 @@ class DischargeTest : public RecordedProcedureTest {
 
 TEST_F(DischargeTest, EndsBelowTheEndVoltageAndLogsTheChargeTakenOut) {
     FallingPack();
+    double firstLow = 0.0;
+    double firstHigh = 0.0;
+    ui.OnYield = [this, &firstLow, &firstHigh] {
+        if (ui.Yields() == 1) {
+            firstLow = graph.CurrentGraph()->Low;
+            firstHigh = graph.CurrentGraph()->High;
+        }
+    };
     const std::int32_t seconds = procedures.RunDischarge(0);
+    // The graph starts from the end voltage up to 50 mV above the start.
+    EXPECT_LE(firstLow, 6.0);
+    EXPECT_GT(firstLow, 5.0);
+    EXPECT_GE(firstHigh, 7.25 - 1e-9);
+    EXPECT_LT(firstHigh, 8.0);
 
     // 6.0 V is reached 130 s in; the smoothed reading follows a few seconds later.
     EXPECT_GE(seconds, 130);
@@ -119,6 +132,9 @@ TEST_F(DischargeTest, StopDuringThePreparationIsHandledInTheFirstPass) {
     const std::vector<std::uint8_t> writes = DriveWrites();
     ASSERT_EQ(writes.size(), 10u);
     EXPECT_EQ(writes[7], 0x25);  // the load did come on
+    // The resistance test's three fresh readings, the fresh starting reading
+    // and the one conversion of the pass.
+    EXPECT_EQ(port.ResetPulses(), 3 * 20 + 20 + 1);
     EXPECT_EQ(instrument.ControlLatch(), 0);
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
 }
@@ -129,6 +145,26 @@ TEST_F(DischargeTest, AFailedConversionAtTheStartSwitchesOffAndLogsNothing) {
     EXPECT_EQ(ui.Yields(), 0);
     EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
     EXPECT_EQ(DriveWrites(), std::vector<std::uint8_t>{0x00});
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+
+    // The resistance test's 60 conversions succeed, the starting reading fails:
+    // the load never comes on.
+    ui.Errors.clear();
+    port.ClearLog();
+    SetVoltageFunction([this] { return port.ResetPulses() > 60 ? 1000.0 : 7.2; });
+    EXPECT_EQ(procedures.RunDischarge(0), -1);
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
+    EXPECT_EQ(DriveWrites(), (std::vector<std::uint8_t>{0x20, 0x25, 0x20, 0x20, 0x20, 0x20, 0x00}));
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+
+    // A reading of the discharge itself fails: the load goes off in that pass.
+    ui.Errors.clear();
+    port.ClearLog();
+    SetVoltageFunction([this] { return port.ResetPulses() > 90 ? 1000.0 : 7.2; });
+    EXPECT_EQ(procedures.RunDischarge(0), -1);
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
+    EXPECT_EQ(ui.Yields(), 10);  // conversions 81 to 90 were good
+    EXPECT_EQ(DriveWrites().back(), 0x00);
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
 }
 
@@ -142,10 +178,39 @@ TEST_F(DischargeTest, PackAlreadyBelowTheEndVoltageEndsInOnePass) {
     EXPECT_EQ(fields[8], "0.0");
     EXPECT_EQ(fields[9], "0.0");
     EXPECT_EQ(fields[11], "0.0000");
-    // The graph reaches below the starting voltage, not down to the end voltage.
+    ExpectStatusBand(graph.Image(), "Time: 0:00:00  Voltage: 5.50V  Discharge: 0mAh (0mWh)");
+    // The graph reaches below the starting voltage, not down to the end
+    // voltage, and holds the pass's point.
     ASSERT_NE(graph.CurrentGraph(), nullptr);
+    EXPECT_EQ(graph.CurrentGraph()->ColumnWeight[0], 1.0);
     EXPECT_LE(graph.CurrentGraph()->Low, 5.45 + 1e-9);
     EXPECT_GT(graph.CurrentGraph()->Low, 4.0);
+}
+
+TEST_F(DischargeTest, AReadingEqualToTheEndVoltageGoesOnAndOneCountLessEndsIt) {
+    // One cell, so that the end voltage is the configured minimum itself, set
+    // to exactly what the instrument reads for the pack.
+    settings.NumberOfCells = 1;
+    SetVoltage(1.2);
+    const double reading = instrument.ReadVoltage(true);
+    ASSERT_EQ(instrument.ReadVoltage(false), reading);
+    config.NiMHVmin = reading;
+    SetVoltageFunction([this] { return clock.Elapsed() < 30.0 ? 1.2 : 1.2 - VoltsPerCount; });
+    double firstLow = 0.0;
+    ui.OnYield = [this, &firstLow] {
+        if (ui.Yields() == 1) {
+            firstLow = graph.CurrentGraph()->Low;
+        }
+    };
+    const std::int32_t seconds = procedures.RunDischarge(0);
+    // A start not above the end voltage: the graph reaches 50 mV below it.
+    EXPECT_LE(firstLow, 1.15 + 1e-9);
+    EXPECT_GT(firstLow, 1.0);
+    EXPECT_GE(seconds, 30);
+    EXPECT_LE(seconds, 31);
+    ExpectTitleBand(graph.Image(),
+                    "Discharge  Battery: 1 NiMH  Rate: 1000mA  VMin: 1.20V  "
+                    "Resistance: 0.0000 Ohms");
 }
 
 TEST_F(DischargeTest, StopInThePassThatEndsItWins) {
@@ -193,6 +258,9 @@ TEST_F(DischargeTest, RefusesARateWithoutCurrent) {
     EXPECT_EQ(procedures.RunDischarge(0), -1);
 
     ASSERT_EQ(ui.Errors.size(), 4u);
+    EXPECT_EQ(ui.Errors[3],
+              "The discharge rate 0 is not one of the rates 1 to 15; choose a rate in the test "
+              "settings.");
     EXPECT_EQ(ui.Errors[0],
               "The discharge current of rate 5 is 0.000 A; set a current above zero in the "
               "configuration.");
@@ -206,10 +274,40 @@ TEST_F(DischargeTest, RefusesARateWithoutCurrent) {
     EXPECT_EQ(graph.CurrentGraph(), nullptr);
     EXPECT_EQ(ui.Yields(), 0);
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+
+    // The highest rate is one of them.
+    settings.DischargeRate = 15;
+    ui.ClickStop();
+    EXPECT_EQ(procedures.RunDischarge(0), -1);
+    EXPECT_EQ(ui.Errors.size(), 4u);
+    EXPECT_EQ(ui.Yields(), 1);
+}
+
+TEST_F(DischargeTest, TheGraphRunsFromTheEndVoltageTo50mVAboveTheStart) {
+    // 7.2 V at rest, 6.0 V under 2.0 A (0.6 ohm): an end voltage of
+    // 6 x 1.35 V - 1.2 V = 6.9 V, and a first reading under load 60 mV below
+    // the start, so that the graph's top is the one it was made with.
+    settings.DischargeRate = 10;
+    config.NiMHVmin = 1.35;
+    SetVoltageFunction([this] {
+        const std::uint8_t latch = instrument.ControlLatch();
+        return (latch & 0x30) == 0x20 && (latch & 0x0F) != 0 ? 6.0 : 7.2;
+    });
+    ui.OnYield = [this] {
+        if (ui.Yields() == 1) {
+            // The range rounded outward to the grid: 6.85 V to 7.30 V.
+            EXPECT_LE(graph.CurrentGraph()->Low, 6.9);
+            EXPECT_GT(graph.CurrentGraph()->Low, 6.8);
+            EXPECT_GE(graph.CurrentGraph()->High, 7.25);
+            EXPECT_LT(graph.CurrentGraph()->High, 7.35);
+        }
+    };
+    EXPECT_GE(procedures.RunDischarge(0), 0);
 }
 
 TEST_F(DischargeTest, HighResistanceLowersTheEndVoltage) {
-    // A pack with 0.5 ohm: 0.5 V less under 1.0 A, so the loop ends below 5.5 V.
+    // A pack with 0.25 ohm: 0.5 V less under 2.0 A, so the loop ends below 5.5 V.
+    settings.DischargeRate = 10;
     SetVoltageFunction([this] {
         const std::uint8_t latch = instrument.ControlLatch();
         const bool loaded = (latch & 0x30) == 0x20 && (latch & 0x0F) != 0;
@@ -222,8 +320,8 @@ TEST_F(DischargeTest, HighResistanceLowersTheEndVoltage) {
     EXPECT_GE(seconds, 130);
     EXPECT_LE(seconds, 140);
     ExpectTitleBand(graph.Image(),
-                    "Discharge  Battery: 6 NiMH  Rate: 1000mA  VMin: 5.50V  "
-                    "Resistance: 0.5000 Ohms");
+                    "Discharge  Battery: 6 NiMH  Rate: 2000mA  VMin: 5.50V  "
+                    "Resistance: 0.2500 Ohms");
 }
 
 }  // namespace

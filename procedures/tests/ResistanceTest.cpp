@@ -5,8 +5,10 @@
 namespace voltrex::testing {
 namespace {
 
-// A pack of 7.2 V open-circuit and 0.2 ohm, measured at discharge rate 10
-// (2.0 A, 6.8 V under load) and charge rate 5 (0.5 A, 7.3 V under charge).
+// A pack of 7.2 V open-circuit that shows 0.16 ohm under discharge and
+// 0.24 ohm under charge, measured at discharge rate 10 (2.0 A, 6.88 V under
+// load) and charge rate 5 (0.5 A, 7.32 V under charge): the two halves and
+// the result line can be told apart.
 class ResistanceTest : public RecordedProcedureTest {
   protected:
     void SetUp() override {
@@ -19,16 +21,37 @@ class ResistanceTest : public RecordedProcedureTest {
             if ((latch & 0x20) == 0 || rate == 0) {
                 return 7.2;
             }
-            return (latch & 0x10) != 0 ? 7.2 + 0.2 * config.ChargeCurrent[rate]
-                                       : 7.2 - 0.2 * config.DischargeCurrent[rate];
+            return (latch & 0x10) != 0 ? 7.2 + 0.24 * config.ChargeCurrent[rate]
+                                       : 7.2 - 0.16 * config.DischargeCurrent[rate];
         });
     }
 };
 
+// The plot area of a graph with a curve on it, as it is and after ClearPlotArea.
+RasterImage CurveImage(bool cleared) {
+    RasterImage image(Graph::ImageWidth, Graph::ImageHeight);
+    GraphPlot plot(image, 0.0, 0.0);
+    for (int t = 0; t < 200; ++t) {
+        AddPoint(plot, t, 7.0 + 0.001 * t);
+    }
+    if (cleared) {
+        ClearPlotArea(plot);
+    }
+    return image;
+}
+
+// Rows between the title and the status band.
+constexpr int PlotRowsTop = 11;
+constexpr int PlotRowsBottom = Graph::ImageHeight - 16;
+
 TEST_F(ResistanceTest, ButtonMeasuresBothHalvesAndLeavesEverythingOff) {
     GraphPlot own(graph.Image(), 0.0, 0.0);
+    for (int t = 0; t < 200; ++t) {
+        AddPoint(own, t, 7.0 + 0.001 * t);
+    }
     ui.ClickStop();  // the test cannot be stopped: it neither yields nor polls
-    EXPECT_NEAR(procedures.MeasureInternalResistance(0, own), 0.2, 1e-9);
+    // The Resistance button's result is the charge half's.
+    EXPECT_NEAR(procedures.MeasureInternalResistance(0, own), 0.24, 1e-9);
     EXPECT_EQ(ui.Yields(), 0);
     EXPECT_EQ(ui.Polls(), 0);
     EXPECT_TRUE(ui.StopPending());
@@ -40,10 +63,14 @@ TEST_F(ResistanceTest, ButtonMeasuresBothHalvesAndLeavesEverythingOff) {
                                                 0x30, 0x00};       // all off
     EXPECT_EQ(DriveWrites(), expected);
     EXPECT_EQ(instrument.ControlLatch(), 0);
+    // A first reading that is thrown away, then two for each half.
+    EXPECT_EQ(port.ResetPulses(), 5 * 20);
     ExpectTitleBand(graph.Image(),
-                    "Charge: 0.2000 Ohms (at 500mA)  Discharge: 0.2000 Ohms (at 2000mA)  "
+                    "Charge: 0.2400 Ohms (at 500mA)  Discharge: 0.1600 Ohms (at 2000mA)  "
                     "Average: 0.2000 Ohms");
     ExpectStatusBand(graph.Image(), " ");
+    // The curve that was on the graph is gone.
+    EXPECT_TRUE(SameRows(graph.Image(), CurveImage(true), PlotRowsTop, PlotRowsBottom));
 }
 
 TEST_F(ResistanceTest, AFailedReadingShowsTheErrorInsteadOfAResult) {
@@ -60,44 +87,55 @@ TEST_F(ResistanceTest, AFailedReadingShowsTheErrorInsteadOfAResult) {
 
 TEST_F(ResistanceTest, UnloadedReadingFollowsTwoHundredMillisecondsOfRest) {
     GraphPlot own(graph.Image(), 0.0, 0.0);
-    procedures.MeasureInternalResistance(-1, own);
-    // From the current going off (0x20 after 0x2A) to the next conversion's
-    // reset pulse: the relay settling of the switch and the wait of the test.
+    procedures.MeasureInternalResistance(0, own);
+    // From the current going off (0x20 after 0x2A, 0x30 after 0x35) to the
+    // next conversion's reset pulse: the relay settling of the switch and the
+    // wait of the test.
     const auto& writes = port.Writes();
-    std::size_t off = 0;
-    while (off + 1 < writes.size() &&
-           !(writes[off].Value == 0x2A && writes[off + 1].Value == 0x20)) {
+    for (const std::uint8_t loaded : {0x2A, 0x35}) {
+        SCOPED_TRACE(static_cast<int>(loaded));
+        std::size_t off = 0;
+        while (off + 1 < writes.size() &&
+               !(writes[off].Value == loaded && writes[off + 1].Value == (loaded & 0x30))) {
+            ++off;
+        }
         ++off;
+        ASSERT_LT(off, writes.size());
+        std::size_t reset = off;
+        while (reset < writes.size() && (writes[reset].Value & 0x40) == 0) {
+            ++reset;
+        }
+        ASSERT_LT(reset, writes.size());
+        // 1 ms for the current to stop, 100 ms for the relays, 100 ms of rest.
+        EXPECT_NEAR(writes[reset].Time - writes[off].Time, 0.201, 1e-6);
     }
-    ++off;
-    ASSERT_LT(off, writes.size());
-    std::size_t reset = off;
-    while (reset < writes.size() && (writes[reset].Value & 0x40) == 0) {
-        ++reset;
-    }
-    ASSERT_LT(reset, writes.size());
-    EXPECT_GE(writes[reset].Time - writes[off].Time, 0.2);
-    EXPECT_LT(writes[reset].Time - writes[off].Time, 0.21);
 }
 
 TEST_F(ResistanceTest, DischargeHalfNeverSelectsChargeAndLeavesThePackConnected) {
     GraphPlot own(graph.Image(), 0.0, 0.0);
-    EXPECT_NEAR(procedures.MeasureInternalResistance(-1, own), 0.2, 1e-9);
+    for (int t = 0; t < 200; ++t) {
+        AddPoint(own, t, 7.0 + 0.001 * t);
+    }
+    EXPECT_NEAR(procedures.MeasureInternalResistance(-1, own), 0.16, 1e-9);
     for (std::uint8_t value : DriveWrites()) {
         EXPECT_EQ(value & 0x10, 0);
     }
     EXPECT_EQ(instrument.ControlLatch(), 0x20);
+    EXPECT_EQ(port.ResetPulses(), 3 * 20);
+    // Only the Resistance button's test clears the plot.
+    EXPECT_TRUE(SameRows(graph.Image(), CurveImage(false), PlotRowsTop, PlotRowsBottom));
     ExpectTitleBand(graph.Image(), "Measuring Discharge Impedance");
     ExpectStatusBand(graph.Image(), "One moment please...");
 }
 
 TEST_F(ResistanceTest, ChargeHalfNeverSelectsDischargeAndLeavesChargeModeAtRateZero) {
     GraphPlot own(graph.Image(), 0.0, 0.0);
-    EXPECT_NEAR(procedures.MeasureInternalResistance(1, own), 0.2, 1e-9);
+    EXPECT_NEAR(procedures.MeasureInternalResistance(1, own), 0.24, 1e-9);
     for (std::uint8_t value : DriveWrites()) {
         EXPECT_NE(value & 0x30, 0x20);
     }
     EXPECT_EQ(instrument.ControlLatch(), 0x30);
+    EXPECT_EQ(port.ResetPulses(), 3 * 20);
     ExpectTitleBand(graph.Image(), "Measuring Charge Impedance");
     ExpectStatusBand(graph.Image(), "One moment please...");
 }

@@ -4,6 +4,7 @@
 #include "platform/CFormat.h"
 #include "procedures/ProcedureTexts.h"
 #include "procedures/tests/ProcedureFixture.h"
+#include "simulator/SimulatorSettings.h"
 #include "testsupport/SimulatedPort.h"
 
 namespace voltrex::testing {
@@ -82,6 +83,44 @@ TEST_F(SimulatedPackTest, NickelDischargeFromFullLogsTheChargeThePackDelivered) 
     EXPECT_NEAR(logged, seconds * config.DischargeCurrent[10] / 3.6, 1.0);
 }
 
+// From full at 1 C every chemistry gives close to its rated capacity before
+// it falls below its end voltage, and the count of table current per second
+// agrees with the charge that flowed.
+TEST_F(SimulatedPackTest, EveryChemistryFromFullAtOneCGivesItsRatedCapacity) {
+    struct Case {
+        Chemistry chemistry;
+        const char* cellType;
+        int cells;
+    };
+    const Case cases[] = {{Chemistry::NiCd, "NiCd", 6},
+                          {Chemistry::NiMH, "NiMH", 7},
+                          {Chemistry::LiPo, "LiPo", 3},
+                          {Chemistry::LiNP, "LiNP", 4},
+                          {Chemistry::PbAcid, "PbAcid", 6}};
+    ui.PassSeconds = 1.0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cellType);
+        Connect({c.chemistry, c.cells, 2000.0, 1.0});
+        Use(c.cellType, c.cells, 2000, 12, 11);  // 1.996 A
+        ASSERT_GT(procedures.RunDischarge(0), 0);
+        EXPECT_NEAR(port->DeliveredMah(), 2000.0, 0.05 * 2000.0);
+        EXPECT_NEAR(LastRecordColumn(MilliampHoursColumn), port->DeliveredMah(),
+                    0.02 * port->DeliveredMah());
+    }
+}
+
+// The simulated library's own pack, as it starts without a Voltrex2Sim.ini:
+// the lowest discharge rate of the sample configuration empties it in about
+// five minutes.
+TEST_F(SimulatedPackTest, TheDefaultPackEmptiesInAboutFiveMinutesAtTheLowestRate) {
+    const simulator::SimulatorSettings defaults;
+    Connect(defaults.Pack);
+    Use("NiMH", defaults.Pack.Cells, static_cast<int>(defaults.Pack.CapacityMah), 1, 1);
+    const std::int32_t seconds = procedures.RunDischarge(0);
+    EXPECT_GT(seconds, 4 * 60);
+    EXPECT_LT(seconds, 6 * 60);
+}
+
 TEST_F(SimulatedPackTest, StoppedDischargeSwitchesOffAndLogsNothing) {
     Connect({Chemistry::NiCd, 6, 1000.0, 0.8});
     Use("NiCd", 6, 1000, 9, 8);
@@ -157,10 +196,33 @@ TEST_F(SimulatedPackTest, NickelChargeEndsByDeltaVWithTheCapacityPutIn) {
     EXPECT_GT(port->StateOfCharge(), 0.95);
 }
 
+// A nickel pack charged at 1 C from part full peaks and falls back far enough,
+// for long enough, that the delta-V rule of the sample configuration ends the
+// charge with the pack full and warm, well before the time limit.
+TEST_F(SimulatedPackTest, NickelChargeAtOneCEndsFullAndWarmOnDeltaV) {
+    ui.PassSeconds = 1.0;
+    for (const auto& [chemistry, cellType] :
+         {std::pair{Chemistry::NiMH, "NiMH"}, std::pair{Chemistry::NiCd, "NiCd"}}) {
+        SCOPED_TRACE(cellType);
+        Connect({chemistry, 7, 2000.0, 0.6});
+        Use(cellType, 7, 2000, 12, 8);  // 2.004 A
+        const auto limit = static_cast<std::int32_t>(
+            static_cast<std::int32_t>(2000 * 3.6 / config.ChargeCurrent[12]) * 1.25);
+        const std::int32_t seconds = procedures.RunCharge(0, 0);
+        ASSERT_GT(seconds, 0);
+        EXPECT_LT(seconds, limit) << "ended by the time limit, not by delta-V";
+        EXPECT_GT(port->StateOfCharge(), 0.97);
+        EXPECT_GT(port->Pack().TemperatureCelsius(), 28.0);
+        EXPECT_NEAR(LastRecordColumn(MilliampHoursColumn), port->ReceivedMah(),
+                    0.02 * port->ReceivedMah());
+    }
+}
+
 // Charges a ceiling pack and checks that the readings never stay above the
 // ceiling and that the charge ends on the step to rate 0.
 void ExpectCeilingHeld(FakeUserInterface& ui, Instrument& instrument, double ceiling,
-                       std::int32_t limit, const std::function<std::int32_t()>& run, double count) {
+                       std::int32_t limit, int chargeRate, const std::function<std::int32_t()>& run,
+                       double count) {
     int passesAbove = 0;
     int longestAbove = 0;
     int stepDowns = 0;
@@ -185,7 +247,7 @@ void ExpectCeilingHeld(FakeUserInterface& ui, Instrument& instrument, double cei
     EXPECT_GT(seconds, 0);
     EXPECT_LE(seconds, limit) << "ended by the time limit, not at rate 0";
     EXPECT_EQ(lastLatch, 0x30) << "the last pass stepped down to rate 0";
-    EXPECT_GT(stepDowns, 3);
+    EXPECT_EQ(stepDowns, chargeRate);
     EXPECT_LE(longestAbove, 1);
     EXPECT_EQ(instrument.ControlLatch(), 0);
 }
@@ -197,8 +259,21 @@ TEST_F(SimulatedPackTest, LithiumPackIsHeldAtTheCeilingUntilTheRateReachesZero) 
         static_cast<std::int32_t>(1000 * 3.6 / config.ChargeCurrent[9]) * 1.75);
     const double count = config.Calibration.BitWeights[0] * config.Calibration.HighSideMultiplier;
     ExpectCeilingHeld(
-        ui, instrument, 3 * config.LiPoVmax, limit, [this] { return procedures.RunCharge(0, 0); },
-        count);
+        ui, instrument, 3 * config.LiPoVmax, limit, 9,
+        [this] { return procedures.RunCharge(0, 0); }, count);
+    EXPECT_GT(port->StateOfCharge(), 0.95);
+}
+
+TEST_F(SimulatedPackTest, LithiumIronPhosphatePackIsHeldAtTheCeilingUntilTheRateReachesZero) {
+    Connect({Chemistry::LiNP, 4, 2000.0, 0.5});
+    Use("LiNP", 4, 2000, 12, 8);  // 2.004 A
+    ui.PassSeconds = 1.0;
+    const auto limit = static_cast<std::int32_t>(
+        static_cast<std::int32_t>(2000 * 3.6 / config.ChargeCurrent[12]) * 1.75);
+    const double count = config.Calibration.BitWeights[0] * config.Calibration.HighSideMultiplier;
+    ExpectCeilingHeld(
+        ui, instrument, 4 * config.LiNPVmax, limit, 12,
+        [this] { return procedures.RunCharge(0, 0); }, count);
     EXPECT_GT(port->StateOfCharge(), 0.95);
 }
 
@@ -209,8 +284,8 @@ TEST_F(SimulatedPackTest, LeadPackIsHeldAtTheCeilingUntilTheRateReachesZero) {
         static_cast<std::int32_t>(500 * 3.6 / config.ChargeCurrent[6]) * 1.75);
     const double count = config.Calibration.BitWeights[0] * config.Calibration.HighSideMultiplier;
     ExpectCeilingHeld(
-        ui, instrument, 6 * config.PbAcidVmax, limit, [this] { return procedures.RunCharge(0, 0); },
-        count);
+        ui, instrument, 6 * config.PbAcidVmax, limit, 6,
+        [this] { return procedures.RunCharge(0, 0); }, count);
     EXPECT_GT(port->StateOfCharge(), 0.9);
 }
 

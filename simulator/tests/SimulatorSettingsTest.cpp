@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ProgramRules.h"
 #include "testsupport/ChildProcess.h"
 
 namespace voltrex::simulator {
@@ -167,20 +166,6 @@ TEST_F(SimulatorSettingsTest, AFifoOrAFolderIsRefusedAtOnceWithAMessage) {
     SimulatorSettings s;
     EXPECT_EQ(ReadSimulatorSettings(path_, s),
               std::vector<std::string>{path_ + ": Is a directory; ignored."});
-}
-
-// The library's default pack, discharged at the sample configuration's lowest
-// rate down to the program's end voltage, ends in about five minutes.
-TEST(DefaultPack, LowestDischargeRateEmptiesItInAboutFiveMinutes) {
-    const SimulatorSettings defaults;
-    testing::TestRig rig(defaults.Pack);
-    const double current = rig.config.DischargeCurrent[1];
-    const double end =
-        defaults.Pack.Cells * rig.config.NiMHVmin - rig.port.Pack().SeriesResistance() * current;
-    const testing::DischargeOutcome out = testing::RunDischargeRule(rig, 1, end, 3600);
-    EXPECT_TRUE(out.reachedEnd);
-    EXPECT_GT(out.seconds, 4 * 60);
-    EXPECT_LT(out.seconds, 6 * 60);
 }
 
 }  // namespace
