@@ -223,7 +223,10 @@ TEST_F(CurveTest, ASteppedDownChargeRecordsEachRatesCurrent) {
     // Over the 8.4 V ceiling from 100 s on, once per pass.
     SetVoltageFunction([this] { return clock.Elapsed() < 100.0 ? 8.0 : 8.6; });
     ASSERT_GT(procedures.RunCharge(0, 0), 99);
-    const std::vector<Row> rows = Rows(Curve("-CHG.csv"));
+    const std::vector<std::string> lines = Curve("-CHG.csv");
+    EXPECT_EQ(Header(lines, "Ceiling"), "8.4000");
+    EXPECT_EQ(Header(lines, "DeltaV"), "(none)");
+    const std::vector<Row> rows = Rows(lines);
     ASSERT_GE(rows.size(), 2u);
     EXPECT_EQ(rows.front().Amperes, 0.3);
     EXPECT_EQ(rows.front().Rate, 3);
@@ -280,6 +283,12 @@ TEST_F(CurveTest, TwoTestsStartedInOneSecondKeepTwoFiles) {
     second.Finish(TestEnd::StoppedByUser);
     EXPECT_EQ(CurveNames(),
               (std::vector<std::string>{"20261208-141503-DIS-2.csv", "20261208-141503-DIS.csv"}));
+    // Made as any text file the user makes: 0666 less the umask.
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.File("curves/20261208-141503-DIS.csv").c_str(), &info), 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
     EXPECT_EQ(ReadLines(folder.File("curves/20261208-141503-DIS.csv")),
               (std::vector<std::string>{"# Mode: DIS", "seconds,volts,amperes,rate,mAh,mWh",
                                         "# End: end voltage reached"}));
