@@ -15,6 +15,7 @@
 #include "procedures/TestSettings.h"
 #include "procedures/UserInterface.h"
 #include "testsupport/RecordingPort.h"
+#include "testsupport/TempFolder.h"
 #include "testsupport/VirtualClock.h"
 
 namespace voltrex::testing {
@@ -61,23 +62,6 @@ class FakeUserInterface final : public UserInterface {
     bool stopRequested_ = false;
     int yields_ = 0;
     int polls_ = 0;
-};
-
-// A folder of its own for each test's results log and bitmaps, removed with
-// everything in it at the end of the test.
-class TempFolder {
-  public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-    // Names of the files in the folder, sorted.
-    std::vector<std::string> Files() const;
-
-  private:
-    std::string path_;
 };
 
 // The lines of a text file without their line ends; empty when there is none.
