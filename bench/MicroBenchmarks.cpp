@@ -103,7 +103,8 @@ void CurvePass(benchmark::State& state) {
     std::filesystem::create_directories(folder);
     {
         CurveRecorder curve;
-        curve.Start(folder.string(), LocalTime{2026, 12, 8, 14, 15, 3}, "MON", "Mode: MON");
+        curve.Start((folder / "curves").string(), LocalTime{2026, 12, 8, 14, 15, 3}, "MON",
+                    "Mode: MON");
         std::int64_t pass = 0;
         for (auto _ : state) {
             curve.Add(pass / 1000, 7.0 + 0.001 * static_cast<double>(pass % 7), 0.0, 0, 0.0, 0.0);

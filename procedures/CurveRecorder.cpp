@@ -19,13 +19,6 @@ constexpr const char* ColumnLine = "seconds,volts,amperes,rate,mAh,mWh\n";
 // Other names tried when a test of the same mode started in the same second.
 constexpr int MostNamesTried = 9;
 
-std::string Joined(const std::string& folder, const std::string& name) {
-    if (folder.empty()) {
-        return name;
-    }
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
 }  // namespace
 
 const char* TestEndText(TestEnd end) {
@@ -46,9 +39,8 @@ const char* TestEndText(TestEnd end) {
     return "unknown";
 }
 
-void CurveRecorder::Start(const std::string& workingFolder, const LocalTime& start,
-                          const char* mode, const std::string& headerLines) {
-    const std::string folder = Joined(workingFolder, FolderName);
+void CurveRecorder::Start(const std::string& folder, const LocalTime& start, const char* mode,
+                          const std::string& headerLines) {
     if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
         Fail("the folder " + folder + " cannot be made", errno);
         return;
@@ -57,7 +49,7 @@ void CurveRecorder::Start(const std::string& workingFolder, const LocalTime& sta
                                     start.Day, start.Hour, start.Minute, start.Second, mode);
     for (int attempt = 1; attempt <= MostNamesTried; ++attempt) {
         const std::string name = attempt == 1 ? stem : Format("%s-%d", stem.c_str(), attempt);
-        path_ = Joined(folder, name + ".csv");
+        path_ = folder + "/" + name + ".csv";
         // 0666 less the umask, as the results file and any text file the user
         // makes; never through a name that is already there.
         file_ = RegularFile::Open(path_, O_WRONLY | O_CREAT | O_EXCL | O_APPEND, 0666);

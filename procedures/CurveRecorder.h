@@ -54,12 +54,12 @@ class CurveRecorder {
     CurveRecorder(const CurveRecorder&) = delete;
     CurveRecorder& operator=(const CurveRecorder&) = delete;
 
-    // Creates the file for a test that starts now (the folder "curves" made
-    // in workingFolder when missing, "" for the working directory) and writes
-    // the header lines, each "Key: value" given without its "# " and line end.
+    // Creates the file for a test that starts now in folder (the working
+    // directory's "curves", made when missing) and writes the header lines,
+    // each "Key: value" given without its "# " and line end.
     // A file of the same name is never overwritten: a second test started in
     // the same second gets "-2" (and so on) after its mode.
-    void Start(const std::string& workingFolder, const LocalTime& start, const char* mode,
+    void Start(const std::string& folder, const LocalTime& start, const char* mode,
                const std::string& headerLines);
 
     // One smoothed reading of a pass at elapsed seconds, with what flows and

@@ -518,7 +518,7 @@ void Procedures::StartCurve(CurveRecorder& curve, const char* mode, std::int64_t
                             const std::string& specific) {
     const std::int32_t of = cycle != 0 ? settings_.MaximumCycles : 0;
     const LocalTime start = clock_.ToLocalTime(startSecond);
-    curve.Start(folder_, start, mode,
+    curve.Start(PathOf(CurveRecorder::FolderName), start, mode,
                 texts::CurveHeader(mode, start, cycle, of, settings_.CellType, settings_.Capacity,
                                    settings_.NumberOfCells, rate, amperes, ohms) +
                     specific);
