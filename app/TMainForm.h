@@ -10,6 +10,7 @@
 #include "instrument/Instrument.h"
 #include "procedures/Procedures.h"
 #include "procedures/UserInterface.h"
+#include "records/FileNames.h"
 
 class QFileDialog;
 class QFrame;
@@ -31,8 +32,7 @@ class TMainForm : public QWidget, public UserInterface {
     Q_OBJECT
 
   public:
-    static constexpr const char* Caption =
-        "Voltrex II - Computer Controlled Battery Manager - Version 1.0";
+    static constexpr const char* Caption = ProgramTitle;
 
     // The records and objects the window works on belong to the program and
     // outlive the window. sleepGuard is held while a test runs. bindPort

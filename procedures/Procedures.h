@@ -10,11 +10,17 @@
 #include "instrument/Instrument.h"
 #include "platform/Clock.h"
 #include "procedures/ChemistryRules.h"
-#include "procedures/CurveRecorder.h"
 #include "procedures/TestSettings.h"
 #include "procedures/UserInterface.h"
+#include "records/CurveRecorder.h"
+#include "records/TestMode.h"
 
 namespace voltrex {
+
+// The halves of the internal resistance measurement: a discharge measures
+// under its own load, a charge under its current, and the Internal
+// Resistance test takes both and shows the result line.
+enum class ResistanceHalves { Discharge, Both, Charge };
 
 // The five tests. Everything they touch is handed in; the object holds no
 // state of a run beyond the call that runs it. Each discharge, charge and
@@ -35,12 +41,11 @@ class Procedures {
     void RunAutoCycle();
     // True when the rest ran out, false when it was stopped.
     bool RestBetweenCycles(std::int32_t seconds);
-    // mode < 0: discharge half; 0: both and the result line; > 0: charge half.
     // A reading that fails switches all off, shows why and gives 0.0.
-    double MeasureInternalResistance(std::int32_t mode, GraphPlot& graph);
+    double MeasureInternalResistance(ResistanceHalves halves, GraphPlot& graph);
     void RunMonitor();
-    void AppendResultRecord(const std::string& modeCode, std::int32_t cycle, double current,
-                            double milliampHours, double milliwattHours, double ohms);
+    void AppendResultRecord(TestMode mode, std::int32_t cycle, double current, double milliampHours,
+                            double milliwattHours, double ohms);
 
   private:
     // The values of one charge that its steps share.
@@ -80,7 +85,7 @@ class Procedures {
     GraphPlot& GraphToWriteOn();
     // The resistance test; nothing when a reading failed (and the test has
     // been switched off and the failure shown).
-    std::optional<double> ResistanceOf(std::int32_t mode, GraphPlot& graph);
+    std::optional<double> ResistanceOf(ResistanceHalves halves, GraphPlot& graph);
     // True when the instrument's last reading failed: then switches all off,
     // ends the curve (if any) and shows why.
     bool StoppedOnFailedReading(CurveRecorder* curve = nullptr);
@@ -89,7 +94,7 @@ class Procedures {
     bool EndOfPass(GraphPlot& plot, const std::string& status, std::int64_t x, double voltage);
     // Starts the curve file of a test whose current goes on now; specific
     // holds the header lines of that kind of test.
-    void StartCurve(CurveRecorder& curve, const char* mode, std::int64_t startSecond,
+    void StartCurve(CurveRecorder& curve, TestMode mode, std::int64_t startSecond,
                     std::int32_t cycle, std::int32_t rate, double amperes, double ohms,
                     const std::string& specific);
     // Ends a test's curve file; returns -1, what a stopped or failed test

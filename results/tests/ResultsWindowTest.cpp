@@ -765,7 +765,7 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(testing::WriteExampleFolder(scratch.path().toStdString()), std::string());
         ResultsWindow window;
         window.OpenFolder(scratch.path());
-        const ResultsLog& log = window.Log();
+        const ResultsFile& log = window.Log();
         QCOMPARE(log.UnreadableCount(), 1);
         QCOMPARE(log.RecordCount(), 25);
         QCOMPARE(window.Grouping().Packs.size(), std::size_t{2});
