@@ -36,6 +36,8 @@
 using namespace voltrex::results;
 using testing::CurvePlan;
 using testing::RecordPlan;
+using voltrex::CurveFile;
+using voltrex::ResultsFile;
 
 namespace {
 
