@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "procedures/ChemistryRules.h"
 #include "procedures/CurveRecorder.h"
+#include "procedures/PackCheck.h"
 #include "procedures/TestSettings.h"
 #include "procedures/UserInterface.h"
 
@@ -80,7 +81,18 @@ class Procedures {
     GraphPlot& GraphToWriteOn();
     // The resistance test; nothing when a reading failed (and the test has
     // been switched off and the failure shown).
-    std::optional<double> ResistanceOf(std::int32_t mode, GraphPlot& graph);
+    // Its first reading, taken with everything off, is also the look at the
+    // pack before any relay closes: a pack the test must not run on ends it
+    // there (mayAsk: a doubtful pack is put to the user; false inside an auto
+    // cycle after its start, which the user has already let run).
+    std::optional<double> ResistanceOf(std::int32_t mode, GraphPlot& graph, PackTest test,
+                                       bool mayAsk);
+    // Shows why a test must not run on the pack that reads volts, or asks;
+    // true when it may.
+    bool PackAccepted(PackTest test, double volts, bool mayAsk);
+    // Shows why the configured limits of the settings' cell type cannot be
+    // used; true when they can.
+    bool ConfiguredLimitsUsable();
     // True when the instrument's last reading failed: then switches all off,
     // ends the curve (if any) and shows why.
     bool StoppedOnFailedReading(CurveRecorder* curve = nullptr);

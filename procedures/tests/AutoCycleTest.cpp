@@ -17,8 +17,9 @@ TEST(CapacityRuleTest, ComparesThePreviousDurationTimesTheRatio) {
 
 // A scripted 2-cell LiPo pack (end voltage 7.0 V, ceiling 8.4 V): it holds
 // 7.2 V while discharging until the scripted duration of that discharge has
-// passed, then reads nothing; on charge it reads 9.0 V, so each charge steps
-// down from rate 2 to 0 in two passes. The window's yields record the phases:
+// passed, then reads nothing; on charge it reads 8.8 V (above the ceiling,
+// below the 8.9 V cut-off), so each charge steps down from rate 2 to 0 in two
+// passes. The window's yields record the phases:
 // D discharge, R rest (all off), C charge.
 class AutoCycleTest : public RecordedProcedureTest {
   protected:
@@ -35,7 +36,7 @@ class AutoCycleTest : public RecordedProcedureTest {
         config.CycleRestTime = 10;
         config.CycleTerminationRatio = 1.1;
         SetVoltageFunction(
-            [this] { return (instrument.ControlLatch() & 0x30) == 0x30 ? 9.0 : dischargeVolts_; });
+            [this] { return (instrument.ControlLatch() & 0x30) == 0x30 ? 8.8 : dischargeVolts_; });
         ui.OnYield = [this] { Watch(); };
     }
 

@@ -168,9 +168,13 @@ TEST_F(DischargeTest, AFailedConversionAtTheStartSwitchesOffAndLogsNothing) {
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
 }
 
+// A nickel pack this low (0.92 V per cell) is first put to the user; with
+// Yes it runs as any other.
 TEST_F(DischargeTest, PackAlreadyBelowTheEndVoltageEndsInOnePass) {
     SetVoltage(5.5);
+    ui.Answer = true;
     EXPECT_EQ(procedures.RunDischarge(0), 0);
+    EXPECT_EQ(ui.Questions.size(), 1u);
     EXPECT_EQ(ui.Yields(), 1);
     const std::vector<std::string> fields = RecordFields();
     ASSERT_EQ(fields.size(), 12u);
@@ -322,6 +326,24 @@ TEST_F(DischargeTest, HighResistanceLowersTheEndVoltage) {
     ExpectTitleBand(graph.Image(),
                     "Discharge  Battery: 6 NiMH  Rate: 2000mA  VMin: 5.50V  "
                     "Resistance: 0.2500 Ohms");
+}
+
+// Nickel packs vary: one outside the resting range is put to the user, and
+// No switches nothing.
+TEST_F(DischargeTest, ANickelPackOutsideItsRangeRunsOnlyWhenTheUserSaysYes) {
+    SetVoltage(10.2);  // 6 cells at 1.7 V
+    EXPECT_EQ(procedures.RunDischarge(0), -1);
+    ASSERT_EQ(ui.Questions.size(), 1u);
+    EXPECT_NE(ui.Questions[0].find("1.700 V per cell for the 6 cells set"), std::string::npos);
+    EXPECT_TRUE(ui.Errors.empty());
+    EXPECT_TRUE(DriveWrites().empty());
+    EXPECT_TRUE(ResultLines().empty());
+
+    ui.Answer = true;
+    SetVoltageFunction([this] { return ui.Yields() < 5 ? 10.2 : 5.0; });
+    EXPECT_GT(procedures.RunDischarge(0), 0);
+    EXPECT_EQ(ui.Questions.size(), 2u);
+    EXPECT_EQ(ResultLines().size(), 2u);
 }
 
 }  // namespace
