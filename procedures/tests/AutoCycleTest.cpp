@@ -124,6 +124,25 @@ TEST_F(AutoCycleTest, OneCycleHasNoRestBeforeItAndNoneAfter) {
     EXPECT_EQ(folder.Files(), (std::vector<std::string>{"Voltrex2.csv", "curves"}));
 }
 
+// A nickel pack outside its resting range is put to the user once, before
+// the first discharge: No starts nothing, and after Yes the later phases do
+// not hold the pack waiting for another answer.
+TEST_F(AutoCycleTest, ADoubtfulNickelPackIsAskedAboutOnceForTheWholeSequence) {
+    settings.CellType = "NiMH";  // 3.6 V per cell at rest
+    settings.Capacity = 2;       // each charge ends on its 45 s time limit
+    settings.MaximumCycles = 2;
+    procedures.RunAutoCycle();
+    EXPECT_EQ(phases, "");
+    EXPECT_EQ(ui.Questions.size(), 1u);
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+
+    ui.Answer = true;
+    procedures.RunAutoCycle();
+    EXPECT_EQ(phases, "DRCRDRC");
+    EXPECT_EQ(ui.Questions.size(), 2u);
+    EXPECT_EQ(Modes(), "DIS,1,CHG,1,DIS,2,CHG,2,");
+}
+
 TEST_F(AutoCycleTest, EndsAfterTheChargeOfTheCycleWhoseCapacityStoppedGrowing) {
     settings.MaximumCycles = 6;
     settings.StopOnSmallIncrease = true;
