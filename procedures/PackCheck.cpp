@@ -44,10 +44,10 @@ std::string Reading(const std::string& cellType, std::int32_t cells, double volt
 }
 
 std::string OutsideRange(const std::string& cellType, std::int32_t cells, double volts,
-                         const CellLimits& limits) {
+                         const CellLimits& limits, double low) {
     return Reading(cellType, cells, volts) +
-           Format(", outside the %.2f to %.2f V of a %s cell at rest.", limits.RestingLow,
-                  limits.RestingHigh, cellType.c_str());
+           Format(", outside the %.2f to %.2f V of a %s cell at rest.", low, limits.RestingHigh,
+                  cellType.c_str());
 }
 
 std::string WhereConfigured(std::int32_t line) {
@@ -57,21 +57,31 @@ std::string WhereConfigured(std::int32_t line) {
 
 constexpr const char* NothingSwitched = " Nothing has been switched on.";
 
+// Below the hard floor by this much a cell is over-discharged, whatever
+// emptied it, and must not be fast-charged.
+constexpr double OverDischargeMargin = 0.5;
+
 }  // namespace
 
 std::optional<CellLimits> LimitsOf(const std::string& cellType) {
-    // Resting range, hard ceiling, hard floor, volts per cell.
+    // Resting range, hard ceiling, hard floor, volts per cell. Each range
+    // starts below the hard floor: a pack that a discharge has just ended
+    // reads a little below its end voltage until the polarisation of the load
+    // has died away, and the charge that follows (at once, or after a short
+    // rest in an auto cycle) must not turn it away. LiPo has only 0.05 V of
+    // that room: a full 2-cell high-voltage pack set as 3 cells reads 2.90 V
+    // per cell and must still be refused.
     if (cellType == "NiCd" || cellType == "NiMH") {
-        return CellLimits{1.00, 1.50, 0.0, 0.90, false};
+        return CellLimits{0.80, 1.50, 0.0, 0.90, false};
     }
     if (cellType == "LiPo") {
-        return CellLimits{3.00, 4.35, 4.35, 3.00, true};
+        return CellLimits{2.95, 4.35, 4.35, 3.00, true};
     }
     if (cellType == "LiNP") {
-        return CellLimits{2.50, 3.65, 3.65, 2.50, true};
+        return CellLimits{2.40, 3.65, 3.65, 2.50, true};
     }
     if (cellType == "PbAcid") {
-        return CellLimits{1.75, 2.30, 2.45, 1.75, false};
+        return CellLimits{1.65, 2.30, 2.45, 1.75, false};
     }
     return std::nullopt;
 }
@@ -92,19 +102,21 @@ PackJudgement JudgePack(PackTest test, const std::string& cellType, std::int32_t
         return {};
     }
     const long perCell = Millivolts(volts / cells);
-    const bool inRange =
-        perCell >= Millivolts(limits->RestingLow) && perCell <= Millivolts(limits->RestingHigh);
+    const double low = test == PackTest::ChargeAfterDischarge
+                           ? limits->LowestDischarge - OverDischargeMargin
+                           : limits->RestingLow;
+    const bool inRange = perCell >= Millivolts(low) && perCell <= Millivolts(limits->RestingHigh);
     if (!limits->Lithium) {
         if (inRange) {
             return {};
         }
         return {PackVerdict::Doubtful,
-                OutsideRange(cellType, cells, volts, *limits) +
+                OutsideRange(cellType, cells, volts, *limits, low) +
                     " The number of cells or the cell type set may be wrong. Start the test "
                     "anyway?"};
     }
     // A discharge taken below the end voltage damages a lithium cell; the
-    // end voltage is never below the resting range (ConfiguredLimitProblem).
+    // end voltage is never below the hard floor (ConfiguredLimitProblem).
     if (test == PackTest::Discharge && perCell <= Millivolts(configured->Vmin)) {
         return {PackVerdict::Refused,
                 Reading(cellType, cells, volts) +
@@ -122,7 +134,7 @@ PackJudgement JudgePack(PackTest test, const std::string& cellType, std::int32_t
                              : " The pack has fewer cells than set, or the cell type set is wrong, "
                                "or the pack is over-discharged and must not be fast-charged.";
     return {PackVerdict::Refused,
-            OutsideRange(cellType, cells, volts, *limits) + causes + NothingSwitched};
+            OutsideRange(cellType, cells, volts, *limits, low) + causes + NothingSwitched};
 }
 
 std::optional<std::string> ConfiguredLimitProblem(const std::string& cellType,

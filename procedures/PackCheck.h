@@ -43,6 +43,11 @@ enum class PackTest {
     // A discharge, also the first phase of an auto cycle.
     Discharge,
     Charge,
+    // A charge of the pack this program's discharge has just emptied: the
+    // load's polarisation and the reading's smoothing leave it below its end
+    // voltage for minutes, so only a genuinely over-discharged pack (0.5 V
+    // under the hard floor) is turned away at the low end.
+    ChargeAfterDischarge,
     // The Resistance button's test: its settings name no cell type or count.
     Resistance,
 };

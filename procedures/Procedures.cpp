@@ -156,6 +156,7 @@ std::int32_t Procedures::Discharge(std::int32_t cycle) {
     // voltage under load can allow for the drop across the pack itself. The
     // first discharge of an auto cycle is where the user answers for the
     // whole cycle.
+    emptiedType_.clear();
     const std::optional<double> ohms =
         ResistanceOf(-1, GraphToWriteOn(), PackTest::Discharge, cycle <= 1);
     if (!ohms) {
@@ -209,6 +210,8 @@ std::int32_t Procedures::DischargeLoop(std::int32_t cycle, std::int32_t rate, do
     } while (!done);
 
     instrument_.AllOff();
+    emptiedType_ = settings_.CellType;
+    emptiedCells_ = settings_.NumberOfCells;
     AppendResultRecord("DIS", cycle, current, counted.ChargeCounter * texts::PerHour,
                        counted.EnergyCounter * texts::PerHour, ohms);
     EndCurve(curve, TestEnd::EndVoltage);
@@ -240,8 +243,12 @@ std::int32_t Procedures::Charge(std::int32_t cycle, std::int32_t dischargeSecond
     run.TimeLimit = ChargeTermination::TimeLimitFor(settings_.Capacity, run.InitialCurrent,
                                                     rules->TimeLimitFactor());
 
+    const bool emptiedHere =
+        emptiedType_ == settings_.CellType && emptiedCells_ == settings_.NumberOfCells;
+    emptiedType_.clear();
     const std::optional<double> ohms =
-        ResistanceOf(1, GraphToWriteOn(), PackTest::Charge, cycle == 0);
+        ResistanceOf(1, GraphToWriteOn(),
+                     emptiedHere ? PackTest::ChargeAfterDischarge : PackTest::Charge, cycle == 0);
     if (!ohms) {
         return -1;
     }

@@ -17,8 +17,8 @@
 
 namespace voltrex {
 
-// The five tests. Everything they touch is handed in; the object holds no
-// state of a run beyond the call that runs it. Each discharge, charge and
+// The five tests. Everything they touch is handed in; of a run the object
+// keeps only which pack the last discharge emptied. Each discharge, charge and
 // monitor keeps its curve in the folder "curves"; a curve that could not be
 // written is reported once, when the outermost test call returns.
 class Procedures {
@@ -134,6 +134,11 @@ class Procedures {
     std::string folder_;
     std::int32_t callDepth_ = 0;
     std::string curveProblem_;
+    // The cell type and count of the pack the last discharge ran down to its
+    // end voltage, until the next discharge or charge starts: a charge of
+    // that pack is not refused for reading below the resting range.
+    std::string emptiedType_;
+    std::int32_t emptiedCells_ = 0;
 };
 
 }  // namespace voltrex

@@ -168,13 +168,9 @@ TEST_F(DischargeTest, AFailedConversionAtTheStartSwitchesOffAndLogsNothing) {
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
 }
 
-// A nickel pack this low (0.92 V per cell) is first put to the user; with
-// Yes it runs as any other.
 TEST_F(DischargeTest, PackAlreadyBelowTheEndVoltageEndsInOnePass) {
     SetVoltage(5.5);
-    ui.Answer = true;
     EXPECT_EQ(procedures.RunDischarge(0), 0);
-    EXPECT_EQ(ui.Questions.size(), 1u);
     EXPECT_EQ(ui.Yields(), 1);
     const std::vector<std::string> fields = RecordFields();
     ASSERT_EQ(fields.size(), 12u);

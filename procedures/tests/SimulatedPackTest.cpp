@@ -131,6 +131,17 @@ TEST_F(SimulatedPackTest, ALithiumPackSetWithTooManyCellsIsRefusedBeforeAnyRelay
     EXPECT_EQ(ReadLines(folder.File("Voltrex2.csv")).size(), 2u);
 }
 
+// Emptied at a high rate, the pack reads below the resting range for minutes
+// after the discharge; the charge that follows is still allowed.
+TEST_F(SimulatedPackTest, ALithiumPackThisProgramHasJustEmptiedIsCharged) {
+    Connect({Chemistry::LiPo, 3, 300.0, 0.3});
+    Use("LiPo", 3, 300, 9, 13);
+    ASSERT_GT(procedures.RunDischarge(0), 0);
+    EXPECT_LT(instrument.ReadVoltage(true), 3 * 2.95);
+    EXPECT_GT(procedures.RunCharge(0, 0), 0);
+    EXPECT_TRUE(ui.Errors.empty());
+}
+
 TEST_F(SimulatedPackTest, WithNoPackConnectedNoTestStartsAndNothingIsLogged) {
     Connect({Chemistry::NiMH, 7, 1000.0, 0.5});
     port->Board().SetPackConnected(false);
