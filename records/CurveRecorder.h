@@ -18,6 +18,8 @@ enum class TestEnd {
     TimeLimit,
     StoppedByUser,
     MeasurementFailure,
+    // The pack read above the most its cells may ever read while charging.
+    OverVoltage,
 };
 
 // The text of the "# End:" line.
