@@ -101,29 +101,21 @@ check_format() {
     fi
 }
 
-# The sources of build/ci compiled with Qt's headers ("qt") or without ("plain").
-ci_sources() {
-    python3 -c '
-import json, os, sys
-for entry in json.load(open("build/ci/compile_commands.json")):
-    path = os.path.relpath(entry["file"])
-    if ("qt6" in entry["command"]) == (sys.argv[1] == "qt") and not path.startswith(("..", "build/")):
-        print(path)' "$1" | sort -u
-}
-
-# clang-tidy with .clang-tidy, from the compile commands of build/ci.
+# clang-tidy with .clang-tidy on the sources without Qt, two at a time, from
+# the compile commands of build/ci.
 check_tidy() {
-    echo "Running clang-tidy-14 (.clang-tidy) on the sources without Qt, its size check on the Qt ones"
+    echo "Running clang-tidy-14 (.clang-tidy) on the sources without Qt"
     local log status=0
     log=$(mktemp)
-    ci_sources plain |
+    # The sources of build/ci compiled without Qt's headers.
+    python3 -c '
+import json, os
+for entry in json.load(open("build/ci/compile_commands.json")):
+    path = os.path.relpath(entry["file"])
+    if "qt6" not in entry["command"] and not path.startswith(("..", "build/")):
+        print(path)' | sort -u |
         xargs -P "$jobs" -n 8 clang-tidy-14 -p build/ci --quiet --warnings-as-errors='*' \
             >"$log" 2>&1 || status=$?
-    # Parsing Qt's headers costs seconds a file: the Qt sources get the
-    # function-size check alone, which is what they need most.
-    ci_sources qt |
-        xargs -P "$jobs" -n 4 clang-tidy-14 -p build/ci --quiet --warnings-as-errors='*' \
-            --checks='-*,readability-function-size' >>"$log" 2>&1 || status=$?
     # Only the findings: not clang-tidy's counts of what it left out.
     grep -v -e '^[0-9]* warnings* \(and [0-9]* errors* \)\?generated' "$log" >&2 || true
     rm -f "$log"
