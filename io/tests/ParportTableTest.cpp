@@ -167,7 +167,7 @@ TEST_F(ParportTableTest, PortLockedByAnotherProcessNamesItsProgram) {
     if (child == 0) {
         alarm(10);
         const int fd = open(Node().c_str(), O_RDWR);
-        struct flock lock {};
+        struct flock lock = {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
         const char answer = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';

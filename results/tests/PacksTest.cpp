@@ -142,7 +142,7 @@ TEST_F(PackNamesFile, RoundTripsThroughItsFileWrittenWhole) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_),
                             std::filesystem::directory_iterator()),
               1);
-    struct stat info {};
+    struct stat info = {};
     ASSERT_EQ(::stat(File(PackNamesFileName).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
 
