@@ -171,10 +171,12 @@ TEST_F(ParportTableTest, PortLockedByAnotherProcessNamesItsProgram) {
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
         const char answer = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
-        static_cast<void>(write(ready[1], &answer, 1));
+        if (write(ready[1], &answer, 1) != 1) {
+            _exit(1);
+        }
+        // Holds the lock until the parent has looked.
         char ignored;
-        static_cast<void>(read(done[0], &ignored, 1));
-        _exit(0);
+        _exit(read(done[0], &ignored, 1) < 0 ? 1 : 0);
     }
     char answer = 0;
     ASSERT_EQ(read(ready[0], &answer, 1), 1);

@@ -84,7 +84,9 @@ TEST(PackGrouping, TheUsersNamesMakeThePacks) {
     const Pack& spare = grouping.Packs[2];
     EXPECT_EQ(spare.Name, "Spare");
     EXPECT_EQ(spare.Lines, (std::vector<std::size_t>{0, 1}));
-    ASSERT_TRUE(spare.Key);
+    if (!spare.Key) {
+        FAIL() << "the spare pack has no key";
+    }
     EXPECT_EQ(spare.Key->Cells, 7);
 
     // Back to the defaults.
