@@ -15,11 +15,11 @@ Program::Program(Clock& clock, PortBinder bindPort, ProgramFiles files, SleepGua
     }
     mainForm_ = std::make_unique<TMainForm>(configuration_, instrument_, graph_, *sleepGuard,
                                             std::move(bindPort), files.ConfigurationPath);
-    startForm_ = new TStartForm(configuration_, mainForm_.get());
+    startForm_ = new TStartForm(configuration_, settings_, mainForm_.get());
     setupForm_ =
         new TSetupForm(configuration_, instrument_, files.ConfigurationPath, mainForm_.get());
-    procedures_ = std::make_unique<Procedures>(configuration_, startForm_->Settings(), instrument_,
-                                               graph_, clock_, *mainForm_, files.Folder);
+    procedures_ = std::make_unique<Procedures>(configuration_, settings_, instrument_, graph_,
+                                               clock_, *mainForm_, files.Folder);
     mainForm_->Attach(*startForm_, *setupForm_, *procedures_);
 }
 

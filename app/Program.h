@@ -54,6 +54,8 @@ class Program {
     Clock& clock_;
     std::unique_ptr<SleepGuard> ownSleepGuard_;
     Configuration configuration_;
+    // What the settings dialog's Start stores and the procedures read.
+    TestSettings settings_;
     Instrument instrument_;
     Graph graph_;
     std::unique_ptr<TMainForm> mainForm_;

@@ -327,7 +327,7 @@ void TMainForm::ResistanceButtonClick() {
     // stores the last real test's graph.
     GraphPlot temporary(graph_.Image(), 0.0, 0.0);
     SleepGuard::Scope awake(sleepGuard_, "A battery pack's resistance is being measured");
-    procedures_->MeasureInternalResistance(0, temporary);
+    procedures_->MeasureInternalResistance(ResistanceHalves::Both, temporary);
 }
 
 void TMainForm::MonitorButtonClick() {

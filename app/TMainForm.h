@@ -10,6 +10,7 @@
 #include "instrument/Instrument.h"
 #include "procedures/Procedures.h"
 #include "procedures/UserInterface.h"
+#include "records/FileNames.h"
 
 class QFileDialog;
 class QFrame;
@@ -32,8 +33,7 @@ class TMainForm : public QWidget, public UserInterface {
     Q_OBJECT
 
   public:
-    static constexpr const char* Caption =
-        "Voltrex II - Computer Controlled Battery Manager - Version 1.0";
+    static constexpr const char* Caption = ProgramTitle;
     // Follows the reason a real port cannot be used: most who meet it have
     // no parallel port at all, and would otherwise see no way on.
     static constexpr const char* PortHelp =

@@ -21,9 +21,6 @@ namespace voltrex {
 
 namespace {
 
-constexpr int MaximumCells = 12;
-constexpr int MaximumCycleCount = 99;
-
 // The text of an edit field as a whole number, or fallback when the text is
 // not one (empty, letters, a fraction). Blanks around the number are allowed.
 int TextToInteger(const QString& text, int fallback) {
@@ -53,8 +50,8 @@ QLabel* MakeIndicator(QWidget* parent) {
 
 }  // namespace
 
-TStartForm::TStartForm(const Configuration& config, QWidget* parent)
-    : QDialog(parent), config_(config) {
+TStartForm::TStartForm(const Configuration& config, TestSettings& settings, QWidget* parent)
+    : QDialog(parent), config_(config), settings_(settings) {
     setWindowTitle(QStringLiteral("Charge/Discharge/Cycle"));
     setFixedSize(521, 327);
 
@@ -210,47 +207,28 @@ void TStartForm::Refuse(const std::string& message, QWidget* field) {
 }
 
 void TStartForm::StartButtonClick() {
+    TestSettingsEntry entry;
+    entry.BatteryShown = !BatteryGroup->isHidden();
+    if (CellTypeComboBox->currentIndex() >= 0) {
+        entry.CellType = CellTypeComboBox->currentText().toStdString();
+    }
+    entry.Capacity = TextToInteger(CapacityEdit->text(), 0);
+    entry.NumberOfCells = TextToInteger(NumberOfCellsEdit->text(), 0);
+    entry.ChargeShown = !ChargeGroup->isHidden();
+    entry.ChargeRate = ChargeRateTrackBar->value();
+    entry.DischargeShown = !DischargeGroup->isHidden();
+    entry.DischargeRate = DischargeRateTrackBar->value();
+    entry.AutoCycleShown = !AutoCycleGroup->isHidden();
+    entry.MaximumCycles = TextToInteger(MaximumCyclesEdit->text(), 0);
+    entry.StopOnSmallIncrease = StopCheckBox->isChecked();
+    entry.SaveGraphEachCycle = SaveGraphCheckBox->isChecked();
     // Each field is stored as soon as it has passed its check; a later field
     // that fails leaves the earlier ones stored.
-    if (!BatteryGroup->isHidden()) {
-        if (CellTypeComboBox->currentIndex() < 0) {
-            Refuse("Please select a Cell Type", CellTypeComboBox);
-            return;
-        }
-        settings_.CellType = CellTypeComboBox->currentText().toStdString();
-        const int capacity = TextToInteger(CapacityEdit->text(), 0);
-        if (capacity < 1 || capacity > MaximumCapacity) {
-            Refuse(Format("Please enter a value from 1 to %d for the Capacity", MaximumCapacity),
-                   CapacityEdit);
-            return;
-        }
-        settings_.Capacity = capacity;
-        const int cells = TextToInteger(NumberOfCellsEdit->text(), 0);
-        if (cells < 1 || cells > NumberOfCellsUpDown->Max()) {
-            Refuse(Format("Please enter a value from 1 to %d for the Number of Cells",
-                          NumberOfCellsUpDown->Max()),
-                   NumberOfCellsEdit);
-            return;
-        }
-        settings_.NumberOfCells = cells;
-    }
-    if (!ChargeGroup->isHidden()) {
-        settings_.ChargeRate = ChargeRateTrackBar->value();
-    }
-    if (!DischargeGroup->isHidden()) {
-        settings_.DischargeRate = DischargeRateTrackBar->value();
-    }
-    if (!AutoCycleGroup->isHidden()) {
-        const int cycles = TextToInteger(MaximumCyclesEdit->text(), 0);
-        if (cycles < 1 || cycles > MaximumCyclesUpDown->Max()) {
-            Refuse(Format("Please enter a value from 1 to %d for the Maximum Number of Cycles",
-                          MaximumCyclesUpDown->Max()),
-                   MaximumCyclesEdit);
-            return;
-        }
-        settings_.MaximumCycles = cycles;
-        settings_.StopOnSmallIncrease = StopCheckBox->isChecked();
-        settings_.SaveGraphEachCycle = SaveGraphCheckBox->isChecked();
+    if (const std::optional<SettingsRefusal> refusal = ApplySettingsEntry(entry, settings_)) {
+        QWidget* const fields[] = {CellTypeComboBox, CapacityEdit, NumberOfCellsEdit,
+                                   MaximumCyclesEdit};
+        Refuse(refusal->Message, fields[static_cast<int>(refusal->Field)]);
+        return;
     }
     accept();
 }

@@ -18,7 +18,8 @@ class PictureButton;
 class UpDown;
 
 // The test settings dialog: one instance for the whole run, shown modally in
-// one of four variants. It owns the TestSettings the procedures read, and
+// one of four variants. Its Start stores the entries in the program's
+// TestSettings (checked by ApplySettingsEntry), which the procedures read; it
 // keeps the user's entries from one showing to the next.
 class TStartForm : public QDialog {
     Q_OBJECT
@@ -26,11 +27,12 @@ class TStartForm : public QDialog {
   public:
     enum class Result { Start, Cancel };
 
-    static constexpr int MaximumCapacity = 99999;
+    static constexpr int MaximumCapacity = voltrex::MaximumCapacity;
 
     // config is the program's configuration, read at every showing (rate
-    // currents, number of charge rates, cycle termination ratio).
-    TStartForm(const Configuration& config, QWidget* parent);
+    // currents, number of charge rates, cycle termination ratio); settings
+    // are the program's, and outlive the dialog.
+    TStartForm(const Configuration& config, TestSettings& settings, QWidget* parent);
 
     TestSettings& Settings() { return settings_; }
     const TestSettings& Settings() const { return settings_; }
@@ -82,7 +84,7 @@ class TStartForm : public QDialog {
     void Refuse(const std::string& message, QWidget* field);
 
     const Configuration& config_;
-    TestSettings settings_;
+    TestSettings& settings_;
 };
 
 }  // namespace voltrex

@@ -11,7 +11,7 @@
 #include "bench/GraphScenes.h"
 #include "config/Configuration.h"
 #include "instrument/Instrument.h"
-#include "procedures/CurveRecorder.h"
+#include "records/CurveRecorder.h"
 #include "testsupport/VirtualClock.h"
 
 namespace voltrex::bench {
@@ -103,8 +103,8 @@ void CurvePass(benchmark::State& state) {
     std::filesystem::create_directories(folder);
     {
         CurveRecorder curve;
-        curve.Start((folder / "curves").string(), LocalTime{2026, 12, 8, 14, 15, 3}, "MON",
-                    "Mode: MON");
+        curve.Start((folder / "curves").string(), LocalTime{2026, 12, 8, 14, 15, 3},
+                    TestMode::Monitor, "Mode: MON");
         std::int64_t pass = 0;
         for (auto _ : state) {
             curve.Add(pass / 1000, 7.0 + 0.001 * static_cast<double>(pass % 7), 0.0, 0, 0.0, 0.0);

@@ -31,14 +31,19 @@ function(_voltrex_expose target root)
   endif()
 endfunction()
 
+# A root is made afresh at every configuration, so that a target that now
+# exposes less than before (headers instead of its folder) does not keep the
+# old links. (REMOVE_RECURSE removes a link, never what it points to.)
 function(voltrex_include_root target folder)
   set(root ${VOLTREX_INCLUDE_ROOTS}/${target})
+  file(REMOVE_RECURSE ${root})
   _voltrex_link_into(${root} ${folder})
   _voltrex_expose(${target} ${root})
 endfunction()
 
 function(voltrex_include_headers target)
   set(root ${VOLTREX_INCLUDE_ROOTS}/${target})
+  file(REMOVE_RECURSE ${root})
   foreach(header ${ARGN})
     _voltrex_link_into(${root} ${header})
   endforeach()

@@ -1,14 +1,11 @@
 #include "config/ConfigurationFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <system_error>
 
 #include "config/ConfigurationReader.h"
-#include "platform/RegularFile.h"
 #include "platform/ReplaceWhole.h"
+#include "platform/TextFile.h"
 
 namespace voltrex {
 
@@ -146,25 +143,14 @@ std::optional<std::string> LoadConfigurationLines(const std::string& path,
                                                   std::vector<std::string>& lines) {
     lines.clear();
     // A FIFO or a device in the file's place is refused, never waited on.
-    const RegularFile file = RegularFile::Open(path, O_RDONLY);
-    if (!file) {
-        return file.FailureReason();
+    const TextFile file = ReadTextFile(path);
+    if (!file.Exists) {
+        return SystemReason(ENOENT);
     }
-    std::string text;
-    char buffer[4096];
-    while (true) {
-        const ssize_t got = ::read(file.Descriptor(), buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return SystemReason(errno);
-        }
-        if (got == 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
+    if (!file.Error.empty()) {
+        return file.Error;
     }
+    const std::string& text = file.Text;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);

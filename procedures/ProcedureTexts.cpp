@@ -29,10 +29,6 @@ std::string BatteryAndRate(std::int32_t numberOfCells, const std::string& cellTy
 
 }  // namespace
 
-std::string ElapsedTime(std::int64_t seconds) {
-    return Format("%d:%02d:%02d", Hours(seconds), Minutes(seconds), Seconds(seconds));
-}
-
 std::string DischargeTitle(std::int32_t cycle, std::int32_t maximumCycles,
                            std::int32_t numberOfCells, const std::string& cellType, double current,
                            double endVoltage, double ohms) {
@@ -111,55 +107,8 @@ std::string WaitingStatus(std::int64_t remaining) {
     return Format("Waiting...%d", static_cast<int>(remaining));
 }
 
-std::string ResultsHeader() {
-    return "\"Date/Time\",\"Mode\",\"Cycle\",\"Of\",\"Type\",\"Rated\",\"Cells\",\"mA\",\"mAh\","
-           "\"mWh\",\"Ohms\",\"V/Cell\"";
-}
-
-std::string ResultRecord(const LocalTime& time, const std::string& modeCode, std::int32_t cycle,
-                         std::int32_t of, const std::string& cellType, std::int32_t rated,
-                         std::int32_t numberOfCells, double current, double milliampHours,
-                         double milliwattHours, double ohms) {
-    // Mean voltage per cell; a test that moved no charge has none.
-    double voltsPerCell = 0.0;
-    if (milliampHours != 0.0 && numberOfCells != 0) {
-        voltsPerCell = milliwattHours / (milliampHours * numberOfCells);
-    }
-    std::string record;
-    record += Format("\"%04d-%02d-%02d %02d:%02d:%02d\",", time.Year, time.Month, time.Day,
-                     time.Hour, time.Minute, time.Second);
-    record += Format("\"%s\",", modeCode.c_str());
-    record += Format("%d,%d,", cycle, of);
-    record += Format("\"%s\",", cellType.c_str());
-    record += Format("%d,%d,", rated, numberOfCells);
-    record += Format("%1.1f,", current * 1000.0);
-    record += Format("%1.1f,%1.1f,%1.4f,%1.4f", milliampHours, milliwattHours, ohms, voltsPerCell);
-    return record;
-}
-
-std::string CurveHeader(const std::string& modeCode, const LocalTime& start, std::int32_t cycle,
-                        std::int32_t of, const std::string& cellType, std::int32_t rated,
-                        std::int32_t numberOfCells, std::int32_t rate, double current,
-                        double ohms) {
-    // The first line names the format, so that a reader can tell a curve
-    // from any other CSV file; the version counts changes of the format.
-    std::string header = "Voltrex II curve\nVersion: 1\n";
-    header += Format("Program: %s\n", ProgramTitle);
-    header += Format("Mode: %s\n", modeCode.c_str());
-    header += Format("Start: %04d-%02d-%02d %02d:%02d:%02d\n", start.Year, start.Month, start.Day,
-                     start.Hour, start.Minute, start.Second);
-    header += Format("Cycle: %d\nOf: %d\n", cycle, of);
-    if (modeCode != "MON") {
-        header +=
-            Format("Type: %s\nRated: %d\nCells: %d\n", cellType.c_str(), rated, numberOfCells);
-        header += Format("Rate: %d\nCurrent: %.3f\nOhms: %.4f\n", rate, current, ohms);
-    }
-    return header;
-}
-
 std::string CycleBitmapName(const LocalTime& time) {
-    return Format("%04d%02d%02d-%02d%02d%02d.bmp", time.Year, time.Month, time.Day, time.Hour,
-                  time.Minute, time.Second);
+    return FileStamp(time) + ".bmp";
 }
 
 }  // namespace voltrex::texts

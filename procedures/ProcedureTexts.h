@@ -4,22 +4,17 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "records/CalendarTime.h"
+#include "records/FileNames.h"
 
-// The texts the tests show on the graph and write to the results log, built
-// in one place so that every procedure writes them the same way and the tests
-// can check them character by character. Internal to the procedures library.
+// The texts the tests show on the graph, built in one place so that every
+// procedure writes them the same way and the tests can check them character
+// by character; what they write to files is made in records/. Internal to
+// the procedures library.
 namespace voltrex::texts {
-
-// The program's name and version, the main window's caption and the first
-// thing a curve file says of where it came from.
-inline constexpr const char* ProgramTitle =
-    "Voltrex II - Computer Controlled Battery Manager - Version 1.0";
 
 // Ampere-seconds and watt-seconds to mAh and mWh.
 inline constexpr double PerHour = 1.0 / 3.6;
-
-// Elapsed whole seconds as "h:mm:ss" with unpadded, unlimited hours.
-std::string ElapsedTime(std::int64_t seconds);
 
 // cycle 0 leaves out the " n of m" part.
 std::string DischargeTitle(std::int32_t cycle, std::int32_t maximumCycles,
@@ -47,19 +42,6 @@ std::string WaitingStatus(std::int64_t remaining);
 
 // Why a test ended on a reading whose conversion failed, and what to check.
 extern const char* const MeasurementFailure;
-
-// The results log: the header line and one record, both without line end.
-std::string ResultsHeader();
-std::string ResultRecord(const LocalTime& time, const std::string& modeCode, std::int32_t cycle,
-                         std::int32_t of, const std::string& cellType, std::int32_t rated,
-                         std::int32_t numberOfCells, double current, double milliampHours,
-                         double milliwattHours, double ohms);
-
-// The header lines of a curve file that every test has, each "Key: value" and
-// a line end; a Monitor (mode "MON") has no pack, rate or resistance lines.
-std::string CurveHeader(const std::string& modeCode, const LocalTime& start, std::int32_t cycle,
-                        std::int32_t of, const std::string& cellType, std::int32_t rated,
-                        std::int32_t numberOfCells, std::int32_t rate, double current, double ohms);
 
 // The name of a cycle's bitmap: "yyyymmdd-hhmmss.bmp".
 std::string CycleBitmapName(const LocalTime& time);

@@ -7,7 +7,8 @@
 #include "procedures/CapacityRule.h"
 #include "procedures/ChargeTermination.h"
 #include "procedures/ProcedureTexts.h"
-#include "procedures/ResultsLog.h"
+#include "records/CurveFile.h"
+#include "records/ResultsFile.h"
 
 namespace voltrex {
 
@@ -157,8 +158,8 @@ std::int32_t Procedures::Discharge(std::int32_t cycle) {
     // first discharge of an auto cycle is where the user answers for the
     // whole cycle.
     emptiedType_.clear();
-    const std::optional<double> ohms =
-        ResistanceOf(-1, GraphToWriteOn(), PackTest::Discharge, cycle <= 1);
+    const std::optional<double> ohms = ResistanceOf(ResistanceHalves::Discharge, GraphToWriteOn(),
+                                                    PackTest::Discharge, cycle <= 1);
     if (!ohms) {
         return -1;
     }
@@ -183,7 +184,7 @@ std::int32_t Procedures::DischargeLoop(std::int32_t cycle, std::int32_t rate, do
                                        double endVoltage, double ohms, GraphPlot& plot) {
     const std::int64_t startSecond = clock_.Now();
     CurveRecorder curve;
-    StartCurve(curve, "DIS", startSecond, cycle, rate, current, ohms,
+    StartCurve(curve, TestMode::Discharge, startSecond, cycle, rate, current, ohms,
                Format("EndVoltage: %.4f\n", endVoltage));
     ChargeCount counted(startSecond);
     instrument_.StartDischarge(static_cast<std::uint8_t>(rate));
@@ -212,7 +213,7 @@ std::int32_t Procedures::DischargeLoop(std::int32_t cycle, std::int32_t rate, do
     instrument_.AllOff();
     emptiedType_ = settings_.CellType;
     emptiedCells_ = settings_.NumberOfCells;
-    AppendResultRecord("DIS", cycle, current, counted.ChargeCounter * texts::PerHour,
+    AppendResultRecord(TestMode::Discharge, cycle, current, counted.ChargeCounter * texts::PerHour,
                        counted.EnergyCounter * texts::PerHour, ohms);
     EndCurve(curve, TestEnd::EndVoltage);
     return static_cast<std::int32_t>(elapsed);
@@ -247,7 +248,7 @@ std::int32_t Procedures::Charge(std::int32_t cycle, std::int32_t dischargeSecond
         emptiedType_ == settings_.CellType && emptiedCells_ == settings_.NumberOfCells;
     emptiedType_.clear();
     const std::optional<double> ohms =
-        ResistanceOf(1, GraphToWriteOn(),
+        ResistanceOf(ResistanceHalves::Charge, GraphToWriteOn(),
                      emptiedHere ? PackTest::ChargeAfterDischarge : PackTest::Charge, cycle == 0);
     if (!ohms) {
         return -1;
@@ -278,8 +279,8 @@ std::int32_t Procedures::Charge(std::int32_t cycle, std::int32_t dischargeSecond
 std::int32_t Procedures::ChargeLoop(ChargeRun& run, GraphPlot& plot) {
     const std::int64_t startSecond = clock_.Now();
     CurveRecorder curve;
-    StartCurve(curve, "CHG", startSecond, run.Cycle, run.RateIndex, run.InitialCurrent, run.Ohms,
-               ChargeCurveLines(run));
+    StartCurve(curve, TestMode::Charge, startSecond, run.Cycle, run.RateIndex, run.InitialCurrent,
+               run.Ohms, ChargeCurveLines(run));
     ChargeCount counted(startSecond);
     ChargeTermination termination(run.Rules, run.TimeLimit, config_.DeltaVDuration, startSecond);
     instrument_.StartCharge(static_cast<std::uint8_t>(run.RateIndex));
@@ -336,7 +337,8 @@ std::int32_t Procedures::ChargeLoop(ChargeRun& run, GraphPlot& plot) {
     } while (!end);
 
     instrument_.AllOff();
-    AppendResultRecord("CHG", run.Cycle, run.InitialCurrent, counted.ChargeCounter * texts::PerHour,
+    AppendResultRecord(TestMode::Charge, run.Cycle, run.InitialCurrent,
+                       counted.ChargeCounter * texts::PerHour,
                        counted.EnergyCounter * texts::PerHour, run.Ohms);
     EndCurve(curve, *end);
     return static_cast<std::int32_t>(elapsed);
@@ -427,14 +429,15 @@ bool Procedures::RestBetweenCycles(std::int32_t seconds) {
     }
 }
 
-double Procedures::MeasureInternalResistance(std::int32_t mode, GraphPlot& graph) {
-    return ResistanceOf(mode, graph, PackTest::Resistance, false).value_or(0.0);
+double Procedures::MeasureInternalResistance(ResistanceHalves halves, GraphPlot& graph) {
+    return ResistanceOf(halves, graph, PackTest::Resistance, false).value_or(0.0);
 }
 
-std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& graph, PackTest test,
-                                               bool mayAsk) {
-    const bool dischargeHalf = mode <= 0;
-    const bool chargeHalf = mode >= 0;
+std::optional<double> Procedures::ResistanceOf(ResistanceHalves halves, GraphPlot& graph,
+                                               PackTest test, bool mayAsk) {
+    const bool dischargeHalf = halves != ResistanceHalves::Charge;
+    const bool chargeHalf = halves != ResistanceHalves::Discharge;
+    const bool both = halves == ResistanceHalves::Both;
     if ((dischargeHalf && !CheckDischargeRate()) || (chargeHalf && !CheckChargeRate())) {
         return 0.0;
     }
@@ -447,7 +450,7 @@ std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& gra
         SetStatusLine(graph, " ");
         return std::nullopt;
     }
-    if (mode == 0) {
+    if (both) {
         ClearPlotArea(graph);
     }
 
@@ -471,14 +474,14 @@ std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& gra
         }
         chargeOhms = (step->Loaded - step->Unloaded) / config_.ChargeCurrent[Row(chargeRate)];
     }
-    if (mode == 0) {
+    if (both) {
         instrument_.AllOff();
         SetTitleLine(graph, texts::ResistanceResult(
                                 chargeOhms, config_.ChargeCurrent[Row(chargeRate)], dischargeOhms,
                                 config_.DischargeCurrent[Row(dischargeRate)]));
         SetStatusLine(graph, " ");
     }
-    return mode < 0 ? dischargeOhms : chargeOhms;
+    return halves == ResistanceHalves::Discharge ? dischargeOhms : chargeOhms;
 }
 
 std::optional<Procedures::LoadStep> Procedures::MeasureLoadStep(bool charging, std::int32_t rate,
@@ -569,14 +572,14 @@ bool Procedures::EndOfPass(GraphPlot& plot, const std::string& status, std::int6
     return ui_.PollStop();
 }
 
-void Procedures::StartCurve(CurveRecorder& curve, const char* mode, std::int64_t startSecond,
+void Procedures::StartCurve(CurveRecorder& curve, TestMode mode, std::int64_t startSecond,
                             std::int32_t cycle, std::int32_t rate, double amperes, double ohms,
                             const std::string& specific) {
     const std::int32_t of = cycle != 0 ? settings_.MaximumCycles : 0;
     const LocalTime start = clock_.ToLocalTime(startSecond);
-    curve.Start(PathOf(CurveRecorder::FolderName), start, mode,
-                texts::CurveHeader(mode, start, cycle, of, settings_.CellType, settings_.Capacity,
-                                   settings_.NumberOfCells, rate, amperes, ohms) +
+    curve.Start(PathOf(CurvesFolderName), start, mode,
+                CurveHeader(mode, start, cycle, of, settings_.CellType, settings_.Capacity,
+                            settings_.NumberOfCells, rate, amperes, ohms) +
                     specific);
 }
 
@@ -605,7 +608,7 @@ void Procedures::RunMonitor() {
     SetTitleLine(plot, "Monitor");
     const std::int64_t start = clock_.Now();
     CurveRecorder curve;
-    StartCurve(curve, "MON", start, 0, 0, 0.0, 0.0, "");
+    StartCurve(curve, TestMode::Monitor, start, 0, 0, 0.0, 0.0, "");
     while (true) {
         const std::int64_t t = clock_.Now() - start;
         const double v = instrument_.ReadVoltage(false);
@@ -619,13 +622,13 @@ void Procedures::RunMonitor() {
     ReportCurveProblem();
 }
 
-void Procedures::AppendResultRecord(const std::string& modeCode, std::int32_t cycle, double current,
+void Procedures::AppendResultRecord(TestMode mode, std::int32_t cycle, double current,
                                     double milliampHours, double milliwattHours, double ohms) {
     const std::int32_t of = cycle != 0 ? settings_.MaximumCycles : 0;
-    ResultsLog(PathOf(ResultsLog::FileName))
-        .Append(texts::ResultRecord(clock_.ToLocalTime(clock_.Now()), modeCode, cycle, of,
-                                    settings_.CellType, settings_.Capacity, settings_.NumberOfCells,
-                                    current, milliampHours, milliwattHours, ohms));
+    AppendResult(PathOf(ResultsFileName),
+                 ResultRecordLine(clock_.ToLocalTime(clock_.Now()), mode, cycle, of,
+                                  settings_.CellType, settings_.Capacity, settings_.NumberOfCells,
+                                  current, milliampHours, milliwattHours, ohms));
 }
 
 }  // namespace voltrex

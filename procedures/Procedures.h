@@ -10,12 +10,18 @@
 #include "instrument/Instrument.h"
 #include "platform/Clock.h"
 #include "procedures/ChemistryRules.h"
-#include "procedures/CurveRecorder.h"
 #include "procedures/PackCheck.h"
 #include "procedures/TestSettings.h"
 #include "procedures/UserInterface.h"
+#include "records/CurveRecorder.h"
+#include "records/TestMode.h"
 
 namespace voltrex {
+
+// The halves of the internal resistance measurement: a discharge measures
+// under its own load, a charge under its current, and the Internal
+// Resistance test takes both and shows the result line.
+enum class ResistanceHalves { Discharge, Both, Charge };
 
 // The five tests. Everything they touch is handed in; of a run the object
 // keeps only which pack the last discharge emptied. Each discharge, charge and
@@ -36,12 +42,11 @@ class Procedures {
     void RunAutoCycle();
     // True when the rest ran out, false when it was stopped.
     bool RestBetweenCycles(std::int32_t seconds);
-    // mode < 0: discharge half; 0: both and the result line; > 0: charge half.
     // A reading that fails switches all off, shows why and gives 0.0.
-    double MeasureInternalResistance(std::int32_t mode, GraphPlot& graph);
+    double MeasureInternalResistance(ResistanceHalves halves, GraphPlot& graph);
     void RunMonitor();
-    void AppendResultRecord(const std::string& modeCode, std::int32_t cycle, double current,
-                            double milliampHours, double milliwattHours, double ohms);
+    void AppendResultRecord(TestMode mode, std::int32_t cycle, double current, double milliampHours,
+                            double milliwattHours, double ohms);
 
   private:
     // The values of one charge that its steps share.
@@ -85,7 +90,7 @@ class Procedures {
     // pack before any relay closes: a pack the test must not run on ends it
     // there (mayAsk: a doubtful pack is put to the user; false inside an auto
     // cycle after its start, which the user has already let run).
-    std::optional<double> ResistanceOf(std::int32_t mode, GraphPlot& graph, PackTest test,
+    std::optional<double> ResistanceOf(ResistanceHalves halves, GraphPlot& graph, PackTest test,
                                        bool mayAsk);
     // Shows why a test must not run on the pack that reads volts, or asks;
     // true when it may.
@@ -101,7 +106,7 @@ class Procedures {
     bool EndOfPass(GraphPlot& plot, const std::string& status, std::int64_t x, double voltage);
     // Starts the curve file of a test whose current goes on now; specific
     // holds the header lines of that kind of test.
-    void StartCurve(CurveRecorder& curve, const char* mode, std::int64_t startSecond,
+    void StartCurve(CurveRecorder& curve, TestMode mode, std::int64_t startSecond,
                     std::int32_t cycle, std::int32_t rate, double amperes, double ohms,
                     const std::string& specific);
     // Ends a test's curve file; returns -1, what a stopped or failed test

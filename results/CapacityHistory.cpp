@@ -4,11 +4,11 @@
 
 namespace voltrex::results {
 
-std::vector<CapacityPoint> CapacityHistory(const ResultsLog& log, const Pack& pack) {
+std::vector<CapacityPoint> CapacityHistory(const ResultsFile& log, const Pack& pack) {
     std::vector<CapacityPoint> points;
     for (const std::size_t line : pack.Lines) {
         const ResultLine& entry = log.Lines.at(line);
-        if (!entry.Readable || entry.Record.Mode != "DIS") {
+        if (!entry.Readable || entry.Record.Mode != ModeCode(TestMode::Discharge)) {
             continue;
         }
         const ResultRecord& record = entry.Record;

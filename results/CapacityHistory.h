@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "records/ResultsFile.h"
 #include "results/PackGrouping.h"
-#include "results/ResultsLog.h"
 
 namespace voltrex::results {
 
@@ -23,6 +23,6 @@ struct CapacityPoint {
 
 // The pack's discharges (its DIS records: a charge's mAh is what went in,
 // not what the pack holds) in calendar order.
-std::vector<CapacityPoint> CapacityHistory(const ResultsLog& log, const Pack& pack);
+std::vector<CapacityPoint> CapacityHistory(const ResultsFile& log, const Pack& pack);
 
 }  // namespace voltrex::results

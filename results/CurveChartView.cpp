@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "platform/CFormat.h"
-#include "results/CalendarTime.h"
+#include "records/CalendarTime.h"
 #include "results/Plural.h"
 
 namespace voltrex::results {
@@ -27,9 +27,8 @@ QString CurveTitle(const CurveFile& curve) {
         return Text(curve.Name);
     }
     const LocalTime& t = *curve.Start;
-    QString title =
-        Text(Format("%04d-%02d-%02d %02d:%02d ", t.Year, t.Month, t.Day, t.Hour, t.Minute)) +
-        Text(curve.Mode);
+    // The start to the minute: "2026-12-08 14:15 DIS".
+    QString title = Text(CalendarTimeText(t).substr(0, 16) + " ") + Text(curve.Mode);
     if (curve.Cycle != 0) {
         title += QStringLiteral(" %1/%2").arg(curve.Cycle).arg(curve.Of);
     }
@@ -37,7 +36,7 @@ QString CurveTitle(const CurveFile& curve) {
 }
 
 QString ElapsedText(int seconds) {
-    return Text(Format("%d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60));
+    return Text(ElapsedTime(seconds));
 }
 
 double TickFor(double span) {
@@ -128,7 +127,7 @@ void CurveChartView::Plot(std::vector<std::shared_ptr<const CurveFile>> curves, 
     double yMinimum = std::numeric_limits<double>::infinity();
     double yMaximum = -std::numeric_limits<double>::infinity();
     for (const auto& curve : curves) {
-        if (axis == CurveAxis::Charge && curve->Mode == "MON") {
+        if (axis == CurveAxis::Charge && curve->Mode == ModeCode(TestMode::Monitor)) {
             ++leftOut_;
             continue;
         }

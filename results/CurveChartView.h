@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "results/CurveFile.h"
+#include "records/CurveFile.h"
 
 class QGraphicsLineItem;
 class QGraphicsEllipseItem;

@@ -1,8 +1,8 @@
 #include "results/CurveExport.h"
 
 #include "platform/CFormat.h"
-#include "results/CalendarTime.h"
-#include "results/CsvLine.h"
+#include "records/CalendarTime.h"
+#include "records/CsvLine.h"
 
 namespace voltrex::results {
 

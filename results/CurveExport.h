@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "results/CurveFile.h"
+#include "records/CurveFile.h"
 
 namespace voltrex::results {
 

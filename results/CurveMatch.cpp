@@ -17,12 +17,12 @@ bool SameTest(const ResultRecord& record, const CurveFile& curve) {
 
 }  // namespace
 
-std::vector<std::optional<std::size_t>> MatchCurves(const ResultsLog& log,
+std::vector<std::optional<std::size_t>> MatchCurves(const ResultsFile& log,
                                                     const std::vector<CurveFile>& curves) {
     // The curves by their end, so each record looks at the few near its time.
     std::vector<std::size_t> byEnd;
     for (std::size_t i = 0; i < curves.size(); ++i) {
-        if (curves[i].Usable() && curves[i].Mode != "MON") {
+        if (curves[i].Usable() && curves[i].Mode != ModeCode(TestMode::Monitor)) {
             byEnd.push_back(i);
         }
     }

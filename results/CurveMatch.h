@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "results/CurveFile.h"
-#include "results/ResultsLog.h"
+#include "records/CurveFile.h"
+#include "records/ResultsFile.h"
 
 namespace voltrex::results {
 
@@ -20,7 +20,7 @@ inline constexpr int MatchToleranceSeconds = 5;
 // and rated capacity (where the curve file names them) whose end is nearest
 // to the record's time, at most MatchToleranceSeconds away. A curve is given
 // to one record at most. The result holds an index into curves per line.
-std::vector<std::optional<std::size_t>> MatchCurves(const ResultsLog& log,
+std::vector<std::optional<std::size_t>> MatchCurves(const ResultsFile& log,
                                                     const std::vector<CurveFile>& curves);
 
 }  // namespace voltrex::results

@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "results/CurveFile.h"
+#include "records/CurveFile.h"
+#include "records/ResultsFile.h"
 #include "results/PackNames.h"
-#include "results/ResultsLog.h"
 
 namespace voltrex::results {
 

@@ -24,7 +24,7 @@ std::string NamedPackId(const std::string& name) {
     return "name:" + name;
 }
 
-PackGrouping GroupRecords(const ResultsLog& log, const PackNames& names) {
+PackGrouping GroupRecords(const ResultsFile& log, const PackNames& names) {
     PackGrouping grouping;
     grouping.PackOfLine.resize(log.Lines.size());
     std::map<std::string, std::size_t> byId;

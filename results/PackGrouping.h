@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "records/ResultsFile.h"
 #include "results/PackNames.h"
-#include "results/ResultsLog.h"
 
 namespace voltrex::results {
 
@@ -42,6 +42,6 @@ std::string NamedPackId(const std::string& name);
 // every other record to its default group (type, rated capacity, cells),
 // under the group's name if it has one. Packs of the same name are one pack:
 // the user says which records belong together.
-PackGrouping GroupRecords(const ResultsLog& log, const PackNames& names);
+PackGrouping GroupRecords(const ResultsFile& log, const PackNames& names);
 
 }  // namespace voltrex::results

@@ -9,11 +9,12 @@
 #include <cstring>
 
 #include "platform/CFormat.h"
+#include "platform/KeyValueLine.h"
+#include "platform/TextFile.h"
 #include "platform/WriteAll.h"
-#include "results/CalendarTime.h"
-#include "results/CsvLine.h"
-#include "results/NumberText.h"
-#include "results/TextFile.h"
+#include "records/CalendarTime.h"
+#include "records/CsvLine.h"
+#include "records/NumberText.h"
 
 namespace voltrex::results {
 
@@ -167,13 +168,13 @@ PackNames PackNames::Parse(std::string_view text, std::vector<std::string>* prob
             section = Section::None;  // a section of a later version
             continue;
         }
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) {
+        const std::optional<KeyValue> pair = SplitKeyValue(line);
+        if (!pair) {
             problem("no \"=\"");
             continue;
         }
-        const std::string_view key = Trimmed(line.substr(0, equals));
-        const std::string name = CleanName(line.substr(equals + 1));
+        const std::string_view key = pair->Key;
+        const std::string name = CleanName(pair->Value);
         if (name.empty()) {
             problem("no name after \"=\"");
             continue;

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "results/ResultsLog.h"
+#include "records/ResultsFile.h"
 
 namespace voltrex::results {
 

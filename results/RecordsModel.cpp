@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "platform/CFormat.h"
-#include "results/CalendarTime.h"
+#include "records/CalendarTime.h"
 
 namespace voltrex::results {
 
@@ -24,7 +24,7 @@ constexpr double Lowest = -std::numeric_limits<double>::infinity();
 
 RecordsModel::RecordsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void RecordsModel::Show(const ResultsLog* log, const PackGrouping* grouping,
+void RecordsModel::Show(const ResultsFile* log, const PackGrouping* grouping,
                         const std::vector<CurveFile>* curves,
                         const std::vector<std::optional<std::size_t>>* curveOfLine) {
     beginResetModel();

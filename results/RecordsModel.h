@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
-#include "results/CurveFile.h"
+#include "records/CurveFile.h"
+#include "records/ResultsFile.h"
 #include "results/PackGrouping.h"
-#include "results/ResultsLog.h"
 
 namespace voltrex::results {
 
@@ -43,7 +43,7 @@ class RecordsModel : public QAbstractTableModel {
 
     // Shows the lines; the log, the grouping and the curves must outlive the
     // next call.
-    void Show(const ResultsLog* log, const PackGrouping* grouping,
+    void Show(const ResultsFile* log, const PackGrouping* grouping,
               const std::vector<CurveFile>* curves,
               const std::vector<std::optional<std::size_t>>* curveOfLine);
 
@@ -61,7 +61,7 @@ class RecordsModel : public QAbstractTableModel {
     QString PackName(std::size_t index) const;
     QString CurveName(std::size_t index) const;
 
-    const ResultsLog* log_ = nullptr;
+    const ResultsFile* log_ = nullptr;
     const PackGrouping* grouping_ = nullptr;
     const std::vector<CurveFile>* curves_ = nullptr;
     const std::vector<std::optional<std::size_t>>* curveOfLine_ = nullptr;

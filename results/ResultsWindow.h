@@ -1,21 +1,14 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "results/CurveFile.h"
-#include "results/CurveFolder.h"
-#include "results/PackGrouping.h"
-#include "results/PackNames.h"
-#include "results/ResultsLog.h"
+#include "results/ResultsFolder.h"
 
 class QAction;
 class QChartView;
@@ -26,21 +19,31 @@ class QRadioButton;
 class QTabWidget;
 class QTableView;
 class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace voltrex::results {
 
 class CapacityChart;
+class CapacityPage;
 class CurveChartView;
+class CurvesPage;
 class FolderWatcher;
 class RecordsFilter;
 class RecordsModel;
+class RecordsPage;
+
+// The two formats a chart is exported in.
+enum class ChartFormat { Png, Svg };
 
 // The results window: the records of a working folder's Voltrex2.csv as a
 // table, a pack's capacity over time, and the curves of its tests overlaid.
 // It reads the main program's files and never writes them; the names the
 // user gives packs go into a file of its own beside them. It follows the
 // folder while open: a test that finishes in the main program shows up.
+//
+// What it shows is a ResultsFolder (results/ResultsFolder.h, no Qt); each tab
+// is a view of its own (RecordsPage, CapacityPage, CurvesPage); this class wires
+// them together, and its menus (ResultsMenus.cpp) and commands with their
+// dialogs (ResultsCommands.cpp) are in files of their own.
 class ResultsWindow : public QMainWindow {
     Q_OBJECT
 
@@ -58,28 +61,31 @@ class ResultsWindow : public QMainWindow {
     const QString& Folder() const { return folder_; }
 
     // What the window shows, for its tests and the screenshot tour.
-    const ResultsLog& Log() const { return log_; }
-    const PackGrouping& Grouping() const { return grouping_; }
-    const PackNames& Names() const { return names_; }
-    const std::vector<CurveFile>& CurveFiles() const { return curveFolder_.Curves(); }
+    const ResultsFolder& Model() const { return model_; }
+    const ResultsFile& Log() const { return model_.Log(); }
+    const PackGrouping& Grouping() const { return model_.Grouping(); }
+    const PackNames& Names() const { return model_.Names(); }
+    const std::vector<CurveFile>& CurveFiles() const { return model_.Curves(); }
     // The curve file each log line matched, as an index into CurveFiles().
-    const std::vector<std::optional<std::size_t>>& CurveOfLine() const { return curveOfLine_; }
+    const std::vector<std::optional<std::size_t>>& CurveOfLine() const {
+        return model_.CurveOfLine();
+    }
     QTabWidget* Tabs() const { return tabs_; }
-    QTableView* RecordsTable() const { return table_; }
-    RecordsModel* Records() const { return model_; }
+    QTableView* RecordsTable() const;
+    RecordsModel* Records() const { return records_; }
     RecordsFilter* Filter() const { return filter_; }
-    QComboBox* RecordsPackBox() const { return recordsPack_; }
-    QComboBox* ModeBox() const { return mode_; }
-    QLineEdit* FindEdit() const { return find_; }
-    QComboBox* CapacityPackBox() const { return capacityPack_; }
-    CapacityChart* Capacity() const { return capacity_; }
-    QLabel* CapacitySummary() const { return capacitySummary_; }
-    QComboBox* CurvesPackBox() const { return curvesPack_; }
-    QTreeWidget* CurveList() const { return curveList_; }
-    CurveChartView* Curves() const { return curves_; }
-    QLabel* Readout() const { return readout_; }
-    QRadioButton* AgainstTime() const { return againstTime_; }
-    QRadioButton* AgainstCharge() const { return againstCharge_; }
+    QComboBox* RecordsPackBox() const;
+    QComboBox* ModeBox() const;
+    QLineEdit* FindEdit() const;
+    QComboBox* CapacityPackBox() const;
+    CapacityChart* Capacity() const;
+    QLabel* CapacitySummary() const;
+    QComboBox* CurvesPackBox() const;
+    QTreeWidget* CurveList() const;
+    CurveChartView* Curves() const;
+    QLabel* Readout() const;
+    QRadioButton* AgainstTime() const;
+    QRadioButton* AgainstCharge() const;
     QLabel* StatusText() const { return status_; }
     FolderWatcher& Watcher() const { return *watcher_; }
     // The chart of the tab shown; none on the records tab.
@@ -87,8 +93,13 @@ class ResultsWindow : public QMainWindow {
 
     // The window's commands without their dialogs. The ones that can fail
     // return false with the reason in error.
-    bool ExportChartPng(const QString& path, QString& error);
-    bool ExportChartSvg(const QString& path, QString& error);
+    bool ExportChart(ChartFormat format, const QString& path, QString& error);
+    bool ExportChartPng(const QString& path, QString& error) {
+        return ExportChart(ChartFormat::Png, path, error);
+    }
+    bool ExportChartSvg(const QString& path, QString& error) {
+        return ExportChart(ChartFormat::Svg, path, error);
+    }
     // The checked curves, every row, in the long layout (results/CurveExport.h).
     bool ExportCurvesCsv(const QString& path, QString& error);
     bool RenamePack(const QString& packId, const QString& name, QString& error);
@@ -104,31 +115,17 @@ class ResultsWindow : public QMainWindow {
     void ShowPackHistory(const QString& packId);
 
   private:
-    void BuildRecordsTab();
-    void BuildCapacityTab();
-    void BuildCurvesTab();
     void BuildMenus();
     void Load();
-    void FillPackBox(QComboBox* box, bool withAll, const QString& keep);
-    void FillCurveList();
     void UpdateSpans();
-    void UpdateReadout();
-    void UpdateCapacity();
     void UpdateStatus();
     void UpdateActions();
-    void Replot();
-    void CurveItemChanged(QTreeWidgetItem* item);
-    void FilterCurveList();
-    std::shared_ptr<const CurveFile> WholeCurve(const CurveFile& summary);
-    QString PackOfCurve(std::size_t curve) const;
-    std::optional<std::size_t> CurrentLine() const;
     QString CurrentPackId() const;
     bool SaveNames(const PackNames& names, QString& error);
 
-    // The commands with their dialogs.
+    // The commands with their dialogs (ResultsCommands.cpp).
     void ChooseFolder();
-    void ExportPngClicked();
-    void ExportSvgClicked();
+    void ExportChartClicked(ChartFormat format);
     void ExportCsvClicked();
     void RenamePackClicked();
     void PutIntoPackClicked();
@@ -140,48 +137,25 @@ class ResultsWindow : public QMainWindow {
     void ShowError(const QString& text);
 
     QString folder_;
-    ResultsLog log_;
-    PackNames names_;
-    std::vector<std::string> namesProblems_;
-    PackGrouping grouping_;
-    CurveFolder curveFolder_;
-    std::vector<std::optional<std::size_t>> curveOfLine_;
-    std::vector<QString> curvePack_;  // the pack id of each curve ("" for none)
-    // Curves read whole for the chart, by file name.
-    std::map<std::string, std::shared_ptr<const CurveFile>> wholeCurves_;
-    QSet<QString> checked_;
-    bool filling_ = false;
-    QTimer replot_;
+    ResultsFolder model_;
 
     QTabWidget* tabs_;
-    RecordsModel* model_;
+    RecordsModel* records_;
     RecordsFilter* filter_;
-    QTableView* table_;
-    QComboBox* recordsPack_;
-    QComboBox* mode_;
-    QLineEdit* find_;
-    QLabel* shownCount_;
-    QComboBox* capacityPack_;
-    QLabel* capacitySummary_;
-    CapacityChart* capacity_;
-    QComboBox* curvesPack_;
-    QTreeWidget* curveList_;
-    CurveChartView* curves_;
-    QLabel* readout_;
-    QWidget* readoutArea_;
-    QRadioButton* againstTime_;
-    QRadioButton* againstCharge_;
+    RecordsPage* recordsPage_;
+    CapacityPage* capacityPage_;
+    CurvesPage* curvesPage_;
     QLabel* status_;
     FolderWatcher* watcher_;
 
-    QAction* exportPng_;
-    QAction* exportSvg_;
-    QAction* exportCsv_;
-    QAction* renamePack_;
-    QAction* putIntoPack_;
-    QAction* takeOut_;
-    QAction* showCurves_;
-    QAction* resetZoom_;
+    QAction* exportPng_ = nullptr;
+    QAction* exportSvg_ = nullptr;
+    QAction* exportCsv_ = nullptr;
+    QAction* renamePack_ = nullptr;
+    QAction* putIntoPack_ = nullptr;
+    QAction* takeOut_ = nullptr;
+    QAction* showCurves_ = nullptr;
+    QAction* resetZoom_ = nullptr;
 };
 
 }  // namespace voltrex::results

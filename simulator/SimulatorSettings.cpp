@@ -1,29 +1,17 @@
 #include "simulator/SimulatorSettings.h"
 
-#include <fcntl.h>
 #include <strings.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <functional>
-#include <memory>
 
 #include "platform/CFormat.h"
-#include "platform/RegularFile.h"
+#include "platform/KeyValueLine.h"
+#include "platform/TextFile.h"
 
 namespace voltrex::simulator {
 
 namespace {
-
-std::string Trim(const std::string& text) {
-    const char* blanks = " \t\r\n\v\f";
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    const std::size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
 
 // Scans one number that must make up the whole value.
 bool ScanWhole(const std::string& value, const char* conversion, auto* target) {
@@ -161,27 +149,14 @@ std::vector<std::string> ReadSimulatorSettings(const std::string& path,
     // Only a regular file is read: the library reads its settings at the
     // program's first port access, and a FIFO in their place would block the
     // program there for good.
-    RegularFile opened = RegularFile::Open(path, O_RDONLY);
-    if (!opened) {
-        // No file is the usual case and needs no word.
-        if (opened.Error() != ENOENT) {
-            messages.push_back(
-                Format("%s: %s; ignored.", path.c_str(), opened.FailureReason().c_str()));
-        }
-        return messages;
-    }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(opened.ReleaseToStream("r"), &std::fclose);
-    if (!file) {
-        return messages;
+    const TextFile file = ReadTextFile(path);
+    // No file is the usual case and needs no word.
+    if (!file.Error.empty()) {
+        messages.push_back(Format("%s: %s; ignored.", path.c_str(), file.Error.c_str()));
     }
     // The whole file at once, so that a line is cut at its real end also when
     // it holds a NUL byte, which a C string would end early.
-    std::string text;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        text.append(buffer, got);
-    }
+    const std::string& text = file.Text;
 
     const std::vector<Key> keys = Keys();
     int lineNumber = 0;
@@ -204,18 +179,18 @@ std::vector<std::string> ReadSimulatorSettings(const std::string& path,
         if (comment != std::string::npos) {
             line.erase(comment);
         }
-        line = Trim(line);
+        line = std::string(TrimBlanks(line));
         if (line.empty()) {
             continue;
         }
-        const std::size_t equals = line.find('=');
-        if (equals == std::string::npos) {
+        const std::optional<KeyValue> pair = SplitKeyValue(line);
+        if (!pair) {
             messages.push_back(Format("%s line %d: \"%s\" is not a \"key = value\" line; ignored.",
                                       path.c_str(), lineNumber, line.c_str()));
             continue;
         }
-        const std::string name = Trim(line.substr(0, equals));
-        const std::string value = Trim(line.substr(equals + 1));
+        const std::string name(pair->Key);
+        const std::string value(pair->Value);
         const Key* key = nullptr;
         for (const Key& k : keys) {
             if (strcasecmp(k.name, name.c_str()) == 0) {

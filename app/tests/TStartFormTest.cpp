@@ -48,7 +48,8 @@ struct ShownDialog {
     }
 
     Configuration config;
-    TStartForm form{config, nullptr};
+    TestSettings settings;
+    TStartForm form{config, settings, nullptr};
 };
 
 QString Message(const char* field, int limit) {

@@ -4,6 +4,7 @@
 
 #include "platform/CFormat.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/KeyValueLine.h"
 #include "platform/SystemClock.h"
 #include "testsupport/VirtualClock.h"
 
@@ -69,6 +70,24 @@ TEST(DynamicLibraryTest, ReportsAMissingLibraryAndSymbol) {
     EXPECT_EQ(library.Symbol("NoSuchSymbolAnywhere"), nullptr);
     library.Close();
     EXPECT_FALSE(library.IsOpen());
+}
+
+TEST(KeyValueLine, SplitsAtTheFirstEqualsSignAndTrimsBothParts) {
+    struct Case {
+        const char* Line;
+        const char* Key;
+        const char* Value;
+    };
+    for (const Case& c :
+         {Case{"Cells = 7", "Cells", "7"}, Case{"\tName=\v a = b \r", "Name", "a = b"},
+          Case{"=", "", ""}, Case{" Key =", "Key", ""}}) {
+        const std::optional<KeyValue> pair = SplitKeyValue(c.Line);
+        ASSERT_TRUE(pair) << c.Line;
+        EXPECT_EQ(pair->Key, c.Key);
+        EXPECT_EQ(pair->Value, c.Value);
+    }
+    EXPECT_FALSE(SplitKeyValue("Cells 7"));
+    EXPECT_EQ(TrimBlanks(" \t\f\v\r\n"), "");
 }
 
 }  // namespace

@@ -277,8 +277,8 @@ TEST_F(CurveTest, TwoTestsStartedInOneSecondKeepTwoFiles) {
     const LocalTime start{2026, 12, 8, 14, 15, 3};
     CurveRecorder first;
     CurveRecorder second;
-    first.Start(folder.File("curves"), start, "DIS", "Mode: DIS");
-    second.Start(folder.File("curves"), start, "DIS", "Mode: DIS");
+    first.Start(folder.File("curves"), start, TestMode::Discharge, "Mode: DIS");
+    second.Start(folder.File("curves"), start, TestMode::Discharge, "Mode: DIS");
     first.Finish(TestEnd::EndVoltage);
     second.Finish(TestEnd::StoppedByUser);
     EXPECT_EQ(CurveNames(),

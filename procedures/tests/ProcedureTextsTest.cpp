@@ -5,15 +5,6 @@
 namespace voltrex::texts {
 namespace {
 
-TEST(ProcedureTextsTest, ElapsedTimeHasUnpaddedUnlimitedHours) {
-    EXPECT_EQ(ElapsedTime(0), "0:00:00");
-    EXPECT_EQ(ElapsedTime(59), "0:00:59");
-    EXPECT_EQ(ElapsedTime(3661), "1:01:01");
-    EXPECT_EQ(ElapsedTime(36000), "10:00:00");
-    EXPECT_EQ(ElapsedTime(360000), "100:00:00");
-    EXPECT_EQ(ElapsedTime(360000 * 10 + 3599), "1000:59:59");
-}
-
 TEST(ProcedureTextsTest, DischargeTitleShowsCycleOnlyWithinAutoCycle) {
     EXPECT_EQ(DischargeTitle(0, 5, 6, "NiMH", 1.0, 5.86, 0.14),
               "Discharge  Battery: 6 NiMH  Rate: 1000mA  VMin: 5.86V  Resistance: 0.1400 Ohms");
@@ -76,27 +67,6 @@ TEST(ProcedureTextsTest, MonitorAndWaitingLines) {
     EXPECT_EQ(MonitorStatus(5, -1.0), "Time: 0:00:05  Voltage: -1.00V");
     EXPECT_EQ(WaitingStatus(600), "Waiting...600");
     EXPECT_EQ(WaitingStatus(0), "Waiting...0");
-}
-
-TEST(ProcedureTextsTest, ResultsHeaderAndRecord) {
-    EXPECT_EQ(ResultsHeader(),
-              "\"Date/Time\",\"Mode\",\"Cycle\",\"Of\",\"Type\",\"Rated\",\"Cells\",\"mA\","
-              "\"mAh\",\"mWh\",\"Ohms\",\"V/Cell\"");
-    const LocalTime time{2026, 3, 4, 5, 6, 7};
-    // 1800 mWh / (1500 mAh x 1 cell) = 1.2 V per cell.
-    EXPECT_EQ(ResultRecord(time, "DIS", 0, 0, "NiMH", 2000, 1, 0.5, 1500.0, 1800.0, 0.04567),
-              "\"2026-03-04 05:06:07\",\"DIS\",0,0,\"NiMH\",2000,1,500.0,1500.0,1800.0,"
-              "0.0457,1.2000");
-    EXPECT_EQ(ResultRecord(time, "CHG", 3, 10, "LiPo", 99999, 12, 1.5, 10.04, 43.2, -0.001),
-              "\"2026-03-04 05:06:07\",\"CHG\",3,10,\"LiPo\",99999,12,1500.0,10.0,43.2,"
-              "-0.0010,0.3586");
-}
-
-TEST(ProcedureTextsTest, VoltsPerCellIsZeroWithoutCharge) {
-    const LocalTime time{1999, 12, 31, 23, 59, 59};
-    EXPECT_EQ(ResultRecord(time, "DIS", 0, 0, "NiCd", 1000, 6, 1.0, 0.0, 0.0, 0.0),
-              "\"1999-12-31 23:59:59\",\"DIS\",0,0,\"NiCd\",1000,6,1000.0,0.0,0.0,0.0000,"
-              "0.0000");
 }
 
 TEST(ProcedureTextsTest, CycleBitmapNameIsTheLocalDateAndTime) {

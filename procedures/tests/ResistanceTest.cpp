@@ -51,7 +51,7 @@ TEST_F(ResistanceTest, ButtonMeasuresBothHalvesAndLeavesEverythingOff) {
     }
     ui.ClickStop();  // the test cannot be stopped: it neither yields nor polls
     // The Resistance button's result is the charge half's.
-    EXPECT_NEAR(procedures.MeasureInternalResistance(0, own), 0.24, 1e-9);
+    EXPECT_NEAR(procedures.MeasureInternalResistance(ResistanceHalves::Both, own), 0.24, 1e-9);
     EXPECT_EQ(ui.Yields(), 0);
     EXPECT_EQ(ui.Polls(), 0);
     EXPECT_TRUE(ui.StopPending());
@@ -77,7 +77,7 @@ TEST_F(ResistanceTest, AFailedReadingShowsTheErrorInsteadOfAResult) {
     GraphPlot own(graph.Image(), 0.0, 0.0);
     // Under load the high side is beyond full scale: the loaded reading fails.
     SetVoltageFunction([this] { return (instrument.ControlLatch() & 0x0F) != 0 ? 1000.0 : 7.2; });
-    EXPECT_EQ(procedures.MeasureInternalResistance(0, own), 0.0);
+    EXPECT_EQ(procedures.MeasureInternalResistance(ResistanceHalves::Both, own), 0.0);
     EXPECT_EQ(ui.Errors, std::vector<std::string>{texts::MeasurementFailure});
     // Discharge on, then current off and the relay open at once.
     EXPECT_EQ(DriveWrites(), (std::vector<std::uint8_t>{0x20, 0x2A, 0x20, 0x00}));
@@ -87,7 +87,7 @@ TEST_F(ResistanceTest, AFailedReadingShowsTheErrorInsteadOfAResult) {
 
 TEST_F(ResistanceTest, UnloadedReadingFollowsTwoHundredMillisecondsOfRest) {
     GraphPlot own(graph.Image(), 0.0, 0.0);
-    procedures.MeasureInternalResistance(0, own);
+    procedures.MeasureInternalResistance(ResistanceHalves::Both, own);
     // From the current going off (0x20 after 0x2A, 0x30 after 0x35) to the
     // next conversion's reset pulse: the relay settling of the switch and the
     // wait of the test.
@@ -116,7 +116,7 @@ TEST_F(ResistanceTest, DischargeHalfNeverSelectsChargeAndLeavesThePackConnected)
     for (int t = 0; t < 200; ++t) {
         AddPoint(own, t, 7.0 + 0.001 * t);
     }
-    EXPECT_NEAR(procedures.MeasureInternalResistance(-1, own), 0.16, 1e-9);
+    EXPECT_NEAR(procedures.MeasureInternalResistance(ResistanceHalves::Discharge, own), 0.16, 1e-9);
     for (std::uint8_t value : DriveWrites()) {
         EXPECT_EQ(value & 0x10, 0);
     }
@@ -130,7 +130,7 @@ TEST_F(ResistanceTest, DischargeHalfNeverSelectsChargeAndLeavesThePackConnected)
 
 TEST_F(ResistanceTest, ChargeHalfNeverSelectsDischargeAndLeavesChargeModeAtRateZero) {
     GraphPlot own(graph.Image(), 0.0, 0.0);
-    EXPECT_NEAR(procedures.MeasureInternalResistance(1, own), 0.24, 1e-9);
+    EXPECT_NEAR(procedures.MeasureInternalResistance(ResistanceHalves::Charge, own), 0.24, 1e-9);
     for (std::uint8_t value : DriveWrites()) {
         EXPECT_NE(value & 0x30, 0x20);
     }
@@ -143,7 +143,7 @@ TEST_F(ResistanceTest, ChargeHalfNeverSelectsDischargeAndLeavesChargeModeAtRateZ
 TEST_F(ResistanceTest, PackThatDoesNotMoveGivesZero) {
     SetVoltage(7.2);
     GraphPlot own(graph.Image(), 0.0, 0.0);
-    EXPECT_EQ(procedures.MeasureInternalResistance(0, own), 0.0);
+    EXPECT_EQ(procedures.MeasureInternalResistance(ResistanceHalves::Both, own), 0.0);
     ExpectTitleBand(graph.Image(),
                     "Charge: 0.0000 Ohms (at 500mA)  Discharge: 0.0000 Ohms (at 2000mA)  "
                     "Average: 0.0000 Ohms");
@@ -152,10 +152,10 @@ TEST_F(ResistanceTest, PackThatDoesNotMoveGivesZero) {
 TEST_F(ResistanceTest, ButtonRefusesARateWithoutCurrent) {
     config.ChargeCurrent[5] = 0.0;
     GraphPlot own(graph.Image(), 0.0, 0.0);
-    EXPECT_EQ(procedures.MeasureInternalResistance(0, own), 0.0);
+    EXPECT_EQ(procedures.MeasureInternalResistance(ResistanceHalves::Both, own), 0.0);
     config.ChargeCurrent[5] = 0.5;
     settings.DischargeRate = 17;
-    EXPECT_EQ(procedures.MeasureInternalResistance(0, own), 0.0);
+    EXPECT_EQ(procedures.MeasureInternalResistance(ResistanceHalves::Both, own), 0.0);
 
     const std::vector<std::string> expected = {
         "The charge current of rate 5 is 0.000 A; set a current above zero in the "

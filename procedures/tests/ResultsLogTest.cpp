@@ -31,7 +31,7 @@ class ResultsLogTest : public RecordedProcedureTest {
                       ::signal(SIGXFSZ, SIG_IGN);
                       const rlimit size{limit, limit};
                       ::setrlimit(RLIMIT_FSIZE, &size);
-                      procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+                      procedures.AppendResultRecord(TestMode::Discharge, 0, 1.0, 100.0, 120.0, 0.1);
                       return 0;
                   }),
                   0);
@@ -43,9 +43,9 @@ TEST_F(ResultsLogTest, FirstRecordBringsTheHeaderAndLinesEndWithLineFeeds) {
     settings.CellType = "NiMH";
     settings.Capacity = 2000;
     settings.NumberOfCells = 1;
-    procedures.AppendResultRecord("DIS", 0, 0.5, 1500.0, 1800.0, 0.04567);
+    procedures.AppendResultRecord(TestMode::Discharge, 0, 0.5, 1500.0, 1800.0, 0.04567);
     clock.Advance(3661.0);
-    procedures.AppendResultRecord("CHG", 0, 1.0, 1600.0, 2240.0, 0.05);
+    procedures.AppendResultRecord(TestMode::Charge, 0, 1.0, 1600.0, 2240.0, 0.05);
 
     EXPECT_EQ(ReadAll(folder.File("Voltrex2.csv")),
               std::string(Header) + "\n" +
@@ -60,9 +60,9 @@ TEST_F(ResultsLogTest, CycleAndOfComeFromTheCycleAndTheSettingsAtTheTimeOfWritin
     settings.CellType = "LiPo";
     settings.NumberOfCells = 3;
     settings.Capacity = 1300;
-    procedures.AppendResultRecord("DIS", 3, 2.6, 1250.0, 0.0, 0.0123);
+    procedures.AppendResultRecord(TestMode::Discharge, 3, 2.6, 1250.0, 0.0, 0.0123);
     settings.MaximumCycles = 7;  // a later test with other settings
-    procedures.AppendResultRecord("DIS", 0, 2.6, 0.0, 0.0, 0.0123);
+    procedures.AppendResultRecord(TestMode::Discharge, 0, 2.6, 0.0, 0.0, 0.0123);
 
     const std::vector<std::string> lines = ResultLines();
     ASSERT_EQ(lines.size(), 3u);
@@ -77,7 +77,7 @@ TEST_F(ResultsLogTest, CycleAndOfComeFromTheCycleAndTheSettingsAtTheTimeOfWritin
 
 TEST_F(ResultsLogTest, ExistenceAloneDecidesTheHeaderAndOldContentsStay) {
     std::ofstream(folder.File("Voltrex2.csv")).close();
-    procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+    procedures.AppendResultRecord(TestMode::Discharge, 0, 1.0, 100.0, 120.0, 0.1);
     std::vector<std::string> lines = ResultLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].rfind("\"2026-03-14 09:26:53\",\"DIS\"", 0), 0u);
@@ -86,7 +86,7 @@ TEST_F(ResultsLogTest, ExistenceAloneDecidesTheHeaderAndOldContentsStay) {
         std::ofstream other(folder.File("Voltrex2.csv"), std::ios::trunc);
         other << "somebody's own notes\nsecond line\n";
     }
-    procedures.AppendResultRecord("CHG", 0, 1.0, 100.0, 120.0, 0.1);
+    procedures.AppendResultRecord(TestMode::Charge, 0, 1.0, 100.0, 120.0, 0.1);
     lines = ResultLines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "somebody's own notes");
@@ -97,19 +97,19 @@ TEST_F(ResultsLogTest, ExistenceAloneDecidesTheHeaderAndOldContentsStay) {
 TEST_F(ResultsLogTest, AFileThatCannotBeOpenedLosesTheRecordSilently) {
     // A folder in the file's place cannot be opened for writing, not even by root.
     ASSERT_EQ(::mkdir(folder.File("Voltrex2.csv").c_str(), 0755), 0);
-    procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+    procedures.AppendResultRecord(TestMode::Discharge, 0, 1.0, 100.0, 120.0, 0.1);
     EXPECT_TRUE(ui.Errors.empty());
 
     // So does a missing folder.
     Procedures elsewhere(config, settings, instrument, graph, clock, ui,
                          folder.File("missing/folder"));
-    elsewhere.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+    elsewhere.AppendResultRecord(TestMode::Discharge, 0, 1.0, 100.0, 120.0, 0.1);
     EXPECT_FALSE(FileExists(folder.File("missing")));
     EXPECT_TRUE(ui.Errors.empty());
 }
 
 TEST_F(ResultsLogTest, ARecordThatDoesNotFitLeavesTheFileAsItWas) {
-    procedures.AppendResultRecord("CHG", 0, 1.0, 100.0, 120.0, 0.1);
+    procedures.AppendResultRecord(TestMode::Charge, 0, 1.0, 100.0, 120.0, 0.1);
     const std::string before = Results();
     const std::size_t record = ResultLines().back().size() + 1;  // a DIS line is as long
 
@@ -125,7 +125,7 @@ TEST_F(ResultsLogTest, AFirstRecordThatDoesNotFitLeavesNoFileAndTheNextBringsThe
     // Room for the record, not for the header in front of it.
     AppendWithSizeLimit(std::string(Header).size() + 20);
     EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
-    procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+    procedures.AppendResultRecord(TestMode::Discharge, 0, 1.0, 100.0, 120.0, 0.1);
     const std::vector<std::string> lines = ResultLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], Header);
@@ -137,9 +137,9 @@ TEST_F(ResultsLogTest, AFifoInPlaceOfTheFileLosesTheRecordAtOnce) {
     // Nobody at the other end, where an open for reading or writing would
     // wait; then a reader, which must not get the record either.
     EXPECT_EQ(RunInChild([&] {
-                  procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+                  procedures.AppendResultRecord(TestMode::Discharge, 0, 1.0, 100.0, 120.0, 0.1);
                   const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-                  procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+                  procedures.AppendResultRecord(TestMode::Discharge, 0, 1.0, 100.0, 120.0, 0.1);
                   char byte = 0;
                   return ::read(reader, &byte, 1) > 0 ? 1 : 0;
               }),
@@ -154,7 +154,7 @@ TEST_F(ResultsLogTest, ANewFileGetsTheModeOfAnyTextFileLessTheUmask) {
     for (const mode_t mask : {mode_t{0}, mode_t{022}, mode_t{077}}) {
         ::unlink(folder.File("Voltrex2.csv").c_str());
         const mode_t previous = ::umask(mask);
-        procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
+        procedures.AppendResultRecord(TestMode::Discharge, 0, 1.0, 100.0, 120.0, 0.1);
         ::umask(previous);
         struct stat info = {};
         ASSERT_EQ(::stat(folder.File("Voltrex2.csv").c_str(), &info), 0);

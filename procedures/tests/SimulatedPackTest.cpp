@@ -456,14 +456,14 @@ TEST_F(SimulatedPackTest, ResistanceOfThePackAtBothCurrents) {
     // tens of milliseconds, so the slow polarisation (30 s) hardly adds to it.
     const double series = 7 * 0.05;
     GraphPlot own(graph.Image(), 0.0, 0.0);
-    const double charge = procedures.MeasureInternalResistance(1, own);
-    const double discharge = procedures.MeasureInternalResistance(-1, own);
+    const double charge = procedures.MeasureInternalResistance(ResistanceHalves::Charge, own);
+    const double discharge = procedures.MeasureInternalResistance(ResistanceHalves::Discharge, own);
     EXPECT_NEAR(charge, series, 0.1 * series);
     EXPECT_NEAR(discharge, series, 0.1 * series);
     EXPECT_EQ(instrument.ControlLatch(), 0x20);
 
     // The Resistance button: both, the result line, all off.
-    const double both = procedures.MeasureInternalResistance(0, own);
+    const double both = procedures.MeasureInternalResistance(ResistanceHalves::Both, own);
     EXPECT_NEAR(both, series, 0.1 * series);
     EXPECT_EQ(instrument.ControlLatch(), 0);
     EXPECT_EQ(port->Current(), 0.0);

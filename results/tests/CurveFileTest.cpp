@@ -7,10 +7,10 @@
 #include <filesystem>
 
 #include "CurveTestData.h"
-#include "results/CalendarTime.h"
-#include "results/CurveFile.h"
+#include "platform/TextFile.h"
+#include "records/CalendarTime.h"
+#include "records/CurveFile.h"
 #include "results/CurveFolder.h"
-#include "results/TextFile.h"
 #include "testsupport/FileTestFolder.h"
 
 namespace voltrex::results {

@@ -19,7 +19,7 @@ CurveFile Curve(const CurvePlan& plan, const char* name) {
     return curve;
 }
 
-ResultsLog Log(const std::vector<RecordPlan>& records) {
+ResultsFile Log(const std::vector<RecordPlan>& records) {
     std::string text = testing::ResultsHeaderLine();
     for (const RecordPlan& record : records) {
         text += testing::RecordLine(record) + "\n";
@@ -98,7 +98,7 @@ TEST(CurveMatch, LeavesUnreadableLinesMonitorsAndBrokenFilesAlone) {
     monitor.Mode = "MON";
     std::vector<CurveFile> curves = {Curve(monitor, "m.csv"), Curve(CurvePlan{}, "a.csv")};
     curves[1].Problem = "not readable";
-    ResultsLog log = Log({RecordPlan{}});
+    ResultsFile log = Log({RecordPlan{}});
     log.Lines.push_back(ParseResultLine("garbage", 3));
     const auto matched = MatchCurves(log, curves);
     ASSERT_EQ(matched.size(), 2u);

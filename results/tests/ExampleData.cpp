@@ -13,7 +13,7 @@
 #include "graph/Graph.h"
 #include "instrument/Instrument.h"
 #include "procedures/Procedures.h"
-#include "results/CalendarTime.h"
+#include "records/CalendarTime.h"
 #include "testsupport/SimulatedPort.h"
 #include "testsupport/VirtualClock.h"
 

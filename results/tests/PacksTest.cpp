@@ -31,7 +31,7 @@ RecordPlan Record(const char* time, const char* mode, const char* type, int rate
     return plan;
 }
 
-ResultsLog Log(const std::vector<RecordPlan>& records) {
+ResultsFile Log(const std::vector<RecordPlan>& records) {
     std::string text = testing::ResultsHeaderLine();
     for (const RecordPlan& record : records) {
         text += testing::RecordLine(record) + "\n";
@@ -49,7 +49,7 @@ const std::vector<RecordPlan> Records = {
 };
 
 TEST(PackGrouping, GroupsByTypeCapacityAndCellsLatestTestedFirst) {
-    const ResultsLog log = Log(Records);
+    const ResultsFile log = Log(Records);
     const PackGrouping grouping = GroupRecords(log, PackNames{});
     ASSERT_EQ(grouping.Packs.size(), 3u);
     EXPECT_EQ(grouping.Packs[0].Name, "NiMH 2000 mAh \xC3\x97 7");
@@ -65,7 +65,7 @@ TEST(PackGrouping, GroupsByTypeCapacityAndCellsLatestTestedFirst) {
 }
 
 TEST(PackGrouping, TheUsersNamesMakeThePacks) {
-    const ResultsLog log = Log(Records);
+    const ResultsFile log = Log(Records);
     PackNames names;
     ASSERT_TRUE(names.SetGroupName({"NiMH", 2000, 7}, "  Transmitter\n"));
     // The two January records were of a second pack alike in every field.
@@ -193,7 +193,7 @@ TEST(PackNames, ReadsAFileEditedByHandAndSaysWhatItLeftOut) {
 }
 
 TEST(CapacityHistory, HoldsThePacksDischargesInCalendarOrder) {
-    const ResultsLog log = Log(Records);
+    const ResultsFile log = Log(Records);
     const PackGrouping grouping = GroupRecords(log, PackNames{});
     const std::vector<CapacityPoint> points = CapacityHistory(log, grouping.Packs[0]);
     ASSERT_EQ(points.size(), 3u);  // the charge and the other packs left out

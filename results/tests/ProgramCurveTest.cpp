@@ -12,10 +12,10 @@
 #include "graph/Graph.h"
 #include "instrument/Instrument.h"
 #include "procedures/Procedures.h"
-#include "results/CurveFile.h"
+#include "records/CurveFile.h"
+#include "records/ResultsFile.h"
 #include "results/CurveFolder.h"
 #include "results/CurveMatch.h"
-#include "results/ResultsLog.h"
 #include "testsupport/SimulatedPort.h"
 #include "testsupport/VirtualClock.h"
 
@@ -70,7 +70,7 @@ TEST(ProgramCurveTest, TheProgramsCurvesAreReadAndMatchedToTheirRecords) {
     CurveFolder curves;
     curves.Refresh(folder + "/curves");
     ASSERT_EQ(curves.Curves().size(), 2u);
-    const ResultsLog log = ReadResultsLog(folder + "/Voltrex2.csv");
+    const ResultsFile log = ReadResultsFile(folder + "/Voltrex2.csv");
     ASSERT_EQ(log.Lines.size(), 2u);
     const std::vector<std::optional<std::size_t>> matched = MatchCurves(log, curves.Curves());
     for (std::size_t i = 0; i < 2; ++i) {

@@ -36,6 +36,8 @@
 using namespace voltrex::results;
 using testing::CurvePlan;
 using testing::RecordPlan;
+using voltrex::CurveFile;
+using voltrex::ResultsFile;
 
 namespace {
 
@@ -765,7 +767,7 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(testing::WriteExampleFolder(scratch.path().toStdString()), std::string());
         ResultsWindow window;
         window.OpenFolder(scratch.path());
-        const ResultsLog& log = window.Log();
+        const ResultsFile& log = window.Log();
         QCOMPARE(log.UnreadableCount(), 1);
         QCOMPARE(log.RecordCount(), 25);
         QCOMPARE(window.Grouping().Packs.size(), std::size_t{2});

@@ -1,10 +1,10 @@
-#include "results/CalendarTime.h"
+#include "records/CalendarTime.h"
 
 #include <charconv>
 
 #include "platform/CFormat.h"
 
-namespace voltrex::results {
+namespace voltrex {
 
 namespace {
 
@@ -66,6 +66,16 @@ std::string CalendarTimeText(const LocalTime& time) {
                   time.Minute, time.Second);
 }
 
+std::string FileStamp(const LocalTime& time) {
+    return Format("%04d%02d%02d-%02d%02d%02d", time.Year, time.Month, time.Day, time.Hour,
+                  time.Minute, time.Second);
+}
+
+std::string ElapsedTime(std::int64_t seconds) {
+    return Format("%d:%02d:%02d", static_cast<int>(seconds / 3600),
+                  static_cast<int>((seconds % 3600) / 60), static_cast<int>(seconds % 60));
+}
+
 std::int64_t CalendarSeconds(const LocalTime& time) {
     return DaysFromCivil(time.Year, time.Month, time.Day) * 86400 + time.Hour * 3600 +
            time.Minute * 60 + time.Second;
@@ -96,4 +106,4 @@ LocalTime CalendarTimeAt(std::int64_t seconds) {
     return time;
 }
 
-}  // namespace voltrex::results
+}  // namespace voltrex

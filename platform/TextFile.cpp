@@ -1,4 +1,4 @@
-#include "results/TextFile.h"
+#include "platform/TextFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 
 #include "platform/RegularFile.h"
 
-namespace voltrex::results {
+namespace voltrex {
 
 namespace {
 
@@ -100,4 +100,4 @@ FileEnds ReadFileEnds(const std::string& path, std::size_t headBytes, std::size_
     return ends;
 }
 
-}  // namespace voltrex::results
+}  // namespace voltrex

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string>
 
-namespace voltrex::results {
+namespace voltrex {
 
-// A file of the folder read whole, opened for reading only: the results
-// window never writes the program's files. A name that is no regular file (a
-// folder, a FIFO) is refused at once instead of waiting on it.
+// A file read whole, opened for reading only (the write helpers are
+// AppendWhole and ReplaceWhole). A name that is no regular file (a folder, a
+// FIFO, a device) is refused at once instead of waiting on it.
 struct TextFile {
     bool Exists = false;  // false: no such file (then Error is empty)
     std::string Text;
@@ -28,4 +28,4 @@ struct FileEnds {
 };
 FileEnds ReadFileEnds(const std::string& path, std::size_t headBytes, std::size_t tailBytes);
 
-}  // namespace voltrex::results
+}  // namespace voltrex

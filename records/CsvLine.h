@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace voltrex::results {
+namespace voltrex {
 
 // Splits one line of comma-separated values into its fields: a field may be
 // enclosed in double quotes, inside which a comma is text and "" stands for
@@ -22,4 +22,4 @@ std::string CsvField(std::string_view text);
 // its line break is a line too.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
-}  // namespace voltrex::results
+}  // namespace voltrex

@@ -1,14 +1,14 @@
-#include "results/CurveFile.h"
+#include "records/CurveFile.h"
 
 #include <array>
 
 #include "platform/CFormat.h"
-#include "results/CalendarTime.h"
-#include "results/CsvLine.h"
-#include "results/NumberText.h"
-#include "results/TextFile.h"
+#include "platform/TextFile.h"
+#include "records/CalendarTime.h"
+#include "records/CsvLine.h"
+#include "records/NumberText.h"
 
-namespace voltrex::results {
+namespace voltrex {
 
 namespace {
 
@@ -98,8 +98,7 @@ void Finish(CurveFile& curve) {
         return;
     }
     curve.StartSeconds = CalendarSeconds(*curve.Start);
-    if (mode == curve.Header.end() ||
-        (mode->second != "DIS" && mode->second != "CHG" && mode->second != "MON")) {
+    if (mode == curve.Header.end() || !ParseModeCode(mode->second)) {
         curve.Problem = "no mode DIS, CHG or MON";
         return;
     }
@@ -117,6 +116,37 @@ void Finish(CurveFile& curve) {
 }
 
 }  // namespace
+
+std::string CurveHeader(TestMode mode, const LocalTime& start, std::int32_t cycle, std::int32_t of,
+                        const std::string& cellType, std::int32_t rated, std::int32_t numberOfCells,
+                        std::int32_t rate, double current, double ohms) {
+    // The first line names the format, so that a reader can tell a curve
+    // from any other CSV file; the version counts changes of the format.
+    std::string header = "Voltrex II curve\nVersion: 1\n";
+    header += Format("Program: %s\n", ProgramTitle);
+    header += Format("Mode: %s\n", ModeCode(mode));
+    header += Format("Start: %s\n", CalendarTimeText(start).c_str());
+    header += Format("Cycle: %d\nOf: %d\n", cycle, of);
+    if (mode != TestMode::Monitor) {
+        header +=
+            Format("Type: %s\nRated: %d\nCells: %d\n", cellType.c_str(), rated, numberOfCells);
+        header += Format("Rate: %d\nCurrent: %.3f\nOhms: %.4f\n", rate, current, ohms);
+    }
+    return header;
+}
+
+std::string CurveColumnLine() {
+    std::string line;
+    for (const char* name : ColumnNames) {
+        line += (line.empty() ? "" : ",") + std::string(name);
+    }
+    return line + '\n';
+}
+
+std::string CurveFileStem(const LocalTime& start, TestMode mode, int attempt) {
+    const std::string stem = FileStamp(start) + "-" + ModeCode(mode);
+    return attempt <= 1 ? stem : Format("%s-%d", stem.c_str(), attempt);
+}
 
 CurveFile ParseCurveText(std::string_view text, bool keepRows) {
     CurveFile curve;
@@ -217,7 +247,9 @@ CurveFile ReadCurveSummary(const std::string& path) {
 }
 
 bool IsCurveFileName(std::string_view name) {
-    return name.size() > 4 && name.substr(name.size() - 4) == ".csv" && name.front() != '.';
+    const std::string_view extension = CurveFileExtension;
+    return name.size() > extension.size() &&
+           name.substr(name.size() - extension.size()) == extension && name.front() != '.';
 }
 
-}  // namespace voltrex::results
+}  // namespace voltrex

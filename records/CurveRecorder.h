@@ -5,6 +5,7 @@
 
 #include "platform/Clock.h"
 #include "platform/RegularFile.h"
+#include "records/TestMode.h"
 
 namespace voltrex {
 
@@ -50,8 +51,6 @@ const char* TestEndText(TestEnd end);
 // written once a second.
 class CurveRecorder {
   public:
-    static constexpr const char* FolderName = "curves";
-
     CurveRecorder() = default;
     CurveRecorder(const CurveRecorder&) = delete;
     CurveRecorder& operator=(const CurveRecorder&) = delete;
@@ -61,7 +60,7 @@ class CurveRecorder {
     // each "Key: value" given without its "# " and line end.
     // A file of the same name is never overwritten: a second test started in
     // the same second gets "-2" (and so on) after its mode.
-    void Start(const std::string& folder, const LocalTime& start, const char* mode,
+    void Start(const std::string& folder, const LocalTime& start, TestMode mode,
                const std::string& headerLines);
 
     // One smoothed reading of a pass at elapsed seconds, with what flows and

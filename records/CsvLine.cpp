@@ -1,6 +1,6 @@
-#include "results/CsvLine.h"
+#include "records/CsvLine.h"
 
-namespace voltrex::results {
+namespace voltrex {
 
 std::optional<std::vector<std::string>> SplitCsvLine(std::string_view line) {
     std::vector<std::string> fields;
@@ -78,4 +78,4 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     return lines;
 }
 
-}  // namespace voltrex::results
+}  // namespace voltrex

@@ -7,16 +7,25 @@
 
 #include "platform/Clock.h"
 
-namespace voltrex::results {
+namespace voltrex {
 
-// The results file and the curve files give times as local calendar time to
-// the second, "YYYY-MM-DD HH:MM:SS". Reads that text, checking that the date
+// The times of the program's files and screens. The results file and the
+// curve files give times as local calendar time to the second,
+// "YYYY-MM-DD HH:MM:SS". Reads that text, checking that the date
 // exists (no 31 April, 29 February only in leap years) and the time of day is
 // 00:00:00 to 23:59:60; none for anything else.
 std::optional<LocalTime> ParseCalendarTime(std::string_view text);
 
 // The same text again.
 std::string CalendarTimeText(const LocalTime& time);
+
+// The time as a file's name starts with it, "YYYYMMDD-HHMMSS": a curve file's
+// and a cycle's bitmap's.
+std::string FileStamp(const LocalTime& time);
+
+// Elapsed whole seconds as "h:mm:ss" with unpadded, unlimited hours: the
+// status line's time and the curve chart's axis.
+std::string ElapsedTime(std::int64_t seconds);
 
 // Seconds from 1970-01-01 00:00:00 to the time, counted on the calendar alone
 // (every day 86400 seconds, no time zone): differences of two local times
@@ -28,4 +37,4 @@ std::int64_t CalendarSeconds(const LocalTime& time);
 // of CalendarSeconds).
 LocalTime CalendarTimeAt(std::int64_t seconds);
 
-}  // namespace voltrex::results
+}  // namespace voltrex

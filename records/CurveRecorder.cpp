@@ -1,4 +1,4 @@
-#include "procedures/CurveRecorder.h"
+#include "records/CurveRecorder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,12 +10,12 @@
 
 #include "platform/CFormat.h"
 #include "platform/WriteAll.h"
+#include "records/CurveFile.h"
 
 namespace voltrex {
 
 namespace {
 
-constexpr const char* ColumnLine = "seconds,volts,amperes,rate,mAh,mWh\n";
 // Other names tried when a test of the same mode started in the same second.
 constexpr int MostNamesTried = 9;
 
@@ -41,17 +41,14 @@ const char* TestEndText(TestEnd end) {
     return "unknown";
 }
 
-void CurveRecorder::Start(const std::string& folder, const LocalTime& start, const char* mode,
+void CurveRecorder::Start(const std::string& folder, const LocalTime& start, TestMode mode,
                           const std::string& headerLines) {
     if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
         Fail("the folder " + folder + " cannot be made", errno);
         return;
     }
-    const std::string stem = Format("%04d%02d%02d-%02d%02d%02d-%s", start.Year, start.Month,
-                                    start.Day, start.Hour, start.Minute, start.Second, mode);
     for (int attempt = 1; attempt <= MostNamesTried; ++attempt) {
-        const std::string name = attempt == 1 ? stem : Format("%s-%d", stem.c_str(), attempt);
-        path_ = folder + "/" + name + ".csv";
+        path_ = folder + "/" + CurveFileStem(start, mode, attempt) + CurveFileExtension;
         // 0666 less the umask, as the results file and any text file the user
         // makes; never through a name that is already there.
         file_ = RegularFile::Open(path_, O_WRONLY | O_CREAT | O_EXCL | O_APPEND, 0666);
@@ -74,7 +71,7 @@ void CurveRecorder::Start(const std::string& folder, const LocalTime& start, con
         header += "# " + headerLines.substr(from, to - from) + '\n';
         from = to + 1;
     }
-    Write(header + ColumnLine);
+    Write(header + CurveColumnLine());
 }
 
 void CurveRecorder::Add(std::int64_t elapsed, double volts, double amperes, std::int32_t rate,

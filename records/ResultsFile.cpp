@@ -1,15 +1,16 @@
-#include "results/ResultsLog.h"
+#include "records/ResultsFile.h"
 
 #include <algorithm>
 #include <optional>
 
+#include "platform/AppendWhole.h"
 #include "platform/CFormat.h"
-#include "results/CalendarTime.h"
-#include "results/CsvLine.h"
-#include "results/NumberText.h"
-#include "results/TextFile.h"
+#include "platform/TextFile.h"
+#include "records/CalendarTime.h"
+#include "records/CsvLine.h"
+#include "records/NumberText.h"
 
-namespace voltrex::results {
+namespace voltrex {
 
 namespace {
 
@@ -17,6 +18,10 @@ constexpr std::size_t FieldCount = 12;
 constexpr const char* FieldNames[FieldCount] = {"Date/Time", "Mode",  "Cycle", "Of",
                                                 "Type",      "Rated", "Cells", "mA",
                                                 "mAh",       "mWh",   "Ohms",  "V/Cell"};
+
+std::string Quoted(std::string_view text) {
+    return Format("\"%s\"", std::string(text).c_str());
+}
 
 bool IsHeader(const std::vector<std::string>& fields) {
     return !fields.empty() && Trimmed(fields[0]) == FieldNames[0];
@@ -69,12 +74,44 @@ std::string ResultRecord::Id() const {
     return CalendarTimeText(Time) + " " + Mode;
 }
 
-int ResultsLog::RecordCount() const {
+std::string ResultsHeader() {
+    std::string header;
+    for (const char* name : FieldNames) {
+        header += (header.empty() ? "" : ",") + Quoted(name);
+    }
+    return header;
+}
+
+std::string ResultRecordLine(const LocalTime& time, TestMode mode, std::int32_t cycle,
+                             std::int32_t of, const std::string& cellType, std::int32_t rated,
+                             std::int32_t numberOfCells, double current, double milliampHours,
+                             double milliwattHours, double ohms) {
+    // Mean voltage per cell; a test that moved no charge has none.
+    double voltsPerCell = 0.0;
+    if (milliampHours != 0.0 && numberOfCells != 0) {
+        voltsPerCell = milliwattHours / (milliampHours * numberOfCells);
+    }
+    std::string line;
+    line += Quoted(CalendarTimeText(time)) + ',';
+    line += Quoted(ModeCode(mode)) + ',';
+    line += Format("%d,%d,", cycle, of);
+    line += Quoted(cellType) + ',';
+    line += Format("%d,%d,", rated, numberOfCells);
+    line += Format("%1.1f,", current * 1000.0);
+    line += Format("%1.1f,%1.1f,%1.4f,%1.4f", milliampHours, milliwattHours, ohms, voltsPerCell);
+    return line;
+}
+
+void AppendResult(const std::string& path, const std::string& line) {
+    AppendWhole(path, line + '\n', ResultsHeader() + '\n', 0666);
+}
+
+int ResultsFile::RecordCount() const {
     return static_cast<int>(
         std::count_if(Lines.begin(), Lines.end(), [](const ResultLine& l) { return l.Readable; }));
 }
 
-int ResultsLog::UnreadableCount() const {
+int ResultsFile::UnreadableCount() const {
     return static_cast<int>(Lines.size()) - RecordCount();
 }
 
@@ -105,7 +142,8 @@ ResultLine ParseResultLine(std::string_view text, int lineNumber) {
         reader.Fail(0, "is not a date and time (YYYY-MM-DD HH:MM:SS)");
     }
     record.Mode = std::string(Trimmed(fields[1]));
-    if (record.Mode != "DIS" && record.Mode != "CHG") {
+    const std::optional<TestMode> mode = ParseModeCode(record.Mode);
+    if (!mode || *mode == TestMode::Monitor) {
         reader.Fail(1, "is neither DIS nor CHG");
     }
     reader.Integer(2, record.Cycle, 0);
@@ -129,8 +167,8 @@ ResultLine ParseResultLine(std::string_view text, int lineNumber) {
     return line;
 }
 
-ResultsLog ParseResultsText(std::string_view text) {
-    ResultsLog log;
+ResultsFile ParseResultsText(std::string_view text) {
+    ResultsFile log;
     log.Exists = true;
     // A byte order mark from an editor that saved the file as UTF-8.
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -153,10 +191,10 @@ ResultsLog ParseResultsText(std::string_view text) {
     return log;
 }
 
-ResultsLog ReadResultsLog(const std::string& path) {
+ResultsFile ReadResultsFile(const std::string& path) {
     const TextFile file = ReadTextFile(path);
     if (!file.Exists || !file.Error.empty()) {
-        ResultsLog log;
+        ResultsFile log;
         log.Exists = file.Exists;
         log.Error = file.Error;
         return log;
@@ -164,4 +202,4 @@ ResultsLog ReadResultsLog(const std::string& path) {
     return ParseResultsText(file.Text);
 }
 
-}  // namespace voltrex::results
+}  // namespace voltrex

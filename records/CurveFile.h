@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "records/FileNames.h"
+#include "records/TestMode.h"
 
-namespace voltrex::results {
-
-// The folder of the working directory where the main program keeps one curve
-// file per test.
-inline constexpr const char* CurvesFolderName = "curves";
+// A curve file: the curve of one test, in the working folder's "curves/",
+// written by the charger program (records/CurveRecorder.h, which describes
+// the format) and read by the results window. The header's keys, the column
+// line and the file's name are made here for both.
+namespace voltrex {
 
 // One second of a test.
 struct CurveRow {
@@ -70,6 +72,21 @@ struct CurveFile {
     std::int64_t EndSeconds() const { return StartSeconds + Duration(); }
 };
 
+// The header lines of a curve file that every test has, each "Key: value" and
+// a line end (CurveRecorder::Start puts the "# " before each); a Monitor has
+// no pack, rate or resistance lines.
+std::string CurveHeader(TestMode mode, const LocalTime& start, std::int32_t cycle, std::int32_t of,
+                        const std::string& cellType, std::int32_t rated, std::int32_t numberOfCells,
+                        std::int32_t rate, double current, double ohms);
+
+// The line that names the columns, with its line end.
+std::string CurveColumnLine();
+
+// The name of a test's curve file without its ".csv": its start and mode,
+// "20261208-141503-DIS"; attempt 2 and later (another test of the mode
+// started in the same second) add "-2" and so on.
+std::string CurveFileStem(const LocalTime& start, TestMode mode, int attempt);
+
 // Reads a curve file's text. With keepRows false only the last row is kept
 // (and unreadable rows are not counted, since the text may be the two ends
 // of a file).
@@ -84,4 +101,4 @@ CurveFile ReadCurveSummary(const std::string& path);
 // Whether a file name looks like a curve file's: ends in ".csv".
 bool IsCurveFileName(std::string_view name);
 
-}  // namespace voltrex::results
+}  // namespace voltrex

@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
-#include "results/CalendarTime.h"
-#include "results/ResultsLog.h"
+#include "records/CalendarTime.h"
+#include "records/ResultsFile.h"
 #include "testsupport/FileTestFolder.h"
 
-namespace voltrex::results {
+namespace voltrex {
 namespace {
 
 constexpr const char* Header =
@@ -18,7 +18,7 @@ constexpr const char* Header =
 constexpr const char* Discharge =
     "\"2026-12-08 14:15:03\",\"DIS\",2,5,\"NiMH\",2000,7,1500.0,1934.5,16012.3,0.1234,1.1825";
 
-TEST(ResultsLog, ReadsEveryFieldOfTheProgramsRecord) {
+TEST(ResultsFile, ReadsEveryFieldOfTheProgramsRecord) {
     const ResultLine line = ParseResultLine(Discharge, 2);
     ASSERT_TRUE(line.Readable) << line.Problem;
     const ResultRecord& r = line.Record;
@@ -40,7 +40,7 @@ TEST(ResultsLog, ReadsEveryFieldOfTheProgramsRecord) {
     EXPECT_EQ(line.Text, Discharge);
 }
 
-TEST(ResultsLog, KeepsEveryLineItCannotReadWithItsTextAndWhy) {
+TEST(ResultsFile, KeepsEveryLineItCannotReadWithItsTextAndWhy) {
     struct Case {
         const char* Line;
         const char* Problem;
@@ -82,7 +82,7 @@ TEST(ResultsLog, KeepsEveryLineItCannotReadWithItsTextAndWhy) {
     }
 }
 
-TEST(ResultsLog, ReadsALineASpreadsheetSavedAgain) {
+TEST(ResultsFile, ReadsALineASpreadsheetSavedAgain) {
     // Quotes taken off, blanks after commas, empty columns added at the end.
     const ResultLine line = ParseResultLine(
         "2026-12-08 14:15:03, CHG,0,0,NiMH,2000,7,1000.0,2210.0,18500.0,0.1200,1.1959,,", 1);
@@ -91,7 +91,7 @@ TEST(ResultsLog, ReadsALineASpreadsheetSavedAgain) {
     EXPECT_DOUBLE_EQ(line.Record.MilliampHours, 2210.0);
 }
 
-TEST(ResultsLog, AMalformedLineInAFileIsShownInItsPlaceNotDropped) {
+TEST(ResultsFile, AMalformedLineInAFileIsShownInItsPlaceNotDropped) {
     const std::string text = std::string("\xEF\xBB\xBF") + Header + "\r\n" + Discharge +
                              "\r\n"
                              "\"2026-12-08 17:02:11\",\"CHG\",2,5,\"NiMH\",2000,7,10\r\n"
@@ -99,7 +99,7 @@ TEST(ResultsLog, AMalformedLineInAFileIsShownInItsPlaceNotDropped) {
                              Header + "\n" +
                              "\"2026-12-09 09:00:00\",\"DIS\",0,0,\"LiPo\",2200,3,2200.0,"
                              "2150.0,23800.0,0.0300,3.6899";  // no line break at the end
-    const ResultsLog log = ParseResultsText(text);
+    const ResultsFile log = ParseResultsText(text);
     EXPECT_TRUE(log.Exists);
     EXPECT_EQ(log.HeaderLines, 2);
     EXPECT_EQ(log.BlankLines, 1);
@@ -116,20 +116,20 @@ TEST(ResultsLog, AMalformedLineInAFileIsShownInItsPlaceNotDropped) {
     EXPECT_EQ(log.Lines[2].Record.Type, "LiPo");
 }
 
-using ResultsLogFile = testing::FileTestFolder;
+using ResultsFileOnDisk = testing::FileTestFolder;
 
-TEST_F(ResultsLogFile, AMissingFileIsNoErrorAndAFolderIsRefused) {
-    const ResultsLog missing = ReadResultsLog(File("Voltrex2.csv"));
+TEST_F(ResultsFileOnDisk, AMissingFileIsNoErrorAndAFolderIsRefused) {
+    const ResultsFile missing = ReadResultsFile(File("Voltrex2.csv"));
     EXPECT_FALSE(missing.Exists);
     EXPECT_TRUE(missing.Error.empty());
 
-    const ResultsLog folder = ReadResultsLog(folder_);
+    const ResultsFile folder = ReadResultsFile(folder_);
     EXPECT_TRUE(folder.Exists);
     EXPECT_EQ(folder.Error, "Is a directory");
     EXPECT_TRUE(folder.Lines.empty());
 
     Write(File("Voltrex2.csv"), std::string(Header) + "\n" + Discharge + "\n");
-    const ResultsLog log = ReadResultsLog(File("Voltrex2.csv"));
+    const ResultsFile log = ReadResultsFile(File("Voltrex2.csv"));
     EXPECT_TRUE(log.Exists);
     EXPECT_EQ(log.RecordCount(), 1);
 }
@@ -157,4 +157,4 @@ TEST(CalendarTime, CountsTheCalendarAndChecksTheDate) {
 }
 
 }  // namespace
-}  // namespace voltrex::results
+}  // namespace voltrex

@@ -1,9 +1,9 @@
-#include "results/NumberText.h"
+#include "records/NumberText.h"
 
 #include <charconv>
 #include <cmath>
 
-namespace voltrex::results {
+namespace voltrex {
 
 std::string_view Trimmed(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t");
@@ -42,4 +42,4 @@ std::optional<int> ParseInteger(std::string_view text) {
     return value;
 }
 
-}  // namespace voltrex::results
+}  // namespace voltrex

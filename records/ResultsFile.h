@@ -6,14 +6,20 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "records/FileNames.h"
+#include "records/TestMode.h"
 
-namespace voltrex::results {
+// The results file, "Voltrex2.csv": a header line, then one line per finished
+// discharge or charge, kept for the history of every pack tested. The charger
+// program appends to it (AppendResult) and never truncates it; the results
+// window reads it (ReadResultsFile). Writer and reader share the field list
+// below.
+//
+//   "Date/Time","Mode","Cycle","Of","Type","Rated","Cells","mA","mAh","mWh","Ohms","V/Cell"
+//   "2026-12-08 14:15:03","DIS",0,0,"NiMH",2000,7,1000.0,1934.5,2321.4,0.1234,1.2000
+namespace voltrex {
 
-// The name of the main program's results file in its working folder.
-inline constexpr const char* ResultsFileName = "Voltrex2.csv";
-
-// One line of the results file the main program appends at the end of every
-// finished discharge or charge.
+// One line of the results file.
 struct ResultRecord {
     LocalTime Time;          // local time the line was written: the test's end
     std::int64_t Seconds{};  // the same on the calendar (CalendarSeconds)
@@ -47,7 +53,8 @@ struct ResultLine {
     ResultRecord Record;  // when Readable
 };
 
-struct ResultsLog {
+// The results file as read.
+struct ResultsFile {
     bool Exists = false;
     std::string Error;              // an existing file that could not be read
     std::vector<ResultLine> Lines;  // records and unreadable lines, in file order
@@ -58,6 +65,26 @@ struct ResultsLog {
     int UnreadableCount() const;
 };
 
+// The header line, without its line end.
+std::string ResultsHeader();
+
+// A record's line as the charger program writes it, without its line end:
+// the current in amperes (written in mA), the charge and energy counted in
+// mAh and mWh; the mean voltage per cell follows from them.
+std::string ResultRecordLine(const LocalTime& time, TestMode mode, std::int32_t cycle,
+                             std::int32_t of, const std::string& cellType, std::int32_t rated,
+                             std::int32_t numberOfCells, double current, double milliampHours,
+                             double milliwattHours, double ohms);
+
+// Appends one record's line (given without its line end) to the file at
+// path. A new file starts with the header and gets the mode any text file the
+// user makes gets (0666 less the umask); the record (with the header) reaches
+// the disk whole or not at all, also on a full disk. A name that cannot be
+// opened or is not a plain file (locked by a spreadsheet, a read-only folder,
+// a FIFO) loses this record without a word: the test itself is over and has
+// been shown.
+void AppendResult(const std::string& path, const std::string& line);
+
 // Reads one line of the file (without its line break) as a record: twelve
 // fields, text fields in quotes or not, a date that exists, the mode DIS or
 // CHG, whole numbers where the program writes them and plain decimals for the
@@ -67,9 +94,9 @@ ResultLine ParseResultLine(std::string_view text, int lineNumber);
 // Reads the whole text: the header line (wherever it is: files joined by hand
 // may hold it twice) and blank lines are counted and left out, every other
 // line becomes a ResultLine.
-ResultsLog ParseResultsText(std::string_view text);
+ResultsFile ParseResultsText(std::string_view text);
 
 // Reads the file, for reading only.
-ResultsLog ReadResultsLog(const std::string& path);
+ResultsFile ReadResultsFile(const std::string& path);
 
-}  // namespace voltrex::results
+}  // namespace voltrex

@@ -1,0 +1,82 @@
+#include "results/CapacityPage.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLocale>
+#include <QVBoxLayout>
+
+#include "platform/CFormat.h"
+#include "results/CapacityChart.h"
+#include "results/PackBox.h"
+#include "results/Plural.h"
+#include "results/ResultsFolder.h"
+#include "results/Widgets.h"
+
+namespace voltrex::results {
+
+CapacityPage::CapacityPage(QWidget* parent) : QWidget(parent) {
+    pack_ = new QComboBox(this);
+    pack_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    pack_->setMinimumContentsLength(26);
+    summary_ = new QLabel(this);
+    summary_->setWordWrap(true);
+    summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    chart_ = new CapacityChart(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Row(this, {BuddyLabel(tr("&Pack:"), pack_, this), pack_}));
+    layout->addWidget(summary_);
+    layout->addWidget(chart_, 1);
+    connect(pack_, &QComboBox::currentIndexChanged, this, &CapacityPage::PackChosen);
+    connect(chart_, &CapacityChart::DischargeClicked, this, &CapacityPage::DischargeClicked);
+}
+
+void CapacityPage::FillPacks(const ResultsFolder& folder) {
+    FillPackBox(pack_, folder.Grouping(), false, pack_->currentData().toString());
+}
+
+void CapacityPage::ChoosePack(const QString& packId) {
+    const int index = pack_->findData(packId);
+    if (index >= 0) {
+        pack_->setCurrentIndex(index);
+    }
+}
+
+void CapacityPage::Show(const ResultsFolder& folder) {
+    const PackGrouping& grouping = folder.Grouping();
+    const std::optional<std::size_t> pack = grouping.Find(Std(pack_->currentData().toString()));
+    if (!pack) {
+        chart_->Show(QString(), {});
+        summary_->setText(grouping.Packs.empty()
+                              ? tr("No records yet: a pack's history starts with its "
+                                   "first discharge in the main program.")
+                              : QString());
+        return;
+    }
+    const Pack& p = grouping.Packs[*pack];
+    const std::vector<CapacityPoint> points = CapacityHistory(folder.Log(), p);
+    chart_->Show(Text(p.Name), points);
+    const std::optional<CapacitySummary> summary = SummaryOf(points);
+    if (!summary) {
+        summary_->setText(
+            tr("%1 has %2 but no discharge yet: a discharge measures what the pack holds.")
+                .arg(Text(p.Name),
+                     Counted(static_cast<long long>(p.Lines.size()), "record", "records")));
+        return;
+    }
+    const CapacitySummary& s = *summary;
+    QString text = Counted(static_cast<long long>(s.Discharges), "discharge", "discharges");
+    text += tr(" from %1 to %2.")
+                .arg(QLocale().toString(DateTimeOf(s.First).date(), QLocale::ShortFormat),
+                     QLocale().toString(DateTimeOf(s.Latest).date(), QLocale::ShortFormat));
+    text += tr(" Latest %1 mAh").arg(Text(Format("%.1f", s.LatestMilliampHours)));
+    if (s.Rated > 0) {
+        text += Text(Format(" (%.1f %% of the rated %d mAh)",
+                            100.0 * s.LatestMilliampHours / s.Rated, s.Rated));
+    }
+    text += tr(", best %1 mAh; internal resistance %2 \u03A9 then, %3 \u03A9 now.")
+                .arg(Text(Format("%.1f", s.BestMilliampHours)), Text(Format("%.4f", s.FirstOhms)),
+                     Text(Format("%.4f", s.LatestOhms)));
+    summary_->setText(text);
+}
+
+}  // namespace voltrex::results

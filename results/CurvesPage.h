@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QRadioButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace voltrex::results {
+
+class CurveChartView;
+class ResultsFolder;
+
+// The curves tab: the folder's curve files as a list to check, and the
+// checked ones overlaid against time or charge, with the cursor's readout.
+class CurvesPage : public QWidget {
+    Q_OBJECT
+
+  public:
+    // The folder belongs to the window and outlives the tab.
+    CurvesPage(ResultsFolder& folder, QWidget* parent);
+
+    QComboBox* PackBox() const { return pack_; }
+    QTreeWidget* List() const { return list_; }
+    CurveChartView* Chart() const { return chart_; }
+    QLabel* Readout() const { return readout_; }
+    QRadioButton* AgainstTime() const { return againstTime_; }
+    QRadioButton* AgainstCharge() const { return againstCharge_; }
+
+    // Shows the folder's curves after a load, keeping the pack chosen and
+    // the curves checked that are still there.
+    void Fill();
+    // Forgets the checked curves (another folder).
+    void Forget() { checked_.clear(); }
+
+    // The checked curves by file name, in start order.
+    QStringList CheckedCurves() const;
+    bool AnyChecked() const { return !checked_.isEmpty(); }
+    void SetCheckedCurves(const QStringList& names);
+    void Replot();
+
+  signals:
+    // The chart shows other curves.
+    void Replotted();
+
+  private:
+    void FillList();
+    void FilterList();
+    void ItemChanged(QTreeWidgetItem* item);
+    void UpdateReadout();
+    QWidget* BuildList();
+    QWidget* BuildChart();
+
+    ResultsFolder& folder_;
+    QSet<QString> checked_;
+    bool filling_ = false;
+    QTimer replot_;
+
+    QComboBox* pack_;
+    QTreeWidget* list_;
+    CurveChartView* chart_;
+    QLabel* readout_;
+    QWidget* readoutArea_;
+    QRadioButton* againstTime_;
+    QRadioButton* againstCharge_;
+};
+
+}  // namespace voltrex::results
