@@ -32,7 +32,8 @@ ReadingVerdict CheckReading(double reading, double expected, double lowest, doub
         return {};
     }
     for (const double factor : {10.0, 100.0, 0.1, 0.01}) {
-        if (Near(ratio / factor)) {
+        const double decade = ratio / factor;
+        if (decade > 1.0 / 1.5 && decade < 1.5) {
             return {ReadingVerdict::SlippedDecimal,
                     Format("%g %s is about %g times what the board should show here (%.4g %s): "
                            "a decimal point may have slipped, or the meter is on another range "

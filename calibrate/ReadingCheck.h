@@ -32,7 +32,7 @@ struct ReadingVerdict {
 // Judges a reading against the range the probe can show (lowest, highest)
 // and, where expected is above zero, against what the old calibration says
 // the meter should show: a reading within a factor of two of the expected is
-// taken, one that is 10, 100, 1/10 or 1/100 times it (within a factor of two)
+// taken, one that is 10, 100, 1/10 or 1/100 times it (within a factor of 1.5)
 // is a slipped decimal, and anything else plausible needs confirmation.
 // unit is "V" or "A".
 ReadingVerdict CheckReading(double reading, double expected, double lowest, double highest,

@@ -51,7 +51,7 @@ double Trust(const CountReading& reading) {
     return 1.0 / (digit * digit);
 }
 
-// The fit of the weights (and, with Offset, of a constant beside them).
+// The fit of the weights and of the constant beside them.
 template <std::size_t N>
 bool Fit(const std::vector<CountReading>& readings, std::array<double, N>& solution) {
     std::array<std::array<double, N>, N> normal{};
@@ -61,9 +61,7 @@ bool Fit(const std::vector<CountReading>& readings, std::array<double, N>& solut
         for (int bit = 0; bit < Bits; ++bit) {
             row[static_cast<std::size_t>(bit)] = ((reading.Count >> bit) & 1) != 0 ? 1.0 : 0.0;
         }
-        if constexpr (N > Bits) {
-            row[Bits] = 1.0;
-        }
+        row[Bits] = 1.0;
         const double weight = Trust(reading);
         for (std::size_t i = 0; i < N; ++i) {
             for (std::size_t j = 0; j < N; ++j) {
@@ -101,46 +99,45 @@ std::vector<std::int32_t> DesignCounts() {
 
 WeightFit FitWeights(const std::vector<CountReading>& readings) {
     WeightFit result;
-    std::array<double, Bits> weights{};
-    std::array<double, Bits + 1> withOffset{};
-    if (!Fit(readings, weights) || !Fit(readings, withOffset)) {
+    std::array<double, Bits + 1> solution{};
+    if (!Fit(readings, solution)) {
         return result;
     }
     result.Determined = true;
-    result.Weights = weights;
-    result.Offset = withOffset[Bits];
-    std::array<double, Bits> offsetWeights{};
-    std::copy(withOffset.begin(), withOffset.begin() + Bits, offsetWeights.begin());
+    std::copy(solution.begin(), solution.begin() + Bits, result.Weights.begin());
+    result.Offset = solution[Bits];
     double squares = 0.0;
-    double offsetSquares = 0.0;
+    double digitSquares = 0.0;
+    double worstDigits = -1.0;
     for (const CountReading& reading : readings) {
-        const double residual = reading.Volts - ModelAt(weights, reading.Count);
+        const double residual =
+            reading.Volts - result.Offset - ModelAt(result.Weights, reading.Count);
+        const double digits = residual / std::fmax(reading.Resolution, 1e-5);
         squares += residual * residual;
-        if (std::fabs(residual) > std::fabs(result.WorstResidual)) {
+        digitSquares += digits * digits;
+        if (std::fabs(digits) > worstDigits) {
+            worstDigits = std::fabs(digits);
             result.WorstResidual = residual;
             result.WorstCount = reading.Count;
         }
-        const double offsetResidual =
-            reading.Volts - result.Offset - ModelAt(offsetWeights, reading.Count);
-        const double digits = offsetResidual / std::fmax(reading.Resolution, 1e-5);
-        offsetSquares += digits * digits;
     }
     const auto n = static_cast<double>(readings.size());
     result.ResidualRms = std::sqrt(squares / n);
-    result.ResidualDigits = std::sqrt(offsetSquares / n);
+    result.ResidualDigits = std::sqrt(digitSquares / n);
+    result.WorstDigits = worstDigits;
     return result;
 }
 
 std::optional<std::string> CheckFitAgainstNoise(const WeightFit& fit, double repeatDigits) {
-    const double allowed = std::fmax(3.0, 3.0 * repeatDigits);
-    if (fit.ResidualDigits <= allowed) {
+    const double allowed = std::fmax(3.5, 3.0 * repeatDigits);
+    if (fit.WorstDigits <= allowed) {
         return std::nullopt;
     }
     return Format(
-        "The readings leave %.1f digits of the meter unexplained, where the meter's and the "
-        "board's noise account for %.1f at most: one reading is probably wrong. The largest "
-        "difference is at count %d (%.2f mV); please read that count again.",
-        fit.ResidualDigits, allowed, fit.WorstCount, fit.WorstResidual * 1000.0);
+        "The reading of count %d is %.2f mV (%.1f digits of the meter) off the fit, where the "
+        "meter's and the board's noise account for %.1f digits at most: please read that count "
+        "again.",
+        fit.WorstCount, fit.WorstResidual * 1000.0, fit.WorstDigits, allowed);
 }
 
 }  // namespace voltrex

@@ -32,34 +32,39 @@ std::vector<std::int32_t> DesignCounts();
 inline constexpr std::int32_t RepeatedCount = 4094;
 
 // The least-squares fit of the 12 bit weights to the readings, each reading
-// weighted by its resolution.
+// weighted by its resolution. The program's model has no offset term (the
+// output at a count is the sum of its bits' weights), but a real converter
+// puts out a little at count 0; the fit takes that offset as a 13th unknown
+// beside the weights and reports it instead of hiding it in them. Left out,
+// it would land in the weights of the low bits, which their fine readings
+// fix most firmly, and a reading's error would then grow with the number of
+// bits set in its count; kept apart, it is one constant that the
+// multipliers, calibrated on a real pack next, take up at that pack's
+// voltage.
 struct WeightFit {
-    // The weights of the program's model, which has no offset term: the
-    // output at a count is the sum of its bits' weights.
+    // The 12 weights for the configuration.
     std::array<double, 12> Weights{};
-    // Root mean square and largest of the readings' differences from the
-    // fitted model, volts, and the count of the largest.
-    double ResidualRms = 0.0;
-    double WorstResidual = 0.0;
-    std::int32_t WorstCount = 0;
-    // The converter's output at count 0 that the model cannot hold, volts,
-    // from a second fit that has an offset term beside the weights; and that
-    // fit's residual, which shows what the meter and the board alone leave.
+    // The converter's output at count 0 that the model cannot hold, volts.
     double Offset = 0.0;
-    // The residual of that second fit in the meter's last digits (RMS): a
-    // careful set of readings leaves about half a digit; the meter's and the
-    // board's noise, which a repeated reading shows, cannot explain much more.
+    // Root mean square of the readings' differences from the fit, volts, and
+    // the same in the meter's last digits: a careful set of readings leaves
+    // about half a digit. The reading furthest off (in digits): its count
+    // and difference, volts.
+    double ResidualRms = 0.0;
     double ResidualDigits = 0.0;
-    // False when the readings do not determine every weight (a count of the
-    // design missing); the fit is then empty.
+    double WorstResidual = 0.0;
+    double WorstDigits = 0.0;
+    std::int32_t WorstCount = 0;
+    // False when the readings do not determine every weight and the offset
+    // (a count of the design missing); the fit is then empty.
     bool Determined = false;
 };
 
 WeightFit FitWeights(const std::vector<CountReading>& readings);
 
-// Whether the fit is worse than the meter's noise: the residual (in digits)
-// beyond three digits, or beyond three times the repeat's difference (in
-// digits) where that is larger. Returns the text to show, or nothing.
+// Whether the fit is worse than the meter's noise: the reading furthest off
+// more than 3.5 digits off, or more than three times the repeat's difference
+// (in digits) where that is larger. Returns the text to show, or nothing.
 std::optional<std::string> CheckFitAgainstNoise(const WeightFit& fit, double repeatDigits);
 
 }  // namespace voltrex

@@ -62,6 +62,7 @@ CalibrationResult Calibrate(VirtualClock& clock, SimulatedPort& port, Instrument
     const WeightFit fit = FitWeights(readings);
     EXPECT_TRUE(fit.Determined);
     EXPECT_TRUE(CheckWeights(fit.Weights, old.Calibration.BitWeights).Faults.empty());
+    EXPECT_FALSE(CheckFitAgainstNoise(fit, 0.0));
     result.BitWeights = fit.Weights;
     result.WeightResidualRms = fit.ResidualRms;
     result.ConverterOffset = fit.Offset;
