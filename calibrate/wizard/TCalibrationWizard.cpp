@@ -37,10 +37,17 @@ QLabel* Explanation(const char* text) {
 }
 
 // A page with a vertical layout; the layout is handed back.
+// The page's heading is a label of its own: the wizard's title font is worked
+// out from a point size, which the program's pixel-sized font does not have.
 QWizardPage* MakePage(const char* title, QVBoxLayout*& layout) {
     auto* page = new QWizardPage;
-    page->setTitle(QString::fromUtf8(title));
     layout = new QVBoxLayout(page);
+    auto* heading = new QLabel(QString::fromUtf8(title));
+    QFont bold = heading->font();
+    bold.setBold(true);
+    bold.setPixelSize(15);
+    heading->setFont(bold);
+    layout->addWidget(heading);
     return page;
 }
 
@@ -95,7 +102,9 @@ TCalibrationWizard::~TCalibrationWizard() {
 void TCalibrationWizard::done(int result) {
     // Finish, Cancel, Escape and the close box all come here.
     probe_->SwitchOff();
-    instrument_.AllOff();
+    if (instrument_.ControlLatch() != 0) {
+        instrument_.AllOff();
+    }
     QWizard::done(result);
 }
 
