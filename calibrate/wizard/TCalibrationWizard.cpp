@@ -294,6 +294,7 @@ void TCalibrationWizard::TakeWeightReading() {
         result_.ConverterOffset = fit_.Offset;
         instrument_.ClockCounterTo(0);
         weightLabel_->setText(QStringLiteral("All counts read."));
+        weightEdit_->clear();
     }
     weightReport_->setPlainText(Text(report));
     currentPage()->completeChanged();
@@ -375,8 +376,11 @@ QWizardPage* TCalibrationWizard::MakeCurrentsPage() {
         "Put the meter in series with the pack on its DC amperes range (or read the volts "
         "across a known resistor in series and give its resistance here; 0 for an ammeter). "
         "Each rate is switched on for a minute at most: type the reading in that time."));
+    auto* shuntRow = new QHBoxLayout;
+    shuntRow->addWidget(new QLabel(QStringLiteral("Resistor in series, ohms (0 for an ammeter):")));
     shuntEdit_ = new QLineEdit(QStringLiteral("0"));
-    layout->addWidget(shuntEdit_);
+    shuntRow->addWidget(shuntEdit_);
+    layout->addLayout(shuntRow);
     currentLabel_ = new QLabel;
     layout->addWidget(currentLabel_);
     SwitchOnButton = new QPushButton(QStringLiteral("Switch &on"));
