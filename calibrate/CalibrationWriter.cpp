@@ -117,8 +117,7 @@ bool CalibrationResult::Empty() const {
 }
 
 std::optional<std::string> ApplyCalibration(const std::string& text,
-                                            const CalibrationResult& result,
-                                            std::string& updated) {
+                                            const CalibrationResult& result, std::string& updated) {
     // Significant line k (0 = port address): what goes into it.
     struct Edit {
         std::size_t Line;
@@ -156,14 +155,15 @@ std::optional<std::string> ApplyCalibration(const std::string& text,
         }
         const Significant& line = lines[edit.Line];
         if (!line.WholeLine || line.End - line.Start >= ReaderPiece) {
-            return Format("The %s's line in Voltrex2.ini is longer than 254 characters; "
-                          "shorten its remark first.",
-                          edit.What);
+            return Format(
+                "The %s's line in Voltrex2.ini is longer than 254 characters; "
+                "shorten its remark first.",
+                edit.What);
         }
-        std::string& lineText = changed[edit.Line]
-                                    ? *changed[edit.Line]
-                                    : changed[edit.Line].emplace(
-                                          text.substr(line.Start, line.End - line.Start));
+        std::string& lineText =
+            changed[edit.Line]
+                ? *changed[edit.Line]
+                : changed[edit.Line].emplace(text.substr(line.Start, line.End - line.Start));
         if (!ReplaceNumber(lineText, edit.Column, edit.Value)) {
             return Format("The %s's line in Voltrex2.ini does not hold its number: \"%s\".",
                           edit.What, lineText.c_str());
@@ -204,8 +204,8 @@ std::string CalibrationHistoryLine(const CalibrationResult& result, const LocalT
             }
         }
         if (!rates.empty()) {
-            line += Format("; %s currents of rates %s", charge ? "charge" : "discharge",
-                           rates.c_str());
+            line +=
+                Format("; %s currents of rates %s", charge ? "charge" : "discharge", rates.c_str());
         }
     }
     line += Format("; meter: %s", MeterTypeName(result.Meter));
@@ -221,9 +221,9 @@ std::string CalibrationHistoryLine(const CalibrationResult& result, const LocalT
     return line + "\n";
 }
 
-std::optional<std::string> SaveCalibration(const std::string& path,
-                                           const CalibrationResult& result, Clock& clock,
-                                           std::string& copyPath, std::string& historyProblem) {
+std::optional<std::string> SaveCalibration(const std::string& path, const CalibrationResult& result,
+                                           Clock& clock, std::string& copyPath,
+                                           std::string& historyProblem) {
     std::optional<std::string> problem;
     const std::string text = ReadWhole(path, problem);
     if (problem) {
@@ -246,9 +246,10 @@ std::optional<std::string> SaveCalibration(const std::string& path,
         copyPath = base + stamp + Format("-%d", n) + ".ini";
     }
     if (!ReplaceWhole(copyPath, text)) {
-        return Format("The copy %s of the previous Voltrex2.ini cannot be written (%s); nothing "
-                      "was saved.",
-                      copyPath.c_str(), std::strerror(errno));
+        return Format(
+            "The copy %s of the previous Voltrex2.ini cannot be written (%s); nothing "
+            "was saved.",
+            copyPath.c_str(), std::strerror(errno));
     }
     if (!ReplaceWhole(path, updated)) {
         return Format("Voltrex2.ini cannot be written (%s); it is as it was.",
@@ -256,10 +257,9 @@ std::optional<std::string> SaveCalibration(const std::string& path,
     }
     const std::string history = Folder(path) + CalibrationHistoryFileName;
     if (!AppendWhole(history, CalibrationHistoryLine(result, now),
-                     "; Voltrex II calibration history: one line per saved calibration\n",
-                     0666)) {
-        historyProblem = Format("%s cannot be written (%s).", history.c_str(),
-                                std::strerror(errno));
+                     "; Voltrex II calibration history: one line per saved calibration\n", 0666)) {
+        historyProblem =
+            Format("%s cannot be written (%s).", history.c_str(), std::strerror(errno));
     }
     return std::nullopt;
 }

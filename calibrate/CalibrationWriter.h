@@ -22,8 +22,7 @@ inline constexpr const char* CalibrationHistoryFileName = "Voltrex2-calibration.
 // number, or is longer than the reader's 254 characters (it would be read as
 // two lines).
 std::optional<std::string> ApplyCalibration(const std::string& text,
-                                            const CalibrationResult& result,
-                                            std::string& updated);
+                                            const CalibrationResult& result, std::string& updated);
 
 // Saves a calibration: the configuration file at path is read, the values
 // are put in (ApplyCalibration), the previous file is kept beside it as a
@@ -34,9 +33,9 @@ std::optional<std::string> ApplyCalibration(const std::string& text,
 // nothing could be saved (the file is then as it was); copyPath receives the
 // dated copy's name. A history that cannot be written after a good save
 // does not undo it: historyProblem then says why.
-std::optional<std::string> SaveCalibration(const std::string& path,
-                                           const CalibrationResult& result, Clock& clock,
-                                           std::string& copyPath, std::string& historyProblem);
+std::optional<std::string> SaveCalibration(const std::string& path, const CalibrationResult& result,
+                                           Clock& clock, std::string& copyPath,
+                                           std::string& historyProblem);
 
 // The history's line of a calibration: "2026-12-09 15:45:00" and what was
 // calibrated, with the fit's residual and offset, the multipliers, the rates

@@ -54,8 +54,7 @@ std::string CapacityEffect(double oldAmperes, double newAmperes, int rate, bool 
 }
 
 std::string OffsetEffect(double offset, const CalibrationBlock& calibration) {
-    const double error =
-        -offset * (calibration.HighSideMultiplier - calibration.LowSideMultiplier);
+    const double error = -offset * (calibration.HighSideMultiplier - calibration.LowSideMultiplier);
     std::string text;
     for (const int cells : {1, 6, 12}) {
         const double volts = 1.2 * cells;

@@ -48,8 +48,8 @@ ReadingVerdict CheckReading(double reading, double expected, double lowest, doub
 }
 
 std::optional<std::string> CheckRepeat(MeterType meter, double first, double second) {
-    const double digit = MeterResolution(meter, std::max(std::fabs(first), std::fabs(second)),
-                                         false);
+    const double digit =
+        MeterResolution(meter, std::max(std::fabs(first), std::fabs(second)), false);
     const double difference = std::fabs(first - second);
     if (difference <= 4.0 * digit + 1e-12) {
         return std::nullopt;
@@ -83,8 +83,8 @@ WeightFindings CheckWeights(const std::array<double, 12>& weights,
             }
         }
         if (old[bit] > 0.0 && (weight / old[bit] > 1.5 || old[bit] / weight > 1.5)) {
-            findings.FarFromOld.push_back(Format("Bit %zu: %.4f mV, was %.4f mV.", bit,
-                                                 weight * 1000.0, old[bit] * 1000.0));
+            findings.FarFromOld.push_back(
+                Format("Bit %zu: %.4f mV, was %.4f mV.", bit, weight * 1000.0, old[bit] * 1000.0));
         }
     }
     return findings;

@@ -61,8 +61,8 @@
     X(double, SimulatedMeterReading, (int probe), (probe))
 
 /* The probes of SimulatedMeterReading. */
-#define VOLTREX_METER_CONVERTER_OUTPUT 0 /* D-to-A output against ground, V */
-#define VOLTREX_METER_PACK_VOLTAGE 1     /* across the pack's terminals, V */
+#define VOLTREX_METER_CONVERTER_OUTPUT 0  /* D-to-A output against ground, V */
+#define VOLTREX_METER_PACK_VOLTAGE 1      /* across the pack's terminals, V */
 #define VOLTREX_METER_NEGATIVE_TERMINAL 2 /* negative terminal against ground, V */
 #define VOLTREX_METER_SERIES_CURRENT 3    /* in series with the pack, A */
 

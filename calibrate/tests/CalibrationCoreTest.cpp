@@ -24,11 +24,11 @@ TEST(ReadingCheck, SlippedDecimalsAreCaughtAndNearReadingsTaken) {
         {1.99, 1.0, ReadingVerdict::Accepted},         // just within a factor of two
         {2.01, 1.0, ReadingVerdict::FarFromExpected},  // just beyond it
         {0.4999, 1.0, ReadingVerdict::FarFromExpected},
-        {10.23, 1.0229, ReadingVerdict::SlippedDecimal},   // a point too far right
+        {10.23, 1.0229, ReadingVerdict::SlippedDecimal},  // a point too far right
         {14.9, 1.0, ReadingVerdict::SlippedDecimal},
         {15.1, 1.0, ReadingVerdict::FarFromExpected},
         {0.1023, 1.0229, ReadingVerdict::SlippedDecimal},  // one too far left
-        {55.0, 0.55, ReadingVerdict::SlippedDecimal},  // the meter on another range
+        {55.0, 0.55, ReadingVerdict::SlippedDecimal},      // the meter on another range
         {0.0102, 1.0229, ReadingVerdict::SlippedDecimal},
         {6.0, 1.0, ReadingVerdict::FarFromExpected},  // neither near nor a decade off
         {-0.2, 1.0, ReadingVerdict::OutOfRange},
@@ -117,8 +117,10 @@ TEST(EffectTexts, SayWhatAReadingAndAResultBecome) {
     // The high side grows by 0.5 %, the low side's share stays: 7.200 V plus
     // 0.5 % of it and of the low side's 40 mV.
     EXPECT_EQ(VoltageEffect(old, higher, 7.2, 20.0), "a 7.200 V reading becomes 7.236 V");
-    EXPECT_EQ(CapacityEffect(1.002, 1.033, 8, false), "a 1000 mAh discharge at rate 8 becomes 1031 mAh");
-    EXPECT_EQ(OffsetEffect(0.0002, old).substr(0, 44), "at 1 cell (1.2 V) a reading is 2.3 mV low (0");
+    EXPECT_EQ(CapacityEffect(1.002, 1.033, 8, false),
+              "a 1000 mAh discharge at rate 8 becomes 1031 mAh");
+    EXPECT_EQ(OffsetEffect(0.0002, old).substr(0, 44),
+              "at 1 cell (1.2 V) a reading is 2.3 mV low (0");
 }
 
 TEST(CurrentProbe, NoCurrentOutlivesItsTimeLimitOrTheProbe) {

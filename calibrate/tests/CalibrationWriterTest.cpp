@@ -89,9 +89,9 @@ TEST(CalibrationWriter, RefusesLinesItCannotFindOrRewrite) {
     std::string text = Sample();
     text.replace(text.find("2.00318\n"), 8, "2.00318 ;" + std::string(250, 'x') + "\n");
     EXPECT_NE(ApplyCalibration(text, result, updated), std::nullopt);
-    EXPECT_NE(ApplyCalibration(Sample().replace(Sample().find("2.00318"), 7, "two"), result,
-                               updated),
-              std::nullopt);
+    EXPECT_NE(
+        ApplyCalibration(Sample().replace(Sample().find("2.00318"), 7, "two"), result, updated),
+        std::nullopt);
 }
 
 TEST(CalibrationWriter, SaveKeepsADatedCopyAndAddsAHistoryLine) {
@@ -115,9 +115,9 @@ TEST(CalibrationWriter, SaveKeepsADatedCopyAndAddsAHistoryLine) {
                   std::nullopt);
         EXPECT_EQ(historyProblem, "");
     }
-    EXPECT_EQ(folder.Files(), (std::vector<std::string>{"Voltrex2-20260314-092653-2.ini",
-                                                        "Voltrex2-20260314-092653.ini",
-                                                        "Voltrex2-calibration.log", "Voltrex2.ini"}));
+    EXPECT_EQ(folder.Files(), (std::vector<std::string>{
+                                  "Voltrex2-20260314-092653-2.ini", "Voltrex2-20260314-092653.ini",
+                                  "Voltrex2-calibration.log", "Voltrex2.ini"}));
     EXPECT_EQ(ReadFile(folder.File("Voltrex2-20260314-092653.ini")), Sample());
     EXPECT_EQ(ReadFile(folder.File("Voltrex2-calibration.log")),
               std::string("; Voltrex II calibration history: one line per saved calibration\n") +

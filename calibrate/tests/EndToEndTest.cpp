@@ -57,8 +57,8 @@ CalibrationResult Calibrate(VirtualClock& clock, SimulatedPort& port, Instrument
         readings.push_back(
             {count, volts, MeterResolution(MeterType::FourAndAHalfDigits, volts, false)});
     }
-    EXPECT_FALSE(CheckRepeat(MeterType::FourAndAHalfDigits, readings[13].Volts,
-                             readings.back().Volts));
+    EXPECT_FALSE(
+        CheckRepeat(MeterType::FourAndAHalfDigits, readings[13].Volts, readings.back().Volts));
     const WeightFit fit = FitWeights(readings);
     EXPECT_TRUE(fit.Determined);
     EXPECT_TRUE(CheckWeights(fit.Weights, old.Calibration.BitWeights).Faults.empty());
@@ -71,8 +71,8 @@ CalibrationResult Calibrate(VirtualClock& clock, SimulatedPort& port, Instrument
     block.BitWeights = fit.Weights;
     instrument.AllOff();
     const ComparatorLevels levels = MeasureComparatorLevels(instrument, block, 20);
-    const MultiplierFit multipliers = FitMultipliers(
-        levels, meter.Read(MeterProbe::PackVoltage), meter.Read(MeterProbe::NegativeTerminal));
+    const MultiplierFit multipliers = FitMultipliers(levels, meter.Read(MeterProbe::PackVoltage),
+                                                     meter.Read(MeterProbe::NegativeTerminal));
     EXPECT_TRUE(multipliers.Low && multipliers.High) << multipliers.LowReason;
     result.LowSideMultiplier = multipliers.Low;
     result.HighSideMultiplier = multipliers.High;
@@ -83,8 +83,7 @@ CalibrationResult Calibrate(VirtualClock& clock, SimulatedPort& port, Instrument
         for (int rate = 1; rate <= rates; ++rate) {
             probe.SwitchOn(rate, charge);
             clock.Advance(3.0);
-            const double amperes =
-                CurrentFromReading(meter.Read(MeterProbe::SeriesCurrent), 0.0);
+            const double amperes = CurrentFromReading(meter.Read(MeterProbe::SeriesCurrent), 0.0);
             probe.SwitchOff();
             (charge ? result.ChargeCurrent : result.DischargeCurrent)[rate] = amperes;
         }
@@ -93,7 +92,7 @@ CalibrationResult Calibrate(VirtualClock& clock, SimulatedPort& port, Instrument
 }
 
 struct Accuracy {
-    double WorstVolts = 0.0;       // largest |reading - terminal voltage|
+    double WorstVolts = 0.0;        // largest |reading - terminal voltage|
     double WorstBeyondLimit = 0.0;  // largest error less 0.1 % + 5 mV; <= 0 is within
     std::string Worst;
 };
@@ -206,21 +205,23 @@ TEST(CalibrationEndToEnd, TheAssistantMakesEveryReadingAsGoodAsTheMeter) {
 
     const Accuracy before = ReadingErrors(sample, board);
     const Accuracy after = ReadingErrors(calibrated, board);
-    std::printf("Readings of 1-12 NiMH and 1-6 LiPo cells on the board of seed %u:\n"
-                "  sample configuration: worst error %.1f mV (%s)\n"
-                "  after calibration:    worst error %.1f mV (%s)\n",
-                BoardSeed, before.WorstVolts * 1000.0, before.Worst.c_str(),
-                after.WorstVolts * 1000.0, after.Worst.c_str());
+    std::printf(
+        "Readings of 1-12 NiMH and 1-6 LiPo cells on the board of seed %u:\n"
+        "  sample configuration: worst error %.1f mV (%s)\n"
+        "  after calibration:    worst error %.1f mV (%s)\n",
+        BoardSeed, before.WorstVolts * 1000.0, before.Worst.c_str(), after.WorstVolts * 1000.0,
+        after.Worst.c_str());
     EXPECT_GT(before.WorstBeyondLimit, 0.0);
     EXPECT_LE(after.WorstBeyondLimit, 0.0) << after.Worst;
 
     for (const int rate : {3, 8}) {
         const auto [loggedBefore, gaveBefore] = DischargeCapacity(sample, board, rate);
         const auto [logged, gave] = DischargeCapacity(calibrated, board, rate);
-        std::printf("Discharge at rate %d: sample configuration logs %.1f mAh of %.1f mAh given "
-                    "(%+.2f %%); calibrated logs %.1f mAh of %.1f mAh (%+.2f %%)\n",
-                    rate, loggedBefore, gaveBefore, (loggedBefore / gaveBefore - 1.0) * 100.0,
-                    logged, gave, (logged / gave - 1.0) * 100.0);
+        std::printf(
+            "Discharge at rate %d: sample configuration logs %.1f mAh of %.1f mAh given "
+            "(%+.2f %%); calibrated logs %.1f mAh of %.1f mAh (%+.2f %%)\n",
+            rate, loggedBefore, gaveBefore, (loggedBefore / gaveBefore - 1.0) * 100.0, logged, gave,
+            (logged / gave - 1.0) * 100.0);
         EXPECT_NEAR(logged / gave, 1.0, 0.005) << rate;
     }
 }

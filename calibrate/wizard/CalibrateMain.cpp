@@ -21,8 +21,8 @@ int CalibrateMain(int argc, char** argv) {
 
     Configuration config;
     if (auto message = ReadConfiguration(config)) {
-        ShowErrorBox(nullptr, QString::fromStdString("Error reading initialization file: " +
-                                                     *message));
+        ShowErrorBox(nullptr,
+                     QString::fromStdString("Error reading initialization file: " + *message));
         return 2;
     }
     // Declared before the instrument, so it is unloaded after the last
@@ -38,8 +38,8 @@ int CalibrateMain(int argc, char** argv) {
         problem = "the port library has no access to the parallel port.";
     }
     if (problem != nullptr && *problem != '\0') {
-        ShowErrorBox(nullptr, QString::fromStdString(std::string("Error opening the port: ") +
-                                                     problem));
+        ShowErrorBox(nullptr,
+                     QString::fromStdString(std::string("Error opening the port: ") + problem));
         return 2;
     }
     SystemClock clock;

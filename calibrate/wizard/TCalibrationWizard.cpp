@@ -54,8 +54,7 @@ QWizardPage* MakePage(const char* title, QVBoxLayout*& layout) {
 }  // namespace
 
 TCalibrationWizard::TCalibrationWizard(Configuration& config, Instrument& instrument, Port& port,
-                                       Clock& clock, std::string configurationPath,
-                                       QWidget* parent)
+                                       Clock& clock, std::string configurationPath, QWidget* parent)
     : QWizard(parent),
       config_(config),
       instrument_(instrument),
@@ -78,7 +77,8 @@ TCalibrationWizard::TCalibrationWizard(Configuration& config, Instrument& instru
     setPage(VerifyPageId, MakeVerifyPage());
     timeLimitTimer_ = new QTimer(this);
     timeLimitTimer_->setInterval(250);
-    connect(timeLimitTimer_, &QTimer::timeout, this, [this] { RunGuarded([this] { CheckTimeLimit(); }); });
+    connect(timeLimitTimer_, &QTimer::timeout, this,
+            [this] { RunGuarded([this] { CheckTimeLimit(); }); });
     timeLimitTimer_->start();
     connect(this, &QWizard::currentIdChanged, this, [this](int id) {
         RunGuarded([this, id] {
@@ -116,7 +116,8 @@ QWidget* TCalibrationWizard::ReadingRow(QLineEdit*& edit, int probe) {
     layout->addWidget(edit);
     if (simulated_) {
         auto* button = new QPushButton(QStringLiteral("Read the simulated meter"));
-        button->setToolTip(QStringLiteral("Simulated board only: fills in what its simulated meter shows."));
+        button->setToolTip(
+            QStringLiteral("Simulated board only: fills in what its simulated meter shows."));
         QLineEdit* target = edit;
         connect(button, &QPushButton::clicked, this, [this, target, probe] {
             double value = 0.0;
@@ -175,8 +176,9 @@ QWizardPage* TCalibrationWizard::MakeBoardPage() {
                       "sense leads.")
             .c_str()));
     if (simulated_) {
-        layout->addWidget(Explanation("This is the simulated charger: no hardware is driven, "
-                                      "and \"Read the simulated meter\" fills in each reading."));
+        layout->addWidget(
+            Explanation("This is the simulated charger: no hardware is driven, "
+                        "and \"Read the simulated meter\" fills in each reading."));
     }
     layout->addWidget(Explanation("Your meter:"));
     meterCombo_ = new QComboBox;
@@ -206,7 +208,8 @@ QWizardPage* TCalibrationWizard::MakeWeightsPage() {
     layout->addWidget(weightLabel_);
     layout->addWidget(ReadingRow(weightEdit_, VOLTREX_METER_CONVERTER_OUTPUT));
     auto* take = new QPushButton(QStringLiteral("&Take reading"));
-    connect(take, &QPushButton::clicked, this, [this] { RunGuarded([this] { TakeWeightReading(); }); });
+    connect(take, &QPushButton::clicked, this,
+            [this] { RunGuarded([this] { TakeWeightReading(); }); });
     layout->addWidget(take);
     weightReport_ = new QPlainTextEdit;
     weightReport_->setReadOnly(true);
@@ -221,10 +224,11 @@ void TCalibrationWizard::ShowWeightCount() {
     }
     const std::int32_t count = counts_[readings_.size()];
     instrument_.ClockCounterTo(count);
-    weightLabel_->setText(Text(Format("Reading %zu of %zu: the counter holds count %d (about "
-                                      "%.4f V by the present weights).",
-                                      readings_.size() + 1, counts_.size(), count,
-                                      WeightSum(count, config_.Calibration.BitWeights))));
+    weightLabel_->setText(
+        Text(Format("Reading %zu of %zu: the counter holds count %d (about "
+                    "%.4f V by the present weights).",
+                    readings_.size() + 1, counts_.size(), count,
+                    WeightSum(count, config_.Calibration.BitWeights))));
     weightEdit_->clear();
     weightEdit_->setFocus();
 }
@@ -235,8 +239,8 @@ void TCalibrationWizard::TakeWeightReading() {
     }
     const std::int32_t count = counts_[readings_.size()];
     double volts = 0.0;
-    if (!TakeReading(weightEdit_, WeightSum(count, config_.Calibration.BitWeights), -0.1, 5.0,
-                     "V", volts)) {
+    if (!TakeReading(weightEdit_, WeightSum(count, config_.Calibration.BitWeights), -0.1, 5.0, "V",
+                     volts)) {
         return;
     }
     const auto meter = static_cast<MeterType>(meterCombo_->currentIndex() == 0 ? 1 : 0);
@@ -262,12 +266,12 @@ void TCalibrationWizard::TakeWeightReading() {
     fit_ = FitWeights(readings_);
     const double repeatDigits =
         std::fabs(first->Volts - readings_.back().Volts) / readings_.back().Resolution;
-    std::string report = Format("Fit residual %.3f mV RMS (%.1f digits of the meter). The "
-                                "converter's offset, which the configuration cannot hold, is "
-                                "%.3f mV: %s.\n",
-                                fit_.ResidualRms * 1000.0, fit_.ResidualDigits,
-                                fit_.Offset * 1000.0,
-                                OffsetEffect(fit_.Offset, config_.Calibration).c_str());
+    std::string report = Format(
+        "Fit residual %.3f mV RMS (%.1f digits of the meter). The "
+        "converter's offset, which the configuration cannot hold, is "
+        "%.3f mV: %s.\n",
+        fit_.ResidualRms * 1000.0, fit_.ResidualDigits, fit_.Offset * 1000.0,
+        OffsetEffect(fit_.Offset, config_.Calibration).c_str());
     if (auto noisy = CheckFitAgainstNoise(fit_, repeatDigits)) {
         report += *noisy + "\n";
         fit_.Determined = false;
@@ -328,7 +332,8 @@ QWizardPage* TCalibrationWizard::MakeMultipliersPage() {
         "the negative terminal):"));
     layout->addWidget(ReadingRow(negativeEdit_, VOLTREX_METER_NEGATIVE_TERMINAL));
     auto* calculate = new QPushButton(QStringLiteral("&Calculate"));
-    connect(calculate, &QPushButton::clicked, this, [this] { RunGuarded([this] { MeasureMultipliers(); }); });
+    connect(calculate, &QPushButton::clicked, this,
+            [this] { RunGuarded([this] { MeasureMultipliers(); }); });
     layout->addWidget(calculate);
     multiplierReport_ = new QPlainTextEdit;
     multiplierReport_->setReadOnly(true);
@@ -342,8 +347,8 @@ void TCalibrationWizard::MeasureMultipliers() {
     const CalibrationBlock block = NewBlock();
     instrument_.AllOff();
     const ComparatorLevels levels = MeasureComparatorLevels(instrument_, block, 20);
-    const double expectedPack = levels.HighSum * block.HighSideMultiplier -
-                                levels.LowSum * block.LowSideMultiplier;
+    const double expectedPack =
+        levels.HighSum * block.HighSideMultiplier - levels.LowSum * block.LowSideMultiplier;
     double pack = 0.0;
     double negative = 0.0;
     if (!TakeReading(packEdit_, expectedPack, 0.0, 60.0, "V", pack) ||
@@ -384,11 +389,13 @@ QWizardPage* TCalibrationWizard::MakeCurrentsPage() {
     currentLabel_ = new QLabel;
     layout->addWidget(currentLabel_);
     SwitchOnButton = new QPushButton(QStringLiteral("Switch &on"));
-    connect(SwitchOnButton, &QPushButton::clicked, this, [this] { RunGuarded([this] { SwitchCurrentOn(); }); });
+    connect(SwitchOnButton, &QPushButton::clicked, this,
+            [this] { RunGuarded([this] { SwitchCurrentOn(); }); });
     layout->addWidget(SwitchOnButton);
     layout->addWidget(ReadingRow(CurrentEdit, VOLTREX_METER_SERIES_CURRENT));
     auto* take = new QPushButton(QStringLiteral("&Take reading"));
-    connect(take, &QPushButton::clicked, this, [this] { RunGuarded([this] { TakeCurrentReading(); }); });
+    connect(take, &QPushButton::clicked, this,
+            [this] { RunGuarded([this] { TakeCurrentReading(); }); });
     layout->addWidget(take);
     layout->addStretch();
     for (const bool charge : {false, true}) {
@@ -407,11 +414,11 @@ void TCalibrationWizard::ShowCurrentStep() {
         return;
     }
     const auto [charge, rate] = currentSteps_[currentStep_];
-    currentLabel_->setText(Text(Format("Next: %s at rate %d (%.1f mA by the table).",
-                                       charge ? "charge" : "discharge", rate,
-                                       (charge ? config_.ChargeCurrent : config_.DischargeCurrent)
-                                               [static_cast<std::size_t>(rate)] *
-                                           1000.0)));
+    currentLabel_->setText(Text(
+        Format("Next: %s at rate %d (%.1f mA by the table).", charge ? "charge" : "discharge", rate,
+               (charge ? config_.ChargeCurrent
+                       : config_.DischargeCurrent)[static_cast<std::size_t>(rate)] *
+                   1000.0)));
     SwitchOnButton->setEnabled(true);
 }
 
@@ -421,8 +428,8 @@ void TCalibrationWizard::SwitchCurrentOn() {
     }
     const auto [charge, rate] = currentSteps_[currentStep_];
     probe_->SwitchOn(rate, charge);
-    currentLabel_->setText(Text(Format("%s at rate %d is on: read the meter.",
-                                       charge ? "Charge" : "Discharge", rate)));
+    currentLabel_->setText(Text(
+        Format("%s at rate %d is on: read the meter.", charge ? "Charge" : "Discharge", rate)));
     CurrentEdit->clear();
     CurrentEdit->setFocus();
 }
@@ -447,8 +454,8 @@ void TCalibrationWizard::TakeCurrentReading() {
     const double shunt = shuntEdit_->text().toDouble();
     double reading = 0.0;
     const double expected = shunt > 0.0 ? table[row] * shunt : table[row];
-    const bool taken = TakeReading(CurrentEdit, expected, -20.0, 20.0, shunt > 0.0 ? "V" : "A",
-                                   reading);
+    const bool taken =
+        TakeReading(CurrentEdit, expected, -20.0, 20.0, shunt > 0.0 ? "V" : "A", reading);
     // Off before anything else is asked.
     probe_->SwitchOff();
     if (!taken) {
@@ -457,8 +464,7 @@ void TCalibrationWizard::TakeCurrentReading() {
     }
     const double amperes = CurrentFromReading(reading, shunt);
     auto& column = charge ? result_.ChargeCurrent : result_.DischargeCurrent;
-    const double below =
-        rate == 1 ? 0.0 : column[row - 1].value_or(table[row - 1]);
+    const double below = rate == 1 ? 0.0 : column[row - 1].value_or(table[row - 1]);
     if (auto finding = CheckCurrent(amperes, table[row], below, rate, charge)) {
         if (finding->Fault) {
             ShowErrorBox(this, Text(finding->Text + " Please read it again."));
@@ -478,8 +484,9 @@ void TCalibrationWizard::TakeCurrentReading() {
 QWizardPage* TCalibrationWizard::MakeReviewPage() {
     QVBoxLayout* layout = nullptr;
     QWizardPage* page = MakePage("Review and save", layout);
-    layout->addWidget(Explanation("Next saves these values into Voltrex2.ini (the previous "
-                                  "file is kept as a dated copy)."));
+    layout->addWidget(
+        Explanation("Next saves these values into Voltrex2.ini (the previous "
+                    "file is kept as a dated copy)."));
     reviewText_ = new QPlainTextEdit;
     reviewText_->setReadOnly(true);
     layout->addWidget(reviewText_);
@@ -510,18 +517,16 @@ QWizardPage* TCalibrationWizard::MakeReviewPage() {
                 const auto& column = charge ? result_.ChargeCurrent : result_.DischargeCurrent;
                 const auto& table = charge ? config_.ChargeCurrent : config_.DischargeCurrent;
                 if (column[rate]) {
-                    text += Format("%s rate %zu: %.1f mA, was %.1f mA: %s\n",
-                                   charge ? "Charge" : "Discharge", rate, *column[rate] * 1000.0,
-                                   table[rate] * 1000.0,
-                                   CapacityEffect(table[rate], *column[rate],
-                                                  static_cast<int>(rate), charge)
-                                       .c_str());
+                    text += Format(
+                        "%s rate %zu: %.1f mA, was %.1f mA: %s\n", charge ? "Charge" : "Discharge",
+                        rate, *column[rate] * 1000.0, table[rate] * 1000.0,
+                        CapacityEffect(table[rate], *column[rate], static_cast<int>(rate), charge)
+                            .c_str());
                 }
             }
         }
-        reviewText_->setPlainText(
-            Text(text.empty() ? std::string("Nothing was calibrated: nothing will change.")
-                              : text));
+        reviewText_->setPlainText(Text(
+            text.empty() ? std::string("Nothing was calibrated: nothing will change.") : text));
     });
     return page;
 }
@@ -532,18 +537,17 @@ void TCalibrationWizard::SaveCalibrationFile() {
         return;
     }
     result_.Meter = meterCombo_->currentIndex() == 0 ? MeterType::FourAndAHalfDigits
-                                                      : MeterType::ThreeAndAHalfDigits;
+                                                     : MeterType::ThreeAndAHalfDigits;
     result_.MeterName = meterNameEdit_->text().toStdString();
     std::string copy;
     std::string historyProblem;
-    if (auto problem =
-            SaveCalibration(configurationPath_, result_, clock_, copy, historyProblem)) {
+    if (auto problem = SaveCalibration(configurationPath_, result_, clock_, copy, historyProblem)) {
         ShowErrorBox(this, Text(*problem));
         return;
     }
     if (!historyProblem.empty()) {
-        ShowErrorBox(this, Text("The calibration is saved, but the history is not: " +
-                                historyProblem));
+        ShowErrorBox(this,
+                     Text("The calibration is saved, but the history is not: " + historyProblem));
     }
     if (auto problem = ReadConfiguration(config_, configurationPath_)) {
         ShowErrorBox(this, Text("Error re-reading initialization file: " + *problem));
@@ -563,7 +567,8 @@ QWizardPage* TCalibrationWizard::MakeVerifyPage() {
     layout->addStretch();
     verifyTimer_ = new QTimer(this);
     verifyTimer_->setInterval(500);
-    connect(verifyTimer_, &QTimer::timeout, this, [this] { RunGuarded([this] { UpdateVerify(); }); });
+    connect(verifyTimer_, &QTimer::timeout, this,
+            [this] { RunGuarded([this] { UpdateVerify(); }); });
     connect(this, &QWizard::currentIdChanged, this, [this](int id) {
         if (id == VerifyPageId) {
             instrument_.ReadVoltage(true);

@@ -34,8 +34,14 @@ class TCalibrationWizard : public QWizard {
 
   public:
     // The pages, in order.
-    enum PageId { BoardPageId, WeightsPageId, MultipliersPageId, CurrentsPageId, ReviewPageId,
-                  VerifyPageId };
+    enum PageId {
+        BoardPageId,
+        WeightsPageId,
+        MultipliersPageId,
+        CurrentsPageId,
+        ReviewPageId,
+        VerifyPageId
+    };
 
     // port is the instrument's port, asked for the simulated meter;
     // configurationPath the file that Save writes.
