@@ -21,7 +21,7 @@ double MeterResolution(MeterType type, double value, bool amperes) {
     const double* end = amperes ? std::end(AmpereRanges) : std::end(VoltRanges);
     double range = *(end - 1);
     for (const double* r = begin; r != end; ++r) {
-        if (magnitude < *r * (counts - 1.0) / counts) {
+        if (magnitude <= *r * (counts - 1.0) / counts + 1e-12) {
             range = *r;
             break;
         }

@@ -21,7 +21,7 @@ double SimulatedMeter::Resolution(double value, bool amperes) {
     double range = *(end - 1);
     // The lowest range whose 19999 counts hold the value.
     for (const double* r = begin; r != end; ++r) {
-        if (magnitude < *r * (DisplayCounts - 1) / DisplayCounts) {
+        if (magnitude <= *r * (DisplayCounts - 1) / DisplayCounts + 1e-12) {
             range = *r;
             break;
         }

@@ -357,6 +357,21 @@ void TCalibrationWizard::MeasureMultipliers() {
         return;
     }
     const MultiplierFit fit = FitMultipliers(levels, pack, negative);
+    // A multiplier far from the old one is taken only on the owner's word.
+    const auto farFrom = [](double updated, double old) {
+        return old > 0.0 && (updated / old > 1.5 || old / updated > 1.5);
+    };
+    if ((fit.Low && farFrom(*fit.Low, block.LowSideMultiplier)) ||
+        (fit.High && farFrom(*fit.High, block.HighSideMultiplier))) {
+        if (!AskYesNo(this, Text(Format("The multipliers come out at %.6g (low side, was %.6g) "
+                                        "and %.6g (high side, was %.6g). Take them?",
+                                        fit.Low.value_or(block.LowSideMultiplier),
+                                        block.LowSideMultiplier,
+                                        fit.High.value_or(block.HighSideMultiplier),
+                                        block.HighSideMultiplier)))) {
+            return;
+        }
+    }
     result_.LowSideMultiplier = fit.Low;
     result_.HighSideMultiplier = fit.High;
     if (block.BitWeights[0] > 0.0) {
@@ -507,6 +522,21 @@ QWizardPage* TCalibrationWizard::MakeReviewPage() {
         }
         std::string text;
         const CalibrationBlock updated = NewBlock();
+        if (result_.BitWeights) {
+            for (std::size_t bit = 0; bit < 12; ++bit) {
+                text += Format("Bit weight %zu: %.4f mV, was %.4f mV\n", bit,
+                               updated.BitWeights[bit] * 1000.0,
+                               config_.Calibration.BitWeights[bit] * 1000.0);
+            }
+        }
+        if (result_.LowSideMultiplier) {
+            text += Format("Low-side multiplier: %.6g, was %.6g\n", updated.LowSideMultiplier,
+                           config_.Calibration.LowSideMultiplier);
+        }
+        if (result_.HighSideMultiplier) {
+            text += Format("High-side multiplier: %.6g, was %.6g\n", updated.HighSideMultiplier,
+                           config_.Calibration.HighSideMultiplier);
+        }
         if (result_.BitWeights || result_.LowSideMultiplier || result_.HighSideMultiplier) {
             for (const double volts : {1.2, 7.2, 14.4, 25.2}) {
                 text += VoltageEffect(config_.Calibration, updated, volts, lowCount_) + "\n";

@@ -48,7 +48,8 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
         "NoiseSeed = 4294967295\n"
         "AccessMicroseconds = 0\n"
         "writelog =  logs/run 1.log  ; blanks inside the name are kept\n"
-        "Powered = NO\n",
+        "Powered = NO\n"
+        "CalibrationSeed = 18\n",
         s);
     EXPECT_TRUE(messages.empty()) << messages.front();
     EXPECT_EQ(s.DataAddress, 0x278);
@@ -58,6 +59,7 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_DOUBLE_EQ(s.Pack.StateOfCharge, 0.35);
     EXPECT_EQ(s.Pack.ResistancePerCell, 0.012);
     EXPECT_EQ(s.NoiseSeed, 4294967295U);
+    EXPECT_EQ(s.CalibrationSeed, 18U);
     EXPECT_EQ(s.AccessMicroseconds, 0.0);
     EXPECT_EQ(s.WriteLog, "logs/run 1.log");
     EXPECT_FALSE(s.Powered);
@@ -73,10 +75,13 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_EQ(again.NoiseSeed, s.NoiseSeed);
     EXPECT_EQ(again.WriteLog, s.WriteLog);
     EXPECT_EQ(again.Powered, s.Powered);
+    EXPECT_EQ(again.CalibrationSeed, s.CalibrationSeed);
 
-    // An empty name turns the log off again, also in the written form.
-    EXPECT_TRUE(Read("WriteLog =\n", again).empty());
+    // An empty name turns the log off again, also in the written form; so
+    // does an empty seed the seeded board.
+    EXPECT_TRUE(Read("WriteLog =\nCalibrationSeed =\n", again).empty());
     EXPECT_EQ(again.WriteLog, "");
+    EXPECT_FALSE(again.CalibrationSeed);
     SimulatorSettings none;
     none.WriteLog = "x";
     EXPECT_TRUE(Read(FormatSimulatorSettings(again), none).empty());
