@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <stdexcept>
 
 #include "calibrate/wizard/TCalibrationWizard.h"
 #include "simulator/SampleConfiguration.h"
@@ -27,6 +28,31 @@ void DismissNextBox() {
         }
     });
 }
+
+// The emergency switch-off writes through a plain C function, which can reach
+// the test's port only through a variable of its own: the one the C interface
+// forces.
+RecordingPort* switchedPort = nullptr;
+
+void SwitchedPortOut(unsigned short port, unsigned char value) {
+    switchedPort->Out(port, value);
+}
+
+// A simulated board whose meter fails once the assistant is up.
+class FailingMeterPort final : public RecordingPort {
+  public:
+    using RecordingPort::RecordingPort;
+    bool ReadSimulatedMeter(int, double& value) override {
+        if (asked_++ > 0) {
+            throw std::runtime_error("the meter is gone");
+        }
+        value = 0.0;
+        return true;
+    }
+
+  private:
+    int asked_ = 0;
+};
 
 QPushButton* Button(QWidget& page, const QString& text) {
     for (QPushButton* button : page.findChildren<QPushButton*>()) {
@@ -101,6 +127,29 @@ class CalibrationWizardTest : public QObject {
         wizard.SwitchOnButton->click();
         wizard.next();
         QCOMPARE(instrument.ControlLatch(), 0x00);
+    }
+
+    void AnExceptionDuringACurrentSwitchesItOffFirst() {
+        VirtualClock clock;
+        FailingMeterPort port(clock);
+        switchedPort = &port;
+        port.SetProcs({&SwitchedPortOut, nullptr});
+        Configuration config = simulator::SampleConfiguration();
+        Instrument instrument(clock, config.Calibration);
+        instrument.BindPort(port);
+        instrument.SetPortAddress(0x378);
+        TCalibrationWizard wizard(config, instrument, port, clock, "/nonexistent/Voltrex2.ini");
+        wizard.show();
+        while (wizard.currentId() != TCalibrationWizard::CurrentsPageId) {
+            wizard.next();
+        }
+        wizard.SwitchOnButton->click();
+        QCOMPARE(instrument.ControlLatch(), 0x21);
+        port.ClearLog();
+        QTest::ignoreMessage(QtCriticalMsg, "Unexpected failure: the meter is gone");
+        Button(*wizard.currentPage(), QStringLiteral("Read the simulated meter"))->click();
+        QCOMPARE(port.WrittenValues(), (std::vector<std::uint8_t>{0x20, 0x00}));
+        switchedPort = nullptr;
     }
 
     void TheWeightsComeFromTheSimulatedMeter() {

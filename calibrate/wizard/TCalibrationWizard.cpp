@@ -120,10 +120,12 @@ QWidget* TCalibrationWizard::ReadingRow(QLineEdit*& edit, int probe) {
             QStringLiteral("Simulated board only: fills in what its simulated meter shows."));
         QLineEdit* target = edit;
         connect(button, &QPushButton::clicked, this, [this, target, probe] {
-            double value = 0.0;
-            if (port_.ReadSimulatedMeter(probe, value)) {
-                target->setText(Text(Format("%.6g", value)));
-            }
+            RunGuarded([this, target, probe] {
+                double value = 0.0;
+                if (port_.ReadSimulatedMeter(probe, value)) {
+                    target->setText(Text(Format("%.6g", value)));
+                }
+            });
         });
         layout->addWidget(button);
     }
