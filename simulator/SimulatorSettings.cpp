@@ -158,6 +158,15 @@ std::vector<Key> Keys() {
          [](const SimulatorSettings& s) {
              return s.CalibrationSeed ? Format("%u", *s.CalibrationSeed) : std::string();
          }},
+        {"PackConnected", "yes or no",
+         [](const std::string& v, SimulatorSettings& s) {
+             if (strcasecmp(v.c_str(), "yes") != 0 && strcasecmp(v.c_str(), "no") != 0) {
+                 return false;
+             }
+             s.PackConnected = strcasecmp(v.c_str(), "yes") == 0;
+             return true;
+         },
+         [](const SimulatorSettings& s) { return std::string(s.PackConnected ? "yes" : "no"); }},
     };
 }
 

@@ -38,6 +38,9 @@ struct SimulatorSettings {
     // (SeededBoardCalibration), for trying the calibration assistant; none:
     // the board the sample configuration describes exactly.
     std::optional<std::uint32_t> CalibrationSeed;
+    // A pack whose leads are off (or whose fuse has blown): the board reads
+    // about 0 V and no current flows.
+    bool PackConnected = true;
 };
 
 // Reads "key = value" lines (keys in any letter case; ';' or '#' starts a
@@ -56,6 +59,7 @@ struct SimulatorSettings {
 //   CalibrationSeed     0 to 4294967295: a board whose calibration differs
 //                       from the sample's, made from that seed; empty for the
 //                       sample's board
+//   PackConnected       yes or no
 // A line it cannot use (a line holding a NUL byte among them) leaves the value
 // as it was and adds a message naming the file, the line and the value kept.
 // A missing file is not an error; a name that is not a regular file (a FIFO,

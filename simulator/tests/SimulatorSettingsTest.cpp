@@ -49,7 +49,8 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
         "AccessMicroseconds = 0\n"
         "writelog =  logs/run 1.log  ; blanks inside the name are kept\n"
         "Powered = NO\n"
-        "CalibrationSeed = 18\n",
+        "CalibrationSeed = 18\n"
+        "PackConnected = no\n",
         s);
     EXPECT_TRUE(messages.empty()) << messages.front();
     EXPECT_EQ(s.DataAddress, 0x278);
@@ -63,6 +64,7 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_EQ(s.AccessMicroseconds, 0.0);
     EXPECT_EQ(s.WriteLog, "logs/run 1.log");
     EXPECT_FALSE(s.Powered);
+    EXPECT_FALSE(s.PackConnected);
 
     // The written form reads back to the same settings.
     SimulatorSettings again;
@@ -76,6 +78,7 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_EQ(again.WriteLog, s.WriteLog);
     EXPECT_EQ(again.Powered, s.Powered);
     EXPECT_EQ(again.CalibrationSeed, s.CalibrationSeed);
+    EXPECT_EQ(again.PackConnected, s.PackConnected);
 
     // An empty name turns the log off again, also in the written form; so
     // does an empty seed the seeded board.
