@@ -143,6 +143,8 @@ class NoWindow final : public UserInterface {
     void Yield() override { clock_.Advance(0.25); }
     bool PollStop() override { return false; }
     void ShowError(const std::string&) override {}
+    // The pack is sound: nothing is asked, and a question is answered No.
+    bool AskYesNo(const std::string&) override { return false; }
 
   private:
     VirtualClock& clock_;
