@@ -121,7 +121,7 @@ class ParportWorkingPathTest : public ::testing::Test {
   protected:
     void SetUp() override {
         const std::optional<std::string> error = ReadConfiguration(config, VOLTREX_SAMPLE_INI);
-        ASSERT_FALSE(error.has_value()) << *error;
+        ASSERT_FALSE(error.has_value()) << error.value_or("");
         ASSERT_EQ(config.PortAddress, DataPort);
     }
     Configuration config;

@@ -24,7 +24,7 @@ class SimulatedPackTest : public ::testing::Test {
     void SetUp() override {
         const std::optional<std::string> error =
             ReadConfiguration(config, VOLTREX_SAMPLE_CONFIGURATION);
-        ASSERT_FALSE(error.has_value()) << *error;
+        ASSERT_FALSE(error.has_value()) << error.value_or("");
         ui.PassSeconds = 0.5;
     }
 

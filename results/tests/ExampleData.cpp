@@ -7,6 +7,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <stdexcept>
 
 #include "config/ConfigurationReader.h"
 #include "graph/Graph.h"
@@ -33,7 +34,11 @@ using voltrex::testing::VirtualClock;
 constexpr double PassSeconds = 1.0;
 
 std::int64_t At(const char* time) {
-    return CalendarSeconds(*ParseCalendarTime(time));
+    const std::optional<LocalTime> parsed = ParseCalendarTime(time);
+    if (!parsed) {
+        throw std::invalid_argument(time);
+    }
+    return CalendarSeconds(*parsed);
 }
 
 // One session at the charger: the program started at a calendar second with
