@@ -19,6 +19,7 @@ endforeach()
 # The library of each module: voltrex_<module>, but for these.
 set(VOLTREX_LIBRARY_portio voltrex_port_io)
 set(VOLTREX_LIBRARY_results voltrex_results_core)
+set(VOLTREX_LIBRARY_calibratewizard voltrex_calibrate_wizard)
 
 function(voltrex_link_layer target module)
   get_property(known GLOBAL PROPERTY VOLTREX_LAYER_${module} SET)

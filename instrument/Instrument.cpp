@@ -159,25 +159,31 @@ bool Instrument::SampledCounts::Update(const std::array<double, 12>& weights) {
 }
 
 double Instrument::MeasureVoltage(const CalibrationBlock& calibration) {
+    const ConversionCounts counts = MeasureCounts(calibration);
+    if (counts.Failed()) {
+        return -1.0;
+    }
+    return WeightSum(counts.High, calibration.BitWeights) * calibration.HighSideMultiplier -
+           WeightSum(counts.Low, calibration.BitWeights) * calibration.LowSideMultiplier;
+}
+
+ConversionCounts Instrument::MeasureCounts(const CalibrationBlock& calibration) {
     const std::uint16_t data = PortAddress();
     if (port_ == nullptr || data == 0) {
-        return -1.0;
+        return {};
     }
     const bool everyCount = sampled_.Update(calibration.BitWeights);
     const PortProcs procs = port_->Procs();
     if (procs.Out != nullptr && procs.In != nullptr) {
         const CallProcs direct{procs.Out, procs.In};
-        return everyCount ? Ramp<true>(direct, data, calibration)
-                          : Ramp<false>(direct, data, calibration);
+        return everyCount ? Ramp<true>(direct, data) : Ramp<false>(direct, data);
     }
     const CallPort object{*port_};
-    return everyCount ? Ramp<true>(object, data, calibration)
-                      : Ramp<false>(object, data, calibration);
+    return everyCount ? Ramp<true>(object, data) : Ramp<false>(object, data);
 }
 
 template <bool EveryCount, typename Access>
-double Instrument::Ramp(const Access port, const std::uint16_t data,
-                        const CalibrationBlock& calibration) {
+ConversionCounts Instrument::Ramp(const Access port, const std::uint16_t data) {
     // The ramp is the program's hot path: each step is exactly the port
     // accesses, with the port and the addresses held in locals. The pulses
     // leave the latch's own bits as they are, so the record keeps the idle
@@ -235,11 +241,7 @@ double Instrument::Ramp(const Access port, const std::uint16_t data,
             }
         }
     }
-    if (low == -1 || high == -1) {
-        return -1.0;
-    }
-    return WeightSum(high, calibration.BitWeights) * calibration.HighSideMultiplier -
-           WeightSum(low, calibration.BitWeights) * calibration.LowSideMultiplier;
+    return {low, high};
 }
 
 double Instrument::ReadVoltage(bool restart) {

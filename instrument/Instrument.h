@@ -11,6 +11,14 @@
 
 namespace voltrex {
 
+// The counts at which a conversion saw the low-side and the high-side
+// comparator flip; -1 where one did not flip by count 4095.
+struct ConversionCounts {
+    int Low = -1;
+    int High = -1;
+    bool Failed() const { return Low == -1 || High == -1; }
+};
+
 // Sum of the bit weights selected by the low 12 bits of count, added from the
 // least significant bit up.
 double WeightSum(std::int32_t count, const std::array<double, 12>& weights);
@@ -66,6 +74,9 @@ class Instrument {
     // One conversion: ramps the counter until the high-side comparator flips.
     // Returns volts, or exactly -1.0 when a comparator did not flip by count 4095.
     double MeasureVoltage(const CalibrationBlock& calibration);
+    // The same conversion, giving the counts instead of volts (the weights
+    // still decide which counts are sampled): what a calibration needs.
+    ConversionCounts MeasureCounts(const CalibrationBlock& calibration);
     // restart: the mean of 20 fresh conversions; otherwise one conversion folded
     // into the running average with weight 0.05.
     double ReadVoltage(bool restart);
@@ -100,7 +111,7 @@ class Instrument {
     // The conversion after MeasureVoltage's checks, with the port reached
     // through Access (Instrument.cpp); EveryCount: every count is sampled.
     template <bool EveryCount, typename Access>
-    double Ramp(Access port, std::uint16_t data, const CalibrationBlock& calibration);
+    ConversionCounts Ramp(Access port, std::uint16_t data);
 
     Clock& clock_;
     const CalibrationBlock& calibration_;

@@ -1,5 +1,7 @@
 #include "instrument/LibraryPort.h"
 
+#include <cmath>
+
 namespace voltrex {
 
 bool LibraryPort::DriverInstalled() {
@@ -12,6 +14,18 @@ const char* LibraryPort::AccessProblem(std::uint16_t port) {
 
 const char* LibraryPort::SimulatedBoardName() {
     return entries_.SimulatedBoardName != nullptr ? entries_.SimulatedBoardName() : nullptr;
+}
+
+bool LibraryPort::ReadSimulatedMeter(int probe, double& value) {
+    if (entries_.SimulatedMeterReading == nullptr) {
+        return false;
+    }
+    const double reading = entries_.SimulatedMeterReading(probe);
+    if (std::isnan(reading)) {
+        return false;
+    }
+    value = reading;
+    return true;
 }
 
 }  // namespace voltrex

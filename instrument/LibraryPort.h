@@ -24,6 +24,7 @@ class LibraryPort final : public Port {
     bool DriverInstalled() override;
     const char* AccessProblem(std::uint16_t port) override;
     const char* SimulatedBoardName() override;
+    bool ReadSimulatedMeter(int probe, double& value) override;
 
   private:
     PortEntryPoints entries_;

@@ -42,6 +42,14 @@ class Port {
     // What the port drives when that is not a real instrument, e.g.
     // "simulated charger"; nullptr or "" for a real one.
     virtual const char* SimulatedBoardName() { return nullptr; }
+    // What the multimeter on a simulated board shows at the probe (a
+    // VOLTREX_METER_ number of io/PortEntryPointList.h), volts or amperes;
+    // false for a real board, which has no meter the program can read.
+    virtual bool ReadSimulatedMeter(int probe, double& value) {
+        (void)probe;
+        (void)value;
+        return false;
+    }
 };
 
 }  // namespace voltrex

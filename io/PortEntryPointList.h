@@ -48,9 +48,22 @@
  *                       valid until the library is unloaded.
  *   SimulatedBoardName  exported only by a library that drives something
  *                       other than a real instrument: what it drives, e.g.
- *                       "simulated charger". */
+ *                       "simulated charger".
+ *   SimulatedMeterReading
+ *                       exported only by the simulated library: what a
+ *                       multimeter on the simulated board shows now at the
+ *                       probe (one of the VOLTREX_METER_ numbers below), in
+ *                       volts or amperes, with its resolution and noise; not
+ *                       a number for any other probe. */
 #define VOLTREX_PORT_OPTIONAL_ENTRY_POINTS(X)                        \
     X(const char*, PortAccessProblem, (unsigned short port), (port)) \
-    X(const char*, SimulatedBoardName, (void), ())
+    X(const char*, SimulatedBoardName, (void), ())                   \
+    X(double, SimulatedMeterReading, (int probe), (probe))
+
+/* The probes of SimulatedMeterReading. */
+#define VOLTREX_METER_CONVERTER_OUTPUT 0  /* D-to-A output against ground, V */
+#define VOLTREX_METER_PACK_VOLTAGE 1      /* across the pack's terminals, V */
+#define VOLTREX_METER_NEGATIVE_TERMINAL 2 /* negative terminal against ground, V */
+#define VOLTREX_METER_SERIES_CURRENT 3    /* in series with the pack, A */
 
 #endif

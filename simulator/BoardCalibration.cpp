@@ -1,5 +1,8 @@
 #include "simulator/BoardCalibration.h"
 
+#include <algorithm>
+#include <random>
+
 namespace voltrex::simulator {
 
 namespace {
@@ -29,7 +32,35 @@ BoardCalibration MakeDefault() {
     return b;
 }
 
+// A uniform number in [-1, 1] from the generator's bits alone, the same on
+// every standard library (the library's distributions are not).
+double Spread(std::mt19937& generator) {
+    return static_cast<double>(generator()) / 4294967295.0 * 2.0 - 1.0;
+}
+
 }  // namespace
+
+BoardCalibration SeededBoardCalibration(std::uint32_t seed) {
+    BoardCalibration b = DefaultBoardCalibration();
+    std::mt19937 generator(seed);
+    const double reference = 1.0 + 0.008 * Spread(generator);
+    // A step of the ladder is about 1 mV; no bit moves by more than a tenth
+    // of it, nor by more than 0.2 % of itself, so that even added up over the
+    // lower bits the converter stays monotonic and no reading falls into a
+    // gap of several counts.
+    for (double& weight : b.BitWeights) {
+        const double ladder = Spread(generator) * std::min(0.0001, 0.002 * weight);
+        weight = weight * reference + ladder;
+    }
+    b.ConverterOffset = 0.0002 * Spread(generator);
+    b.LowSideMultiplier *= 1.0 + 0.02 * Spread(generator);
+    b.HighSideMultiplier *= 1.0 + 0.02 * Spread(generator);
+    for (std::size_t rate = 1; rate < b.ChargeCurrent.size(); ++rate) {
+        b.ChargeCurrent[rate] *= 1.0 + 0.05 * Spread(generator);
+        b.DischargeCurrent[rate] *= 1.0 + 0.05 * Spread(generator);
+    }
+    return b;
+}
 
 const BoardCalibration& DefaultBoardCalibration() {
     static const BoardCalibration board = MakeDefault();

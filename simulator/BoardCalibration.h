@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "config/Configuration.h"
 
@@ -15,6 +16,9 @@ struct BoardCalibration {
     // A 4.096 V reference that is 0.12 % low and an R-2R ladder whose bits are
     // off by up to a third of a step, yet still monotonic.
     std::array<double, 12> BitWeights{};
+    // D-to-A output at count 0, volts: the converter's offset, which the
+    // program's weight sum cannot hold (it adds nothing at count 0).
+    double ConverterOffset = 0.0;
     // Ratio of the sensed node to the comparator input of each side.
     double LowSideMultiplier = 0.0;
     double HighSideMultiplier = 0.0;
@@ -32,6 +36,15 @@ struct BoardCalibration {
 
 // The board the simulator builds unless told otherwise.
 const BoardCalibration& DefaultBoardCalibration();
+
+// Another board of the same design, differing from the default (and so from
+// the sample configuration) as real parts differ, reproducibly from the seed:
+// a converter reference up to 0.8 % off and each ladder bit off by up to a
+// tenth of a step on top (each weight within about 1 %, still monotonic), a
+// converter offset of up to 0.2 mV, each divider ratio within 2 % and each
+// current within 5 %. Ground offset, return path and comparator noise are
+// the default's.
+BoardCalibration SeededBoardCalibration(std::uint32_t seed);
 
 // Writes the calibration block and the rate table into a configuration.
 void ApplyBoardCalibration(const BoardCalibration& board, Configuration& config);

@@ -24,10 +24,11 @@ SimulatedBoard::SimulatedBoard(Clock& clock, const BatteryPack::Settings& pack,
       pack_(pack),
       generator_(seed),
       lastUpdate_(clock.Monotonic()) {
-    // The D-to-A output of every count, summed in the order the program's
-    // conversion sums its weights.
+    // The D-to-A output of every count: the offset, then the weights summed in
+    // the order the program's conversion sums them (with no offset, exactly
+    // the program's sum).
     for (std::size_t count = 0; count < dac_.size(); ++count) {
-        double sum = 0.0;
+        double sum = calibration_.ConverterOffset;
         for (std::size_t bit = 0; bit < CounterBits; ++bit) {
             if ((count >> bit) & 1U) {
                 sum += calibration_.BitWeights[bit];

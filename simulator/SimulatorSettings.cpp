@@ -129,6 +129,23 @@ std::vector<Key> Keys() {
              return true;
          },
          [](const SimulatorSettings& s) { return std::string(s.Powered ? "yes" : "no"); }},
+        {"CalibrationSeed", "a whole number from 0 to 4294967295, or nothing",
+         [](const std::string& v, SimulatorSettings& s) {
+             if (v.empty()) {
+                 s.CalibrationSeed.reset();
+                 return true;
+             }
+             unsigned long long seed = 0;
+             if (v[0] == '-' || v[0] == '+' || !ScanWhole(v, "%llu", &seed) ||
+                 seed > 0xFFFFFFFFULL) {
+                 return false;
+             }
+             s.CalibrationSeed = static_cast<std::uint32_t>(seed);
+             return true;
+         },
+         [](const SimulatorSettings& s) {
+             return s.CalibrationSeed ? Format("%u", *s.CalibrationSeed) : std::string();
+         }},
         {"PackConnected", "yes or no",
          [](const std::string& v, SimulatorSettings& s) {
              if (strcasecmp(v.c_str(), "yes") != 0 && strcasecmp(v.c_str(), "no") != 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ struct SimulatorSettings {
     // A board without its supply: no current flows and no conversion
     // succeeds, as when its plug has come out.
     bool Powered = true;
+    // A board whose parts differ from the sample configuration's figures
+    // (SeededBoardCalibration), for trying the calibration assistant; none:
+    // the board the sample configuration describes exactly.
+    std::optional<std::uint32_t> CalibrationSeed;
     // A pack whose leads are off (or whose fuse has blown): the board reads
     // about 0 V and no current flows.
     bool PackConnected = true;
@@ -54,6 +59,9 @@ struct SimulatorSettings {
 //   WriteLog            a file name (the rest of the line, inner blanks kept);
 //                       empty for none
 //   Powered             yes or no
+//   CalibrationSeed     0 to 4294967295: a board whose calibration differs
+//                       from the sample's, made from that seed; empty for the
+//                       sample's board
 //   PackConnected       yes or no
 // A line it cannot use (a line holding a NUL byte among them) leaves the value
 // as it was and adds a message naming the file, the line and the value kept.

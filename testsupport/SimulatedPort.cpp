@@ -7,6 +7,18 @@ SimulatedPort::SimulatedPort(Clock& clock, const simulator::BatteryPack::Setting
                              const simulator::BoardCalibration& calibration, std::uint32_t seed)
     : board_(clock, pack, dataAddress, calibration, seed) {}
 
+bool SimulatedPort::ReadSimulatedMeter(int probe, double& value) {
+    // The numbers of the port library's probes (io/PortEntryPointList.h).
+    constexpr simulator::MeterProbe probes[] = {
+        simulator::MeterProbe::ConverterOutput, simulator::MeterProbe::PackVoltage,
+        simulator::MeterProbe::NegativeTerminal, simulator::MeterProbe::SeriesCurrent};
+    if (probe < 0 || probe >= 4) {
+        return false;
+    }
+    value = meter_.Read(probes[probe]);
+    return true;
+}
+
 void SimulatedPort::SetAccessTime(VirtualClock* clock, double seconds) {
     accessClock_ = seconds > 0.0 ? clock : nullptr;
     accessTime_ = seconds;

@@ -5,6 +5,7 @@
 #include "instrument/Port.h"
 #include "platform/Clock.h"
 #include "simulator/SimulatedBoard.h"
+#include "simulator/SimulatedMeter.h"
 #include "testsupport/VirtualClock.h"
 
 namespace voltrex::testing {
@@ -55,11 +56,16 @@ class SimulatedPort : public Port {
     double DeliveredMah() { return Pack().ChargeDelivered() / 3.6; }
     double ReceivedMah() { return Pack().ChargeReceived() / 3.6; }
 
+    // The simulated meter on the board, as the simulated port library has it.
+    bool ReadSimulatedMeter(int probe, double& value) override;
+    simulator::SimulatedMeter& Meter() { return meter_; }
+
     std::int64_t Writes() const { return writes_; }
     std::int64_t Reads() const { return reads_; }
 
   private:
     simulator::SimulatedBoard board_;
+    simulator::SimulatedMeter meter_{board_};
     VirtualClock* accessClock_ = nullptr;
     double accessTime_ = 0.0;
     std::int64_t writes_ = 0;

@@ -117,6 +117,8 @@ layout)
         check "voltrex2-results is not installed in bin/" test -x "$bindir/voltrex2-results"
         check "no manual page voltrex2(1)" test -s "$prefix/$VOLTREX_MANDIR/man1/voltrex2.1"
         check "no manual page voltrex2-results(1)" test -s "$prefix/$VOLTREX_MANDIR/man1/voltrex2-results.1"
+        check "voltrex2-calibrate is not installed in bin/" test -x "$bindir/voltrex2-calibrate"
+        check "no manual page voltrex2-calibrate(1)" test -s "$prefix/$VOLTREX_MANDIR/man1/voltrex2-calibrate.1"
         icons=$prefix/$VOLTREX_DATADIR/icons/hicolor
         for size in 16 24 32 48 64 128 256; do
             icon=$icons/${size}x$size/apps/voltrex2.png
@@ -283,6 +285,17 @@ desktop_entries)
         check "$results has no action for the simulated folder" \
             grep -qx "Exec=$launcher simulated voltrex2-results" "$results"
     fi
+    # So does the calibration assistant.
+    calibrate=$applications/voltrex2-calibrate.desktop
+    if [ ! -f "$calibrate" ]; then
+        fail "no menu entry $calibrate"
+    else
+        desktop-file-validate "$calibrate" || fail "$calibrate does not validate"
+        check "$calibrate does not start \"$launcher hardware voltrex2-calibrate\"" \
+            grep -qx "Exec=$launcher hardware voltrex2-calibrate" "$calibrate"
+        check "$calibrate has no action for the simulated folder" \
+            grep -qx "Exec=$launcher simulated voltrex2-calibrate" "$calibrate"
+    fi
     finish
     ;;
 
@@ -291,7 +304,7 @@ metainfo)
     metainfo=$prefix/$VOLTREX_DATADIR/metainfo/io.github.voltrex2.voltrex2.metainfo.xml
     [ -f "$metainfo" ] || { fail "no $metainfo"; finish; }
     appstreamcli validate --no-net --pedantic "$metainfo" || fail "$metainfo does not validate"
-    for entry in voltrex2 voltrex2-simulated voltrex2-results; do
+    for entry in voltrex2 voltrex2-simulated voltrex2-results voltrex2-calibrate; do
         check "the metainfo does not launch $entry.desktop" \
             grep -q "<launchable type=\"desktop-id\">$entry.desktop</launchable>" "$metainfo"
     done

@@ -8,10 +8,16 @@
 // the process, built on the first call from any entry point and kept until
 // the library is unloaded.
 //
+// A multimeter on the board answers SimulatedMeterReading, for the calibration
+// assistant; with CalibrationSeed set in Voltrex2Sim.ini the board's parts
+// differ from the sample configuration's figures, so that there is something
+// to calibrate.
+//
 // With WriteLog set in Voltrex2Sim.ini, every byte written to any port, by any
 // entry point, is recorded (io/simulated/WriteLog.h): the word and bit entry
 // points write through ByteOut, the one place that records.
 
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -22,6 +28,7 @@
 #include "platform/CFormat.h"
 #include "platform/SystemClock.h"
 #include "simulator/SimulatedBoard.h"
+#include "simulator/SimulatedMeter.h"
 #include "simulator/SimulatorSettings.h"
 
 namespace voltrex::io {
@@ -34,8 +41,9 @@ class SimulatedInstrument {
   public:
     SimulatedInstrument()
         : settings_(LoadSettings()),
-          board_(clock_, settings_.Pack, settings_.DataAddress,
-                 simulator::DefaultBoardCalibration(), settings_.NoiseSeed),
+          board_(clock_, settings_.Pack, settings_.DataAddress, BoardOf(settings_),
+                 settings_.NoiseSeed),
+          meter_(board_, settings_.NoiseSeed + 1),
           accessSeconds_(settings_.AccessMicroseconds * 1e-6) {
         board_.SetPowered(settings_.Powered);
         board_.SetPackConnected(settings_.PackConnected);
@@ -96,7 +104,28 @@ class SimulatedInstrument {
         return entry->second.c_str();
     }
 
+    double MeterReading(int probe) {
+        switch (probe) {
+            case VOLTREX_METER_CONVERTER_OUTPUT:
+                return meter_.Read(simulator::MeterProbe::ConverterOutput);
+            case VOLTREX_METER_PACK_VOLTAGE:
+                return meter_.Read(simulator::MeterProbe::PackVoltage);
+            case VOLTREX_METER_NEGATIVE_TERMINAL:
+                return meter_.Read(simulator::MeterProbe::NegativeTerminal);
+            case VOLTREX_METER_SERIES_CURRENT:
+                return meter_.Read(simulator::MeterProbe::SeriesCurrent);
+            default:
+                return std::nan("");
+        }
+    }
+
   private:
+    static simulator::BoardCalibration BoardOf(const SimulatorSettings& settings) {
+        return settings.CalibrationSeed
+                   ? simulator::SeededBoardCalibration(*settings.CalibrationSeed)
+                   : simulator::DefaultBoardCalibration();
+    }
+
     static void Report(const std::string& message) {
         std::fputs(Format("libio (simulated): %s\n", message.c_str()).c_str(), stderr);
     }
@@ -124,6 +153,7 @@ class SimulatedInstrument {
     SystemClock clock_;
     SimulatorSettings settings_;
     simulator::SimulatedBoard board_;
+    simulator::SimulatedMeter meter_;
     double accessSeconds_;
     WriteLog log_;
     std::map<unsigned short, std::string> problems_;
@@ -158,6 +188,10 @@ const char* PortAccessProblem(unsigned short port) {
 
 const char* SimulatedBoardName(void) {
     return "simulated charger";
+}
+
+double SimulatedMeterReading(int probe) {
+    return voltrex::io::TheInstrument().MeterReading(probe);
 }
 
 }  // extern "C"

@@ -69,7 +69,8 @@ void ExpectExports(const char* library, const std::set<std::string>& optional) {
 }
 
 TEST(PortLibraryExports, SimulatedBuildAlsoNamesItsBoardAndItsPortProblems) {
-    ExpectExports(VOLTREX_SIMULATED_IO, {"PortAccessProblem", "SimulatedBoardName"});
+    ExpectExports(VOLTREX_SIMULATED_IO,
+                  {"PortAccessProblem", "SimulatedBoardName", "SimulatedMeterReading"});
 }
 
 TEST(PortLibraryExports, RealPortBuildAlsoNamesItsPortProblemsButNoBoard) {

@@ -49,6 +49,7 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
         "AccessMicroseconds = 0\n"
         "writelog =  logs/run 1.log  ; blanks inside the name are kept\n"
         "Powered = NO\n"
+        "CalibrationSeed = 18\n"
         "PackConnected = no\n",
         s);
     EXPECT_TRUE(messages.empty()) << messages.front();
@@ -59,6 +60,7 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_DOUBLE_EQ(s.Pack.StateOfCharge, 0.35);
     EXPECT_EQ(s.Pack.ResistancePerCell, 0.012);
     EXPECT_EQ(s.NoiseSeed, 4294967295U);
+    EXPECT_EQ(s.CalibrationSeed, 18U);
     EXPECT_EQ(s.AccessMicroseconds, 0.0);
     EXPECT_EQ(s.WriteLog, "logs/run 1.log");
     EXPECT_FALSE(s.Powered);
@@ -75,11 +77,14 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_EQ(again.NoiseSeed, s.NoiseSeed);
     EXPECT_EQ(again.WriteLog, s.WriteLog);
     EXPECT_EQ(again.Powered, s.Powered);
+    EXPECT_EQ(again.CalibrationSeed, s.CalibrationSeed);
     EXPECT_EQ(again.PackConnected, s.PackConnected);
 
-    // An empty name turns the log off again, also in the written form.
-    EXPECT_TRUE(Read("WriteLog =\n", again).empty());
+    // An empty name turns the log off again, also in the written form; so
+    // does an empty seed the seeded board.
+    EXPECT_TRUE(Read("WriteLog =\nCalibrationSeed =\n", again).empty());
     EXPECT_EQ(again.WriteLog, "");
+    EXPECT_FALSE(again.CalibrationSeed);
     SimulatorSettings none;
     none.WriteLog = "x";
     EXPECT_TRUE(Read(FormatSimulatorSettings(again), none).empty());
