@@ -611,6 +611,7 @@ void Procedures::Tell(Ending how, const std::string& detail) {
     ending.How = how;
     ending.Cycle = cycle_;
     ending.Of = test_ == TestKind::AutoCycle ? settings_.MaximumCycles : 0;
+    ending.Now = clock_.Now();
     ending.Figures = figures_;
     ending.Detail = detail;
     ending.DischargedMilliampHours = dischargedMilliampHours_;

@@ -60,6 +60,7 @@ struct TestEnding {
     Ending How = Ending::StoppedByUser;
     std::int32_t Cycle = 0;
     std::int32_t Of = 0;
+    std::int64_t Now = 0;  // the wall clock's second
     TestFigures Figures;
     // What the error box said, or the resistance test's result line.
     std::string Detail;
