@@ -15,8 +15,10 @@ namespace voltrex {
 //   state.json   the test, its settings and the figures of the status line,
 //                written at the first pass of each wall-clock second and at
 //                every ending
-//   graph.png    the graph as it is, at most every GraphSeconds seconds and
-//                at every ending
+//   graph.bmp    the graph as it is (32-bit pixels, uncompressed: a copy
+//                costs a fraction of a millisecond, a PNG's compression
+//                several), at most every GraphSeconds seconds and at every
+//                ending
 //
 // Each file is replaced whole, so a reader sees the old one or the new one,
 // never half of either. The runtime folder is a memory file system: a write
@@ -26,7 +28,7 @@ namespace voltrex {
 class LiveState {
   public:
     static constexpr const char* StateName = "state.json";
-    static constexpr const char* GraphName = "graph.png";
+    static constexpr const char* GraphName = "graph.bmp";
     static constexpr std::int64_t GraphSeconds = 5;
 
     // folder is made (0700) at the first write. graph and settings outlive

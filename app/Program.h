@@ -57,6 +57,9 @@ class Program {
     Instrument& InstrumentDrive() { return instrument_; }
     Graph& GraphArea() { return graph_; }
     Procedures& TestProcedures() { return *procedures_; }
+    // What the procedures tell of their passes and endings (the benchmark
+    // times it).
+    TestObserver& Watch() { return *watch_; }
 
   private:
     Clock& clock_;

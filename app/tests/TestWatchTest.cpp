@@ -377,8 +377,13 @@ class TestWatchTest : public QObject {
         QCOMPARE(last.value(QStringLiteral("settings")).toObject().value("cells").toInt(), 6);
         QCOMPARE(last.value(QStringLiteral("lastEnding")).toObject().value("summary").toString(),
                  QStringLiteral("Discharge finished: end voltage reached"));
-        QVERIFY(QFile::exists(folder + QStringLiteral("/graph.png")));
-        QVERIFY(QImage(folder + QStringLiteral("/graph.png")).width() == Graph::ImageWidth);
+        // The bitmap is the graph, pixel for pixel, as the ending left it.
+        const RasterImage& image = graph.Image();
+        const QImage shown(reinterpret_cast<const uchar*>(image.Bits()), image.Width(),
+                           image.Height(), image.BytesPerLine(), QImage::Format_RGB32);
+        QCOMPARE(
+            QImage(folder + QStringLiteral("/graph.bmp")).convertToFormat(QImage::Format_RGB32),
+            shown);
 
         live.reset();
         QVERIFY(!QFile::exists(folder));

@@ -352,7 +352,7 @@ class WaysOutTest : public QObject {
         QVERIFY(run.Running());
         QVERIFY(run.LogSize() > before);
         QTRY_VERIFY(QFileInfo::exists(run.LiveFolder() + QStringLiteral("/state.json")));
-        QVERIFY(QFileInfo::exists(run.LiveFolder() + QStringLiteral("/graph.png")));
+        QVERIFY(QFileInfo::exists(run.LiveFolder() + QStringLiteral("/graph.bmp")));
         run.Signal(SIGTERM);
         QVERIFY(run.WaitForEnd());
         QVERIFY(WIFSIGNALED(run.Status()));
