@@ -21,13 +21,18 @@ cd "$(dirname "$0")"
 # What building and running the programs needs: the results window draws its
 # charts with Qt Charts (whose CMake files need Qt's OpenGL ones, which
 # Debian's package forgets to depend on) and exports them as SVG. The
-# benchmarks of bench/ use Google Benchmark and the X client library.
+# benchmarks of bench/ use Google Benchmark and the X client library. The
+# status page server voltrex2-remote uses Qt HttpServer (whose CMake files
+# need Qt WebSockets', which Debian's package forgets to depend on) and
+# libqrencode.
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev
-    qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libbenchmark-dev libxcb1-dev)
+    qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libbenchmark-dev libxcb1-dev
+    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev)
 # What the tests need besides: the German locale's package, the validators of
 # the menu entries and the AppStream description, a private D-Bus for the
-# sleep inhibitor's tests and an X server for the broken-display test.
-test_packages=(locales desktop-file-utils appstream dbus xvfb)
+# sleep inhibitor's tests and an X server for the broken-display test, and
+# Chromium for the status page's browser check (remote/check, on demand).
+test_packages=(locales desktop-file-utils appstream dbus xvfb chromium)
 # What the checks of "test" need besides: the formatter and clang-tidy of the
 # repository's .clang-format and .clang-tidy, and Python for the layering check.
 check_packages=(clang-format-14 clang-tidy-14 python3)
