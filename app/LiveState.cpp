@@ -69,7 +69,13 @@ std::string LiveState::DefaultFolder() {
     return std::string(runtime) + "/voltrex2";
 }
 
+void LiveState::PublishIdle(std::int64_t now) {
+    ended_ = true;
+    WriteState(nullptr, now);
+}
+
 void LiveState::Passed(const TestPass& pass) {
+    anyTest_ = true;
     test_ = pass.Test;
     phase_ = pass.Phase;
     cycle_ = pass.Cycle;
@@ -102,6 +108,7 @@ void LiveState::Ended(const TestEnding& ending) {
         return;
     }
     ended_ = true;
+    anyTest_ = true;
     test_ = ending.Test;
     figures_ = ending.Figures;
     WriteState(nullptr, ending.Now);
@@ -151,6 +158,15 @@ void LiveState::WriteState(const TestPass* pass, std::int64_t now) {
                                  {QStringLiteral("body"), Text(endingBody_)},
                                  {QStringLiteral("failure"), endingFailure_},
                                  {QStringLiteral("at"), static_cast<qint64>(endingSecond_)}});
+    }
+    if (!anyTest_) {
+        state = QJsonObject{
+            {QStringLiteral("program"), QStringLiteral("Voltrex II")},
+            {QStringLiteral("version"), QString::fromLatin1(ProgramVersion)},
+            {QStringLiteral("pid"), static_cast<qint64>(::getpid())},
+            {QStringLiteral("running"), false},
+            {QStringLiteral("updated"), static_cast<qint64>(now)},
+        };
     }
     const QByteArray json = QJsonDocument(state).toJson(QJsonDocument::Indented);
     ReplaceWhole(folder_ + "/" + StateName, std::string_view(json.constData(), json.size()));

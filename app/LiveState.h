@@ -38,6 +38,9 @@ class LiveState {
     LiveState(const LiveState&) = delete;
     LiveState& operator=(const LiveState&) = delete;
 
+    // Says that the program runs and no test has run yet, so that a reader
+    // can tell a program without a test from no program at all.
+    void PublishIdle(std::int64_t now);
     void Passed(const TestPass& pass);
     void Ended(const TestEnding& ending);
 
@@ -65,6 +68,7 @@ class LiveState {
     bool endingFailure_ = false;
     std::int64_t endingSecond_ = 0;
     bool ended_ = false;
+    bool anyTest_ = false;
     // The last pass, for the state written at an ending.
     TestKind test_ = TestKind::Discharge;
     TestKind phase_ = TestKind::Discharge;

@@ -29,6 +29,7 @@ Program::Program(Clock& clock, PortBinder bindPort, ProgramFiles files, SleepGua
     }
     if (!files.LiveFolder.empty()) {
         liveState_ = std::make_unique<LiveState>(files.LiveFolder, graph_, startForm_->Settings());
+        liveState_->PublishIdle(clock_.Now());
     }
     watch_ = std::make_unique<TestWatch>(*mainForm_, *notifier, liveState_.get());
     procedures_->SetObserver(watch_.get());

@@ -336,6 +336,12 @@ class TestWatchTest : public QObject {
             }
             void Ended(const TestEnding& ending) override { State->Ended(ending); }
         } seen;
+        // Before any test: the program runs, and that is all there is to say.
+        live->PublishIdle(clock.Now());
+        const QJsonObject idle = ReadState(folder);
+        QCOMPARE(idle.value(QStringLiteral("running")).toBool(true), false);
+        QVERIFY(idle.contains(QStringLiteral("pid")));
+        QVERIFY(!idle.contains(QStringLiteral("test")));
         seen.State = &*live;
         procedures.SetObserver(&seen);
         const auto volts = [&clock] { return 7.2 - 0.05 * clock.Elapsed(); };
