@@ -265,6 +265,10 @@ void TMainForm::ShowError(const std::string& message) {
     ShowErrorBox(this, QString::fromStdString(message));
 }
 
+bool TMainForm::AskYesNo(const std::string& question) {
+    return voltrex::AskYesNo(this, QString::fromStdString(question));
+}
+
 void TMainForm::DischargeButtonClick() {
     if (startForm_->ShowDischargeSettings() != TStartForm::Result::Start) {
         return;

@@ -49,6 +49,7 @@ class TMainForm : public QWidget, public UserInterface {
     void Yield() override;
     bool PollStop() override;
     void ShowError(const std::string& message) override;
+    bool AskYesNo(const std::string& question) override;
 
     bool StartupPending() const { return startupPending_; }
     bool StopRequested() const { return stopRequested_; }

@@ -70,6 +70,10 @@ class CountingInterface final : public voltrex::UserInterface {
     void ShowError(const std::string& message) override {
         std::fprintf(stderr, "error: %s\n", message.c_str());
     }
+    bool AskYesNo(const std::string& question) override {
+        std::fprintf(stderr, "question: %s\n", question.c_str());
+        return false;
+    }
     long long Passes = 0;
     long long Tenth = 0;
     Snapshot AtTenth;

@@ -37,6 +37,14 @@ struct Configuration {
     double LiNPVmin = 0.0;
     double PbAcidVmax = 0.0;
     double PbAcidVmin = 0.0;
+    // The line of the file each chemistry's limits were read from, counted
+    // from 1 as an editor counts them (comments and blank lines included), so
+    // that a message about a limit can say where to find it; 0 when unknown.
+    std::int32_t NiCdLine = 0;
+    std::int32_t NiMHLine = 0;
+    std::int32_t LiPoLine = 0;
+    std::int32_t LiNPLine = 0;
+    std::int32_t PbAcidLine = 0;
 };
 
 }  // namespace voltrex

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 
+#include <cstring>
+
 #include "platform/CFormat.h"
 #include "platform/RegularFile.h"
 
@@ -58,7 +60,7 @@ class RowReader {
 
     template <typename... Targets>
     const char* Read(const Row& row, int expected, const char* conversion, Targets*... targets) {
-        const char* line = ReadConfigLine(file_, buffer_);
+        const char* line = ReadConfigLine(file_, buffer_, linesEnded_, lastLine_);
         if (line == nullptr) {
             return row.missing;
         }
@@ -70,15 +72,31 @@ class RowReader {
         return nullptr;
     }
 
+    // The line number of the last line read.
+    std::int32_t LastLine() const { return lastLine_; }
+
   private:
     std::FILE* file_;
     char buffer_[ConfigLineBufferSize];
+    std::int32_t linesEnded_ = 0;
+    std::int32_t lastLine_ = 0;
 };
 
 }  // namespace
 
 const char* ReadConfigLine(std::FILE* file, char (&buffer)[ConfigLineBufferSize]) {
+    std::int32_t linesEnded = 0;
+    std::int32_t lineNumber = 0;
+    return ReadConfigLine(file, buffer, linesEnded, lineNumber);
+}
+
+const char* ReadConfigLine(std::FILE* file, char (&buffer)[ConfigLineBufferSize],
+                           std::int32_t& linesEnded, std::int32_t& lineNumber) {
     while (std::fgets(buffer, ConfigLineBufferSize, file) != nullptr) {
+        lineNumber = linesEnded + 1;
+        if (std::strchr(buffer, '\n') != nullptr) {
+            ++linesEnded;
+        }
         if (!IsSkippedStart(buffer[0])) {
             return buffer;
         }
@@ -118,13 +136,18 @@ std::optional<std::string> ReadConfiguration(Configuration& config, const std::s
     }
     read(RateCountRow, 1, "%d", &config.ChargeRateCount);
     read(NiCdRow, 2, "%lf %lf", &config.NiCdDeltaV, &config.NiCdVmin);
+    config.NiCdLine = rows.LastLine();
     read(NiMHRow, 2, "%lf %lf", &config.NiMHDeltaV, &config.NiMHVmin);
+    config.NiMHLine = rows.LastLine();
     read(DurationRow, 1, "%d", &config.DeltaVDuration);
     read(RatioRow, 1, "%lf", &config.CycleTerminationRatio);
     read(RestRow, 1, "%d", &config.CycleRestTime);
     read(LiPoRow, 2, "%lf %lf", &config.LiPoVmax, &config.LiPoVmin);
+    config.LiPoLine = rows.LastLine();
     read(LiNPRow, 2, "%lf %lf", &config.LiNPVmax, &config.LiNPVmin);
+    config.LiNPLine = rows.LastLine();
     read(PbAcidRow, 2, "%lf %lf", &config.PbAcidVmax, &config.PbAcidVmin);
+    config.PbAcidLine = rows.LastLine();
 
     if (message != nullptr) {
         return std::string(message);

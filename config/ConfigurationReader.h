@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -19,6 +20,13 @@ inline constexpr int ConfigLineBufferSize = 255;
 // reads them with a limit of 255 bytes, so a longer line is split and its rest
 // read as the next line. A line that begins with ';' or white space is skipped.
 const char* ReadConfigLine(std::FILE* file, char (&buffer)[ConfigLineBufferSize]);
+
+// The same, and keeps count of the file's lines as an editor numbers them:
+// linesEnded holds how many lines have been read up to their end (start at
+// 0), and lineNumber receives the number of the line the returned text is
+// from (the two parts of a split line share one number).
+const char* ReadConfigLine(std::FILE* file, char (&buffer)[ConfigLineBufferSize],
+                           std::int32_t& linesEnded, std::int32_t& lineNumber);
 
 // Reads the 40 significant lines of the configuration file at path straight
 // into config. Returns nothing on success, otherwise the message of the first

@@ -35,6 +35,8 @@ const char* TestEndText(TestEnd end) {
             return "stopped by the user";
         case TestEnd::MeasurementFailure:
             return "measurement failure";
+        case TestEnd::OverVoltage:
+            return "above the pack's highest voltage";
     }
     return "unknown";
 }

@@ -17,6 +17,8 @@ enum class TestEnd {
     TimeLimit,
     StoppedByUser,
     MeasurementFailure,
+    // The pack read above the most its cells may ever read while charging.
+    OverVoltage,
 };
 
 // The text of the "# End:" line.

@@ -60,6 +60,8 @@ struct Procedures::ChargeRun {
     double InitialCurrent = 0.0;
     double Current = 0.0;  // follows the rate index as the ceiling steps it down
     std::int64_t TimeLimit = 0;
+    // The pack voltage that ends the charge at once; nothing for nickel.
+    std::optional<double> CutOff;
     double Ohms = 0.0;
     std::string CapacityText;
 };
@@ -149,15 +151,19 @@ std::int32_t Procedures::RunDischarge(std::int32_t cycle) {
 
 std::int32_t Procedures::Discharge(std::int32_t cycle) {
     const std::optional<ChemistryRules> rules = RulesOrError();
-    if (!rules || !CheckDischargeRate()) {
+    if (!rules || !CheckDischargeRate() || !ConfiguredLimitsUsable()) {
         return -1;
     }
     const std::int32_t rate = settings_.DischargeRate;
     const double current = config_.DischargeCurrent[Row(rate)];
 
     // The resistance is measured at the discharge current, so that the end
-    // voltage under load can allow for the drop across the pack itself.
-    const std::optional<double> ohms = ResistanceOf(-1, GraphToWriteOn());
+    // voltage under load can allow for the drop across the pack itself. The
+    // first discharge of an auto cycle is where the user answers for the
+    // whole cycle.
+    emptiedType_.clear();
+    const std::optional<double> ohms =
+        ResistanceOf(-1, GraphToWriteOn(), PackTest::Discharge, cycle <= 1);
     if (!ohms) {
         return -1;
     }
@@ -211,6 +217,8 @@ std::int32_t Procedures::DischargeLoop(std::int32_t cycle, std::int32_t rate, do
     } while (!done);
 
     instrument_.AllOff();
+    emptiedType_ = settings_.CellType;
+    emptiedCells_ = settings_.NumberOfCells;
     dischargedMilliampHours_ = counted.ChargeCounter * texts::PerHour;
     AppendResultRecord("DIS", cycle, current, dischargedMilliampHours_,
                        counted.EnergyCounter * texts::PerHour, ohms);
@@ -237,7 +245,7 @@ std::int32_t Procedures::RunCharge(std::int32_t cycle, std::int32_t dischargeSec
 
 std::int32_t Procedures::Charge(std::int32_t cycle, std::int32_t dischargeSeconds) {
     const std::optional<ChemistryRules> rules = RulesOrError();
-    if (!rules || !CheckChargeRate()) {
+    if (!rules || !CheckChargeRate() || !ConfiguredLimitsUsable()) {
         return -1;
     }
     ChargeRun run;
@@ -247,10 +255,16 @@ std::int32_t Procedures::Charge(std::int32_t cycle, std::int32_t dischargeSecond
     run.RateIndex = settings_.ChargeRate;
     run.InitialCurrent = config_.ChargeCurrent[Row(run.RateIndex)];
     run.Current = run.InitialCurrent;
+    run.CutOff = ChargeCutOff(settings_.CellType, settings_.NumberOfCells);
     run.TimeLimit = ChargeTermination::TimeLimitFor(settings_.Capacity, run.InitialCurrent,
                                                     rules->TimeLimitFactor());
 
-    const std::optional<double> ohms = ResistanceOf(1, GraphToWriteOn());
+    const bool emptiedHere =
+        emptiedType_ == settings_.CellType && emptiedCells_ == settings_.NumberOfCells;
+    emptiedType_.clear();
+    const std::optional<double> ohms =
+        ResistanceOf(1, GraphToWriteOn(),
+                     emptiedHere ? PackTest::ChargeAfterDischarge : PackTest::Charge, cycle == 0);
     if (!ohms) {
         return -1;
     }
@@ -292,6 +306,21 @@ std::int32_t Procedures::ChargeLoop(ChargeRun& run, GraphPlot& plot) {
         elapsed = now - startSecond;
         const double voltage = instrument_.ReadVoltage(false);
         if (StoppedOnFailedReading(&curve)) {
+            return -1;
+        }
+        // Above what its cells may ever read, the pack is not the one that
+        // was set (or its ceiling rule has failed): off at once, whatever the
+        // other rules would make of this pass.
+        if (run.CutOff && voltage > *run.CutOff) {
+            instrument_.AllOff();
+            EndCurve(curve, TestEnd::OverVoltage);
+            const std::string message = ChargeCutOffMessage(
+                settings_.CellType, settings_.NumberOfCells, voltage, *run.CutOff);
+            // The reading that ended it, not the pass before.
+            figures_.Elapsed = elapsed;
+            figures_.Volts = voltage;
+            Tell(Ending::OverVoltage, message);
+            ui_.ShowError(message);
             return -1;
         }
         // The present current: a stepped-down charge counts at its new rate.
@@ -459,18 +488,23 @@ double Procedures::MeasureInternalResistance(std::int32_t mode, GraphPlot& graph
         BeginTest(TestKind::Resistance);
         phase_ = TestKind::Resistance;
     }
-    return ResistanceOf(mode, graph).value_or(0.0);
+    return ResistanceOf(mode, graph, PackTest::Resistance, false).value_or(0.0);
 }
 
-std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& graph) {
+std::optional<double> Procedures::ResistanceOf(std::int32_t mode, GraphPlot& graph, PackTest test,
+                                               bool mayAsk) {
     const bool dischargeHalf = mode <= 0;
     const bool chargeHalf = mode >= 0;
     if ((dischargeHalf && !CheckDischargeRate()) || (chargeHalf && !CheckChargeRate())) {
         return 0.0;
     }
     SetStatusLine(graph, "One moment please...");
-    instrument_.ReadVoltage(true);
+    const double resting = instrument_.ReadVoltage(true);
     if (ResistanceReadingFailed(graph)) {
+        return std::nullopt;
+    }
+    if (!PackAccepted(test, resting, mayAsk)) {
+        SetStatusLine(graph, " ");
         return std::nullopt;
     }
     if (mode == 0) {
@@ -535,6 +569,33 @@ std::optional<Procedures::LoadStep> Procedures::MeasureLoadStep(bool charging, s
         return std::nullopt;
     }
     return step;
+}
+
+// Nothing has been switched yet: the relays are open and no current flows,
+// so the reading is the pack at rest, and a pack that is absent, or not the
+// one that was set, is turned away before anything closes.
+bool Procedures::PackAccepted(PackTest test, double volts, bool mayAsk) {
+    const PackJudgement judgement =
+        JudgePack(test, settings_.CellType, settings_.NumberOfCells, volts, config_);
+    switch (judgement.Verdict) {
+        case PackVerdict::Plausible:
+            return true;
+        case PackVerdict::Doubtful:
+            return !mayAsk || ui_.AskYesNo(judgement.Message);
+        case PackVerdict::NoPack:
+        case PackVerdict::Refused:
+            break;
+    }
+    Refuse(judgement.Message);
+    return false;
+}
+
+bool Procedures::ConfiguredLimitsUsable() {
+    const std::optional<std::string> problem = ConfiguredLimitProblem(settings_.CellType, config_);
+    if (problem) {
+        Refuse(*problem);
+    }
+    return !problem;
 }
 
 // Every reading of the resistance test is the mean of 20 conversions, and one

@@ -11,14 +11,15 @@
 #include "platform/Clock.h"
 #include "procedures/ChemistryRules.h"
 #include "procedures/CurveRecorder.h"
+#include "procedures/PackCheck.h"
 #include "procedures/TestObserver.h"
 #include "procedures/TestSettings.h"
 #include "procedures/UserInterface.h"
 
 namespace voltrex {
 
-// The five tests. Everything they touch is handed in; the object holds no
-// state of a run beyond the call that runs it. Each discharge, charge and
+// The five tests. Everything they touch is handed in; of a run the object
+// keeps only which pack the last discharge emptied. Each discharge, charge and
 // monitor keeps its curve in the folder "curves"; a curve that could not be
 // written is reported once, when the outermost test call returns.
 class Procedures {
@@ -86,7 +87,18 @@ class Procedures {
     GraphPlot& GraphToWriteOn();
     // The resistance test; nothing when a reading failed (and the test has
     // been switched off and the failure shown).
-    std::optional<double> ResistanceOf(std::int32_t mode, GraphPlot& graph);
+    // Its first reading, taken with everything off, is also the look at the
+    // pack before any relay closes: a pack the test must not run on ends it
+    // there (mayAsk: a doubtful pack is put to the user; false inside an auto
+    // cycle after its start, which the user has already let run).
+    std::optional<double> ResistanceOf(std::int32_t mode, GraphPlot& graph, PackTest test,
+                                       bool mayAsk);
+    // Shows why a test must not run on the pack that reads volts, or asks;
+    // true when it may.
+    bool PackAccepted(PackTest test, double volts, bool mayAsk);
+    // Shows why the configured limits of the settings' cell type cannot be
+    // used; true when they can.
+    bool ConfiguredLimitsUsable();
     // True when the instrument's last reading failed: then switches all off,
     // ends the curve (if any) and shows why.
     bool StoppedOnFailedReading(CurveRecorder* curve = nullptr);
@@ -152,6 +164,11 @@ class Procedures {
     TestFigures figures_;
     double dischargedMilliampHours_ = 0.0;
     double chargedMilliampHours_ = 0.0;
+    // The cell type and count of the pack the last discharge ran down to its
+    // end voltage, until the next discharge or charge starts: a charge of
+    // that pack is not refused for reading below the resting range.
+    std::string emptiedType_;
+    std::int32_t emptiedCells_ = 0;
 };
 
 }  // namespace voltrex

@@ -6,8 +6,8 @@
 namespace voltrex {
 
 bool IsFailure(Ending ending) {
-    return ending == Ending::MeasurementFailure || ending == Ending::Refused ||
-           ending == Ending::GraphNotSaved;
+    return ending == Ending::MeasurementFailure || ending == Ending::OverVoltage ||
+           ending == Ending::Refused || ending == Ending::GraphNotSaved;
 }
 
 const char* TestName(TestKind test) {
@@ -49,6 +49,8 @@ std::string EndingSummary(const TestEnding& ending) {
             return test + " stopped by the user";
         case Ending::MeasurementFailure:
             return test + " stopped: the pack voltage could not be measured";
+        case Ending::OverVoltage:
+            return test + " stopped: the pack read above the most its cells may reach";
         case Ending::Refused:
             return test + " refused: nothing was switched on";
         case Ending::GraphNotSaved:

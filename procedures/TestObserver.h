@@ -22,6 +22,7 @@ enum class Ending {
     Measured,                // a resistance test that got both readings
     StoppedByUser,
     MeasurementFailure,  // a reading failed: everything was switched off
+    OverVoltage,         // a charge cut off above the most its cells may read
     Refused,             // the test would not start, or was ended, for a reason it shows
     GraphNotSaved,       // an auto cycle's per-cycle bitmap could not be written
 };

@@ -16,6 +16,9 @@ class UserInterface {
     virtual bool PollStop() = 0;
     // A modal error message box with a single OK button.
     virtual void ShowError(const std::string& message) = 0;
+    // A modal question with Yes and No, No the default (Enter, Esc and the
+    // close box answer it); true only for Yes.
+    virtual bool AskYesNo(const std::string& question) = 0;
 };
 
 }  // namespace voltrex

@@ -92,6 +92,11 @@ void SimulatedBoard::SetPowered(bool powered) {
     ApplyDrive(latch_);
 }
 
+void SimulatedBoard::SetPackConnected(bool connected) {
+    packConnected_ = connected;
+    ApplyDrive(latch_);
+}
+
 void SimulatedBoard::Update() {
     Advance(true);
 }
@@ -122,7 +127,7 @@ void SimulatedBoard::ApplyDrive(std::uint8_t value) {
     Advance(true);
     const int rate = value & RateBits;
     double current = 0.0;
-    if (powered_ && (value & BatteryRelay) != 0 && rate != 0) {
+    if (powered_ && packConnected_ && (value & BatteryRelay) != 0 && rate != 0) {
         const auto row = static_cast<std::size_t>(rate);
         current = (value & ModeRelay) != 0 ? -calibration_.ChargeCurrent[row]
                                            : calibration_.DischargeCurrent[row];
@@ -132,6 +137,15 @@ void SimulatedBoard::ApplyDrive(std::uint8_t value) {
 }
 
 void SimulatedBoard::UpdateInputs() {
+    if (!packConnected_) {
+        // Without the pack both sense inputs rest at the board's ground, the
+        // low side a little below it: its comparator is through at the first
+        // count, the high side's within a few, and a conversion reads a few
+        // millivolts.
+        lowInput_ = -noiseBound_;
+        highInput_ = 0.0;
+        return;
+    }
     const double offset = GroundOffset();
     lowInput_ = offset / calibration_.LowSideMultiplier;
     highInput_ = (offset + pack_.TerminalVoltage()) / calibration_.HighSideMultiplier;

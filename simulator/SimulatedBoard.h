@@ -99,6 +99,12 @@ class SimulatedBoard {
     void SetPowered(bool powered);
     bool Powered() const { return powered_; }
 
+    // The pack's leads. Disconnected (leads off, a blown fuse), the board's
+    // sense inputs see no pack, so a conversion reads about 0 V, and no
+    // current flows whatever the data byte says. Connected by default.
+    void SetPackConnected(bool connected);
+    bool PackConnected() const { return packConnected_; }
+
     // Brings the pack up to the clock's present time.
     void Update();
     // The pack as of the last update (call Update() first for the present).
@@ -128,6 +134,7 @@ class SimulatedBoard {
     std::uint8_t latch_ = 0;
     std::uint8_t control_ = 0x0C;
     bool powered_ = true;
+    bool packConnected_ = true;
 };
 
 }  // namespace voltrex::simulator

@@ -141,6 +141,15 @@ std::vector<Key> Keys() {
              return true;
          },
          [](const SimulatorSettings& s) { return std::string(s.Powered ? "yes" : "no"); }},
+        {"PackConnected", "yes or no",
+         [](const std::string& v, SimulatorSettings& s) {
+             if (strcasecmp(v.c_str(), "yes") != 0 && strcasecmp(v.c_str(), "no") != 0) {
+                 return false;
+             }
+             s.PackConnected = strcasecmp(v.c_str(), "yes") == 0;
+             return true;
+         },
+         [](const SimulatorSettings& s) { return std::string(s.PackConnected ? "yes" : "no"); }},
     };
 }
 

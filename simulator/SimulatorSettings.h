@@ -33,6 +33,9 @@ struct SimulatorSettings {
     // A board without its supply: no current flows and no conversion
     // succeeds, as when its plug has come out.
     bool Powered = true;
+    // A pack whose leads are off (or whose fuse has blown): the board reads
+    // about 0 V and no current flows.
+    bool PackConnected = true;
 };
 
 // Reads "key = value" lines (keys in any letter case; ';' or '#' starts a
@@ -48,6 +51,7 @@ struct SimulatorSettings {
 //   WriteLog            a file name (the rest of the line, inner blanks kept);
 //                       empty for none
 //   Powered             yes or no
+//   PackConnected       yes or no
 // A line it cannot use (a line holding a NUL byte among them) leaves the value
 // as it was and adds a message naming the file, the line and the value kept.
 // A missing file is not an error; a name that is not a regular file (a FIFO,

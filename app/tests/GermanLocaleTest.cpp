@@ -40,9 +40,9 @@ class GermanLocaleTest : public QObject {
         options.CycleTerminationRatio = 1.025;
         options.ChargeCurrent1 = 0.125;
         harness.WriteConfiguration(options);
-        // Seven NiMH cells end at 7 V; the pack reads 5 V, so the discharge
+        // Seven NiMH cells end at 7 V; the pack reads 6 V, so the discharge
         // ends at its first pass and writes its results line.
-        harness.SetVoltage(5.0);
+        harness.SetVoltage(6.0);
         TMainForm& form = harness.Start().MainForm();
         {
             ModalScript startUp;

@@ -570,14 +570,14 @@ class TMainFormTest : public QObject {
         TMainForm& form = harness.Start().MainForm();
         form.show();
         // Every reading of the test is taken with the guard held; the pack
-        // reads 5 V (below a 7-cell discharge's end: one pass), or nothing.
+        // reads 6 V (below a 7-cell discharge's end: one pass), or nothing.
         const bool failing = test == QStringLiteral("failing discharge");
         int readings = 0;
         bool heldAtEveryReading = true;
         harness.port.SetStatusFunction([&](int count) -> std::uint8_t {
             ++readings;
             heldAtEveryReading = heldAtEveryReading && harness.sleepGuard.Held();
-            return failing || count < 250 ? 0x08 | (failing ? 0x10 : 0x00) : 0x00;
+            return failing || count < 300 ? 0x08 | (failing ? 0x10 : 0x00) : 0x00;
         });
         WhenTrue stop([&] { return form.StopButton->isVisible(); },
                       [&] { form.StopButton->click(); });
@@ -627,7 +627,7 @@ class TMainFormTest : public QObject {
         harness.WriteConfiguration();
         // Seven NiMH cells end at 7 V; the pack reads 5 V, so the discharge
         // ends at its first pass.
-        harness.SetVoltage(5.0);
+        harness.SetVoltage(6.0);
         TMainForm& form = harness.Start().MainForm();
         form.show();
         ShowCounter stopShows(form.StopButton);
@@ -657,13 +657,16 @@ class TMainFormTest : public QObject {
     void autoCycleReportsABitmapThatCannotBeWrittenAndLeavesTheRunningState() {
         ProgramHarness harness;
         harness.WriteConfiguration();
-        // One LiPo cell that reads 2.5 V while discharging (below its 3.0 V
-        // end) and 4.5 V while charging (above its 4.2 V ceiling): each
-        // phase ends at its first pass.
+        // One LiPo cell that rests at 3.5 V, reads 2.5 V while discharging
+        // (below its 3.0 V end) and 4.4 V while charging (above its 4.2 V
+        // ceiling, below the 4.45 V cut-off): each phase ends at its first
+        // pass.
         Instrument* instrument = nullptr;
         harness.port.SetStatusFunction([&instrument](int count) -> std::uint8_t {
-            const bool charging = instrument != nullptr && (instrument->ControlLatch() & 0x10) != 0;
-            const int flip = static_cast<int>((charging ? 4.5 : 2.5) / VoltsPerCount);
+            const std::uint8_t relays =
+                instrument != nullptr ? instrument->ControlLatch() & 0x30 : 0x00;
+            const double volts = relays == 0x30 ? 4.4 : (relays == 0x20 ? 2.5 : 3.5);
+            const int flip = static_cast<int>(volts / VoltsPerCount);
             return count < flip ? 0x08 : 0x00;
         });
         ProgramFiles files;

@@ -113,6 +113,7 @@ class PassingWindow final : public UserInterface {
     }
     bool PollStop() override { return false; }
     void ShowError(const std::string& message) override { Errors.push_back(message); }
+    bool AskYesNo(const std::string& /*question*/) override { return false; }
     std::vector<std::string> Errors;
 
   private:

@@ -84,6 +84,12 @@ TEST_F(ConfigurationReaderTest, ReadsEveryFieldOfACompleteFile) {
     EXPECT_DOUBLE_EQ(config_.LiNPVmin, 2.50);
     EXPECT_DOUBLE_EQ(config_.PbAcidVmax, 2.40);
     EXPECT_DOUBLE_EQ(config_.PbAcidVmin, 1.80);
+    // Where each chemistry's limits stand, for the messages that name them.
+    EXPECT_EQ(config_.NiCdLine, 33);
+    EXPECT_EQ(config_.NiMHLine, 34);
+    EXPECT_EQ(config_.LiPoLine, 38);
+    EXPECT_EQ(config_.LiNPLine, 39);
+    EXPECT_EQ(config_.PbAcidLine, 40);
 }
 
 TEST_F(ConfigurationReaderTest, MissingAndEmptyFiles) {
@@ -157,6 +163,10 @@ TEST_F(ConfigurationReaderTest, CommentsAndValueTails) {
     ASSERT_EQ(Read(), std::nullopt);
     EXPECT_DOUBLE_EQ(config_.PbAcidVmin, 1.80);
     EXPECT_DOUBLE_EQ(config_.ChargeCurrent[3], 3.125);
+    // Line numbers as an editor shows them: comments and blank lines count.
+    EXPECT_EQ(config_.NiCdLine, 3 * 33);
+    EXPECT_EQ(config_.LiPoLine, 3 * 38);
+    EXPECT_EQ(config_.PbAcidLine, 3 * 40);
 }
 
 TEST_F(ConfigurationReaderTest, AShortWeightListShiftsLaterRows) {
@@ -260,6 +270,8 @@ TEST_F(ConfigurationReaderTest, LongLinesSplitAt254Characters) {
     EXPECT_EQ(Read(), std::nullopt);
     EXPECT_EQ(config_.PortAddress, 0x378);
     EXPECT_DOUBLE_EQ(config_.Calibration.BitWeights[0], 5.5);
+    // The two halves of the long line are one line in an editor.
+    EXPECT_EQ(config_.LiPoLine, 37);
 }
 
 TEST_F(ConfigurationReaderTest, ReadConfigLineBufferSemantics) {

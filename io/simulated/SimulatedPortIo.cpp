@@ -38,6 +38,7 @@ class SimulatedInstrument {
                  simulator::DefaultBoardCalibration(), settings_.NoiseSeed),
           accessSeconds_(settings_.AccessMicroseconds * 1e-6) {
         board_.SetPowered(settings_.Powered);
+        board_.SetPackConnected(settings_.PackConnected);
         if (!settings_.WriteLog.empty()) {
             const std::string problem = log_.Open(settings_.WriteLog);
             if (!problem.empty()) {

@@ -68,6 +68,10 @@ class PassingUserInterface final : public UserInterface {
     void Yield() override { clock_.Advance(0.5); }
     bool PollStop() override { return false; }
     void ShowError(const std::string& message) override { errors.push_back(message); }
+    bool AskYesNo(const std::string& question) override {
+        errors.push_back(question);
+        return false;
+    }
     std::vector<std::string> errors;
 
   private:

@@ -17,8 +17,9 @@ TEST(CapacityRuleTest, ComparesThePreviousDurationTimesTheRatio) {
 
 // A scripted 2-cell LiPo pack (end voltage 7.0 V, ceiling 8.4 V): it holds
 // 7.2 V while discharging until the scripted duration of that discharge has
-// passed, then reads nothing; on charge it reads 9.0 V, so each charge steps
-// down from rate 2 to 0 in two passes. The window's yields record the phases:
+// passed, then reads nothing; on charge it reads 8.8 V (above the ceiling,
+// below the 8.9 V cut-off), so each charge steps down from rate 2 to 0 in two
+// passes. The window's yields record the phases:
 // D discharge, R rest (all off), C charge.
 class AutoCycleTest : public RecordedProcedureTest {
   protected:
@@ -35,7 +36,7 @@ class AutoCycleTest : public RecordedProcedureTest {
         config.CycleRestTime = 10;
         config.CycleTerminationRatio = 1.1;
         SetVoltageFunction(
-            [this] { return (instrument.ControlLatch() & 0x30) == 0x30 ? 9.0 : dischargeVolts_; });
+            [this] { return (instrument.ControlLatch() & 0x30) == 0x30 ? 8.8 : dischargeVolts_; });
         ui.OnYield = [this] { Watch(); };
     }
 
@@ -121,6 +122,25 @@ TEST_F(AutoCycleTest, OneCycleHasNoRestBeforeItAndNoneAfter) {
     EXPECT_EQ(phases, "DRC");
     EXPECT_EQ(Modes(), "DIS,1,CHG,1,");
     EXPECT_EQ(folder.Files(), (std::vector<std::string>{"Voltrex2.csv", "curves"}));
+}
+
+// A nickel pack outside its resting range is put to the user once, before
+// the first discharge: No starts nothing, and after Yes the later phases do
+// not hold the pack waiting for another answer.
+TEST_F(AutoCycleTest, ADoubtfulNickelPackIsAskedAboutOnceForTheWholeSequence) {
+    settings.CellType = "NiMH";  // 3.6 V per cell at rest
+    settings.Capacity = 2;       // each charge ends on its 45 s time limit
+    settings.MaximumCycles = 2;
+    procedures.RunAutoCycle();
+    EXPECT_EQ(phases, "");
+    EXPECT_EQ(ui.Questions.size(), 1u);
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+
+    ui.Answer = true;
+    procedures.RunAutoCycle();
+    EXPECT_EQ(phases, "DRCRDRC");
+    EXPECT_EQ(ui.Questions.size(), 2u);
+    EXPECT_EQ(Modes(), "DIS,1,CHG,1,DIS,2,CHG,2,");
 }
 
 TEST_F(AutoCycleTest, EndsAfterTheChargeOfTheCycleWhoseCapacityStoppedGrowing) {

@@ -236,9 +236,9 @@ TEST_F(ChargeTest, LithiumPackIsSteppedDownToRateZero) {
 }
 
 // A lithium pack that crosses the ceiling at rate 3 and stays below it at
-// rate 2: the rest of the charge counts 0.2 A. At the time limit it reads far
-// above the ceiling, and the time limit, the first rule, ends it without a
-// step down.
+// rate 2: the rest of the charge counts 0.2 A. At the time limit it reads
+// above the ceiling (though not above the 8.9 V cut-off of two cells), and the
+// time limit, the first rule, ends it without a step down.
 TEST_F(ChargeTest, ASteppedDownCurrentCountsAtItsNewRateAndTheTimeLimitComesFirst) {
     settings.CellType = "LiPo";
     settings.NumberOfCells = 2;
@@ -246,7 +246,7 @@ TEST_F(ChargeTest, ASteppedDownCurrentCountsAtItsNewRateAndTheTimeLimitComesFirs
     settings.Capacity = 10;  // 120 s at 0.3 A; limit 210 s
     SetVoltageFunction([this] {
         if (clock.Elapsed() >= 211.0) {
-            return 80.0;
+            return 12.0;  // smoothed: 0.95 x 8.3 + 0.05 x 12 = 8.485 V
         }
         return (instrument.ControlLatch() & 0x0F) == 3 ? 8.6 : 8.3;
     });
@@ -427,6 +427,19 @@ TEST_F(ChargeTest, ATinyCurrentGivesAVeryLongButValidTimeLimit) {
     ExpectTitleBand(graph.Image(),
                     "Charge  Battery: 2 LiPo  Rate: 0mA  VMax: 8.40V  TLimit: 596523:14:07  "
                     "Resistance: 0.0000 Ohms");
+}
+
+// Cell makers forbid fast-charging a lithium cell below about 2.5 V.
+TEST_F(ChargeTest, AnOverDischargedLithiumPackIsNotCharged) {
+    settings.CellType = "LiPo";
+    settings.NumberOfCells = 2;
+    SetVoltage(4.8);  // 2.4 V per cell
+    EXPECT_EQ(procedures.RunCharge(0, 0), -1);
+    ASSERT_EQ(ui.Errors.size(), 1u);
+    EXPECT_NE(ui.Errors[0].find("2.400 V per cell for the 2 cells set"), std::string::npos);
+    EXPECT_NE(ui.Errors[0].find("over-discharged"), std::string::npos);
+    EXPECT_TRUE(DriveWrites().empty());
+    EXPECT_TRUE(ResultLines().empty());
 }
 
 }  // namespace

@@ -324,5 +324,23 @@ TEST_F(DischargeTest, HighResistanceLowersTheEndVoltage) {
                     "Resistance: 0.2500 Ohms");
 }
 
+// Nickel packs vary: one outside the resting range is put to the user, and
+// No switches nothing.
+TEST_F(DischargeTest, ANickelPackOutsideItsRangeRunsOnlyWhenTheUserSaysYes) {
+    SetVoltage(10.2);  // 6 cells at 1.7 V
+    EXPECT_EQ(procedures.RunDischarge(0), -1);
+    ASSERT_EQ(ui.Questions.size(), 1u);
+    EXPECT_NE(ui.Questions[0].find("1.700 V per cell for the 6 cells set"), std::string::npos);
+    EXPECT_TRUE(ui.Errors.empty());
+    EXPECT_TRUE(DriveWrites().empty());
+    EXPECT_TRUE(ResultLines().empty());
+
+    ui.Answer = true;
+    SetVoltageFunction([this] { return ui.Yields() < 5 ? 10.2 : 5.0; });
+    EXPECT_GT(procedures.RunDischarge(0), 0);
+    EXPECT_EQ(ui.Questions.size(), 2u);
+    EXPECT_EQ(ResultLines().size(), 2u);
+}
+
 }  // namespace
 }  // namespace voltrex::testing

@@ -52,6 +52,13 @@ class FakeUserInterface final : public UserInterface {
         return requested;
     }
     void ShowError(const std::string& message) override { Errors.push_back(message); }
+    // Questions are collected and answered with Answer.
+    bool AskYesNo(const std::string& question) override {
+        Questions.push_back(question);
+        return Answer;
+    }
+    std::vector<std::string> Questions;
+    bool Answer = false;
 
     int Yields() const { return yields_; }
     int Polls() const { return polls_; }

@@ -1,7 +1,11 @@
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "config/ConfigurationReader.h"
 #include "platform/CFormat.h"
+#include "procedures/PackCheck.h"
 #include "procedures/ProcedureTexts.h"
 #include "procedures/tests/ProcedureFixture.h"
 #include "simulator/SimulatorSettings.h"
@@ -67,6 +71,149 @@ class SimulatedPackTest : public ::testing::Test {
 };
 
 constexpr std::size_t MilliampHoursColumn = 8;
+
+// The simulated board behind a port that keeps every byte written to its
+// data register, as the simulated library's write log does.
+class LoggingPort final : public Port {
+  public:
+    explicit LoggingPort(SimulatedPort& board) : board_(board) {}
+    void Out(std::uint16_t port, std::uint8_t value) override {
+        if (port == board_.Board().DataAddress()) {
+            Data.push_back(value);
+        }
+        board_.Out(port, value);
+    }
+    std::uint8_t In(std::uint16_t port) override { return board_.In(port); }
+    bool AnyRelayBit() const {
+        return std::any_of(Data.begin(), Data.end(),
+                           [](std::uint8_t v) { return (v & 0x30) != 0; });
+    }
+    // Conversions (counter resets) before the first write that sets a relay.
+    int ConversionsBeforeTheFirstRelay() const {
+        int conversions = 0;
+        std::uint8_t previous = 0;
+        for (const std::uint8_t value : Data) {
+            if ((value & 0x30) != 0) {
+                break;
+            }
+            conversions += (value & 0x40) != 0 && (previous & 0x40) == 0 ? 1 : 0;
+            previous = value;
+        }
+        return conversions;
+    }
+    std::vector<std::uint8_t> Data;
+
+  private:
+    SimulatedPort& board_;
+};
+
+// A 2-cell LiPo resting at 7.4 V started as 3 cells would be charged toward
+// 12.6 V; set as its 2 cells it charges as it always has: the look at the
+// pack is the resistance test's own first reading, so its first relay write
+// still follows exactly one fresh reading of 20 conversions.
+TEST_F(SimulatedPackTest, ALithiumPackSetWithTooManyCellsIsRefusedBeforeAnyRelayMoves) {
+    Connect({Chemistry::LiPo, 2, 300.0, 0.12});
+    LoggingPort logged(*port);
+    instrument.BindPort(logged);
+    Use("LiPo", 3, 300, 9, 8);
+    EXPECT_EQ(procedures.RunCharge(0, 0), -1);
+    ASSERT_EQ(ui.Errors.size(), 1u);
+    EXPECT_NE(ui.Errors[0].find("for the 3 cells set"), std::string::npos) << ui.Errors[0];
+    EXPECT_FALSE(logged.AnyRelayBit());
+    EXPECT_FALSE(FileExists(folder.File("curves")));
+
+    ui.Errors.clear();
+    logged.Data.clear();
+    settings.NumberOfCells = 2;
+    EXPECT_GT(procedures.RunCharge(0, 0), 0);
+    EXPECT_TRUE(ui.Errors.empty());
+    EXPECT_EQ(logged.ConversionsBeforeTheFirstRelay(), 20);
+    EXPECT_EQ(ReadLines(folder.File("Voltrex2.csv")).size(), 2u);
+}
+
+// Emptied at a high rate, the pack reads below the resting range for minutes
+// after the discharge; the charge that follows is still allowed.
+TEST_F(SimulatedPackTest, ALithiumPackThisProgramHasJustEmptiedIsCharged) {
+    Connect({Chemistry::LiPo, 3, 300.0, 0.3});
+    Use("LiPo", 3, 300, 9, 13);
+    ASSERT_GT(procedures.RunDischarge(0), 0);
+    EXPECT_LT(instrument.ReadVoltage(true), 3 * 2.95);
+    EXPECT_GT(procedures.RunCharge(0, 0), 0);
+    EXPECT_TRUE(ui.Errors.empty());
+}
+
+TEST_F(SimulatedPackTest, WithNoPackConnectedNoTestStartsAndNothingIsLogged) {
+    Connect({Chemistry::NiMH, 7, 1000.0, 0.5});
+    port->Board().SetPackConnected(false);
+    LoggingPort logged(*port);
+    instrument.BindPort(logged);
+    Use("NiMH", 7, 1000, 9, 8);
+    settings.MaximumCycles = 3;
+    EXPECT_EQ(procedures.RunDischarge(0), -1);
+    EXPECT_EQ(procedures.RunCharge(0, 0), -1);
+    procedures.RunAutoCycle();
+    ASSERT_EQ(ui.Errors.size(), 3u);
+    for (const std::string& error : ui.Errors) {
+        EXPECT_EQ(error.rfind("No battery pack found: the pack reads ", 0), 0u) << error;
+    }
+    EXPECT_FALSE(logged.AnyRelayBit());
+    EXPECT_EQ(ui.Yields(), 0);
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+    EXPECT_FALSE(FileExists(folder.File("curves")));
+}
+
+// A typo in Voltrex2.ini (4.5 for 4.15) would charge every LiPo pack into
+// overcharge: the box names the value, its line as an editor shows it, and
+// the hard ceiling.
+TEST_F(SimulatedPackTest, AConfiguredLithiumCeilingAboveTheHardOneRefusesTheCharge) {
+    std::vector<std::string> lines = ReadLines(VOLTREX_SAMPLE_CONFIGURATION);
+    const auto lipo = std::find(lines.begin(), lines.end(), "4.20 3.00");
+    ASSERT_NE(lipo, lines.end());
+    *lipo = "4.5 3.00";
+    const int lineNumber = static_cast<int>(lipo - lines.begin()) + 1;
+    {
+        std::ofstream out(folder.File("Voltrex2.ini"));
+        for (const std::string& line : lines) {
+            out << line << '\n';
+        }
+    }
+    ASSERT_FALSE(ReadConfiguration(config, folder.File("Voltrex2.ini")).has_value());
+    Connect({Chemistry::LiPo, 3, 1000.0, 0.5});
+    LoggingPort logged(*port);
+    instrument.BindPort(logged);
+    Use("LiPo", 3, 1000, 9, 8);
+    EXPECT_EQ(procedures.RunCharge(0, 0), -1);
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{Format(
+                             "The LiPo end-of-charge voltage of 4.500 V per cell on line %d of "
+                             "Voltrex2.ini is above 4.35 V, the highest a LiPo cell is ever "
+                             "charged to. Correct it in Setup. Nothing has been switched on.",
+                             lineNumber)});
+    EXPECT_TRUE(logged.Data.empty());
+}
+
+// A pack that suddenly reads far above what its cells may (here five cells
+// put in place of the one set) is switched off in the very pass whose
+// smoothed reading passes the cut-off, before the ceiling rule's step-down.
+TEST_F(SimulatedPackTest, AChargingPackJumpingAboveTheCutOffIsSwitchedOffInThatPass) {
+    Connect({Chemistry::LiPo, 1, 1000.0, 0.5});
+    Use("LiPo", 1, 1000, 9, 8);
+    ui.OnYield = [this] {
+        if (ui.Yields() == 50) {
+            port->Board().ReplacePack({Chemistry::LiPo, 5, 1000.0, 0.5});
+        }
+    };
+    EXPECT_EQ(procedures.RunCharge(0, 0), -1);
+    EXPECT_EQ(ui.Yields(), 50) << "a pass went on above the cut-off";
+    EXPECT_EQ(ui.Errors, std::vector<std::string>{
+                             ChargeCutOffMessage("LiPo", 1, instrument.SmoothedVoltage(), 4.45)});
+    EXPECT_GT(instrument.SmoothedVoltage(), 4.45);
+    EXPECT_EQ(port->Board().Latch(), 0x00);
+    EXPECT_FALSE(FileExists(folder.File("Voltrex2.csv")));
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File("curves"))) {
+        EXPECT_EQ(ReadLines(entry.path().string()).back(),
+                  "# End: above the pack's highest voltage");
+    }
+}
 
 TEST_F(SimulatedPackTest, NickelDischargeFromFullLogsTheChargeThePackDelivered) {
     Connect({Chemistry::NiMH, 7, 1000.0, 1.0});

@@ -125,6 +125,34 @@ TEST_F(TestObserverTest, ARefusedTestIsToldWithItsMessageBeforeTheBox) {
     EXPECT_EQ(EndingBody(observer.Endings[0].Ending), ui.Errors[0]);
 }
 
+// The pack checks' refusals are refusals like any other: no pack on the
+// leads, and a charge cut off above what its cells may ever read.
+TEST_F(TestObserverTest, NoPackAndACutOffChargeAreToldBeforeTheirBoxes) {
+    SetVoltage(0.0);
+    procedures.RunDischarge(0);
+    ASSERT_EQ(Hows(), std::vector<Ending>{Ending::Refused});
+    EXPECT_EQ(observer.Endings[0].ErrorsBefore, 0u);
+    ASSERT_EQ(ui.Errors.size(), 1u);
+    EXPECT_EQ(observer.Endings[0].Ending.Detail, ui.Errors[0]);
+    EXPECT_EQ(EndingSummary(observer.Endings[0].Ending),
+              "Discharge refused: nothing was switched on");
+
+    // Two LiPo cells that read 9.0 V once the charge has run ten seconds.
+    observer.Endings.clear();
+    ui.Errors.clear();
+    settings.CellType = "LiPo";
+    settings.NumberOfCells = 2;
+    SetVoltageFunction([this] { return clock.Elapsed() < 10.0 ? 7.6 : 9.0; });
+    procedures.RunCharge(0, 0);
+    ASSERT_EQ(Hows(), std::vector<Ending>{Ending::OverVoltage});
+    EXPECT_EQ(observer.Endings[0].ErrorsBefore, 0u);
+    const TestEnding& cut = observer.Endings[0].Ending;
+    EXPECT_TRUE(IsFailure(cut.How));
+    EXPECT_EQ(cut.Detail, ui.Errors.at(0));
+    // The body gives the reading that ended it.
+    EXPECT_GT(cut.Figures.Volts, 8.8);
+}
+
 TEST_F(TestObserverTest, TheResistanceTestIsToldItsResultLine) {
     SetVoltage(7.2);
     GraphPlot own(graph.Image(), 0.0, 0.0);

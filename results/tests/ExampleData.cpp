@@ -74,6 +74,11 @@ class Session final : public UserInterface {
             problem_ = message;
         }
     }
+    // A question is a problem too: the examples' packs are all plausible.
+    bool AskYesNo(const std::string& question) override {
+        ShowError(question);
+        return false;
+    }
 
   private:
     // Declared in the order they are needed: the instrument switches the

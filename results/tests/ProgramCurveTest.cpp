@@ -26,6 +26,10 @@ class WindowOnly final : public UserInterface {
     void Yield() override { clock_.Advance(0.5); }
     bool PollStop() override { return false; }
     void ShowError(const std::string& message) override { ADD_FAILURE() << message; }
+    bool AskYesNo(const std::string& question) override {
+        ADD_FAILURE() << question;
+        return false;
+    }
 
   private:
     testing::VirtualClock& clock_;

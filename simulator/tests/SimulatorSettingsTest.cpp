@@ -48,7 +48,8 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
         "NoiseSeed = 4294967295\n"
         "AccessMicroseconds = 0\n"
         "writelog =  logs/run 1.log  ; blanks inside the name are kept\n"
-        "Powered = NO\n",
+        "Powered = NO\n"
+        "PackConnected = no\n",
         s);
     EXPECT_TRUE(messages.empty()) << messages.front();
     EXPECT_EQ(s.DataAddress, 0x278);
@@ -61,6 +62,7 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_EQ(s.AccessMicroseconds, 0.0);
     EXPECT_EQ(s.WriteLog, "logs/run 1.log");
     EXPECT_FALSE(s.Powered);
+    EXPECT_FALSE(s.PackConnected);
 
     // The written form reads back to the same settings.
     SimulatorSettings again;
@@ -73,6 +75,7 @@ TEST_F(SimulatorSettingsTest, ReadsEveryKeyInAnyCase) {
     EXPECT_EQ(again.NoiseSeed, s.NoiseSeed);
     EXPECT_EQ(again.WriteLog, s.WriteLog);
     EXPECT_EQ(again.Powered, s.Powered);
+    EXPECT_EQ(again.PackConnected, s.PackConnected);
 
     // An empty name turns the log off again, also in the written form.
     EXPECT_TRUE(Read("WriteLog =\n", again).empty());
