@@ -281,7 +281,8 @@ class TestWatchTest : public QObject {
         SKIP_WITHOUT_BUS();
         ProgramHarness harness;
         harness.WriteConfiguration();
-        harness.SetVoltage(5.0);
+        // Seven NiMH cells at 6.0 V: at rest, yet below their 7 V end.
+        harness.SetVoltage(6.0);
         DesktopNotifier notifier(ProgramBus());
         harness.notifier = &notifier;
         TMainForm& form = harness.Start().MainForm();
@@ -295,6 +296,7 @@ class TestWatchTest : public QObject {
         form.DischargeButton->click();
         QVERIFY(script.Done());
         QTRY_COMPARE(fake_->Calls().size(), 1u);
+        QVERIFY(script.Unexpected().isEmpty());
         const NotifyCall call = fake_->Calls().front();
         QCOMPARE(call.Summary, QStringLiteral("Discharge finished: end voltage reached"));
         QVERIFY2(call.Body.contains(QStringLiteral(" V per cell")), qPrintable(call.Body));
