@@ -11,33 +11,48 @@
 #                         build and install into PREFIX (default ~/.local): the
 #                         programs, the launcher, the menu entries and icons
 #   ./voltrex.sh package  build the Debian package with dpkg-buildpackage (the
-#                         test suite runs during the build) and check it with
-#                         lintian; the .deb lands in build/package/
+#                         test suite runs during the build) and check it and
+#                         the source package with lintian; the .deb lands in
+#                         build/package/
 # Installing packages needs root: run as root, or as a user who may use sudo.
 # Nothing else needs root, except an install into a folder only root may write.
 set -euo pipefail
-cd "$(dirname "$0")"
 
+# The package lists, one place each. A name that differs between the Debian
+# releases (12 "bookworm", 13 "trixie") is never written here: it is chosen
+# by release_packages below, from what this machine's apt offers.
+#
 # What building and running the programs needs: the results window draws its
 # charts with Qt Charts (whose CMake files need Qt's OpenGL ones, which
-# Debian's package forgets to depend on) and exports them as SVG. The
-# benchmarks of bench/ use Google Benchmark and the X client library. The
-# status page server voltrex2-remote uses Qt HttpServer (whose CMake files
-# need Qt WebSockets', which Debian's package forgets to depend on) and
-# libqrencode.
+# Debian 12's package forgets to depend on; on 13 qt6-base-dev provides the
+# name) and exports them as SVG. The benchmarks of bench/ use Google Benchmark
+# and the X client library. The status page server voltrex2-remote uses Qt
+# HttpServer (whose CMake files need Qt WebSockets', which Debian 12's package
+# forgets to depend on) and libqrencode.
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev
     qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libbenchmark-dev libxcb1-dev
     qt6-httpserver-dev qt6-websockets-dev libqrencode-dev)
 # What the tests need besides: the German locale's package, the validators of
 # the menu entries and the AppStream description, a private D-Bus for the
-# sleep inhibitor's tests and an X server for the broken-display test, and
-# Chromium for the status page's browser check (remote/check, on demand).
-test_packages=(locales desktop-file-utils appstream dbus xvfb chromium)
-# What the checks of "test" need besides: the formatter and clang-tidy of the
-# repository's .clang-format and .clang-tidy, and Python for the layering check.
-check_packages=(clang-format-14 clang-tidy-14 python3)
+# sleep inhibitor's tests and an X server for the broken-display test
+# (xvfb-run needs xauth, which xvfb only recommends), and Chromium for the
+# status page's browser check (remote/check, on demand).
+test_packages=(locales desktop-file-utils appstream dbus xvfb xauth chromium)
+# What the checks of "test" need besides: Python for the layering check, and
+# the formatter and clang-tidy (release_packages).
+check_packages=(python3)
 # What building and checking the Debian package needs besides.
-package_packages=(dpkg-dev debhelper fakeroot lintian)
+package_packages=(build-essential dpkg-dev debhelper fakeroot lintian)
+
+# The formatting rule is clang-format 14's with .clang-format. Debian 13 has
+# no clang-format-14; its clang-format-19 writes the tree the same way (the
+# tree avoids the few constructs on which the two disagree), so each release
+# checks with the one it has. clang-tidy: the newest this release has up to
+# 19 (both releases have 19), since each version adds checks. 20 to 22 bring
+# more (the CERT checks moved into bugprone, throwing static initialisers):
+# a version joins this list once the tree passes it.
+format_versions=(14 19)
+tidy_versions=(19 18 17 16 15 14)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -55,18 +70,75 @@ say_root() {
     fi
 }
 
+# installed PACKAGE: true when PACKAGE is installed, or is a virtual package
+# that an installed package provides (Debian 13's qt6-base-dev provides
+# libqt6opengl6-dev, which has no package of its own there).
+installed() {
+    dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q "install ok installed" && return 0
+    dpkg-query -W -f='${db:Status-Abbrev}|${Provides}\n' 2>/dev/null | awk -F'|' -v name="$1" '
+        $1 ~ /^ii/ {
+            n = split($2, provided, /, */)
+            for (i = 1; i <= n; i++) {
+                split(provided[i], words, /[ :]/)
+                if (words[1] == name) found = 1
+            }
+        }
+        END { exit !found }'
+}
+
+updated=false
+update_lists() {
+    "$updated" && return 0
+    as_root apt-get update
+    updated=true
+}
+
+# first_of PACKAGE...: the first of the packages, in the order given, that is
+# installed or that apt offers; nothing when this release has none of them.
+first_of() {
+    apt-cache policy "$@" 2>/dev/null | awk -v order="$*" '
+        /^[^ ]/ { name = $1; sub(/:$/, "", name) }
+        /^  (Installed|Candidate): / && $2 != "(none)" { offered[name] = 1 }
+        END {
+            n = split(order, names, " ")
+            for (i = 1; i <= n; i++) if (names[i] in offered) { print names[i]; exit }
+        }'
+}
+
+# release_packages WHAT: the names of WHAT (format, tidy) on this release,
+# resolved here and nowhere else. A fresh machine whose apt has no package
+# lists yet gets them first.
+release_packages() {
+    local candidates=() v chosen
+    case $1 in
+    format) for v in "${format_versions[@]}"; do candidates+=("clang-format-$v"); done ;;
+    tidy) for v in "${tidy_versions[@]}"; do candidates+=("clang-tidy-$v"); done ;;
+    esac
+    chosen=$(first_of "${candidates[@]}")
+    if [ -z "$chosen" ] && ! "$updated"; then
+        say_root "apt-get update" >&2
+        update_lists >&2
+        chosen=$(first_of "${candidates[@]}")
+    fi
+    if [ -z "$chosen" ]; then
+        echo "This Debian release offers none of ${candidates[*]}." >&2
+        exit 1
+    fi
+    echo "$chosen"
+}
+
 # install_missing WHY PACKAGE...: installs the packages that are missing,
 # saying first which and why.
 install_missing() {
     local why=$1 missing=() p
     shift
     for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+        installed "$p" || missing+=("$p")
     done
     [ ${#missing[@]} -gt 0 ] || return 0
     echo "Installing the Debian packages $why: ${missing[*]}"
     say_root "apt-get install ${missing[*]}"
-    as_root apt-get update
+    update_lists
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
@@ -94,13 +166,13 @@ tracked_sources() {
 
 # Every tracked source as clang-format would write it.
 check_format() {
-    echo "Checking the format (clang-format-14, .clang-format)"
+    echo "Checking the format ($clang_format, .clang-format)"
     local off
-    off=$(tracked_sources | xargs -P "$jobs" -n 40 clang-format-14 --dry-run -Werror 2>&1 |
+    off=$(tracked_sources | xargs -P "$jobs" -n 40 "$clang_format" --dry-run -Werror 2>&1 |
         sed -n 's/^\(.*\):[0-9]*:[0-9]*: error: code should be clang-formatted.*/\1/p' |
         sort -u || true)
     if [ -n "$off" ]; then
-        echo "Not formatted (clang-format-14 -i FILE... formats them):" >&2
+        echo "Not formatted ($clang_format -i FILE... formats them):" >&2
         printf '  %s\n' $off >&2
         return 1
     fi
@@ -109,7 +181,7 @@ check_format() {
 # clang-tidy with .clang-tidy on the sources without Qt, two at a time, from
 # the compile commands of build/ci.
 check_tidy() {
-    echo "Running clang-tidy-14 (.clang-tidy) on the sources without Qt"
+    echo "Running $clang_tidy (.clang-tidy) on the sources without Qt"
     local log status=0
     log=$(mktemp)
     # The sources of build/ci compiled without Qt's headers.
@@ -119,7 +191,7 @@ for entry in json.load(open("build/ci/compile_commands.json")):
     path = os.path.relpath(entry["file"])
     if "qt6" not in entry["command"] and not path.startswith(("..", "build/")):
         print(path)' | sort -u |
-        xargs -P "$jobs" -n 8 clang-tidy-14 -p build/ci --quiet --warnings-as-errors='*' \
+        xargs -P "$jobs" -n 8 "$clang_tidy" -p build/ci --quiet --warnings-as-errors='*' \
             >"$log" 2>&1 || status=$?
     # Only the findings: not clang-tidy's counts of what it left out.
     grep -v -e '^[0-9]* warnings* \(and [0-9]* errors* \)\?generated' "$log" >&2 || true
@@ -128,6 +200,10 @@ for entry in json.load(open("build/ci/compile_commands.json")):
 }
 
 jobs=$(nproc 2>/dev/null || echo 2)
+
+# Sourced (by the tests of tools/tests), the functions are all it defines.
+[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
+cd "$(dirname "$0")"
 
 # The program, both port libraries, the hardware check and the results
 # window; the tests are built by "test".
@@ -148,7 +224,9 @@ run)
     ;;
 test)
     set_up_tests
-    install_missing "that the checks need" "${check_packages[@]}"
+    clang_format=$(release_packages format)
+    clang_tidy=$(release_packages tidy)
+    install_missing "that the checks need" "${check_packages[@]}" "$clang_format" "$clang_tidy"
     check_format
     echo "Checking the includes against the layering (tools/check-layering)"
     tools/check-layering
@@ -194,8 +272,13 @@ package)
     mkdir -p "$source"
     tar --exclude=./build --exclude=./run --exclude=./.git --exclude=./.cache -cf - . |
         tar -C "$source" -xf -
-    (cd "$source" && dpkg-buildpackage -us -uc -b -j"$jobs")
-    lintian --display-info --fail-on error,warning "$out"/voltrex2_"$version"_*.changes
+    # The source package (a native one: the tree as a tarball) and the binary
+    # one, both checked by lintian. The package follows the current Policy,
+    # which Debian 12's lintian is too old to know: it would call the
+    # Standards-Version newer than any.
+    (cd "$source" && dpkg-buildpackage -us -uc -j"$jobs")
+    lintian --display-info --pedantic --suppress-tags newer-standards-version \
+        --fail-on error,warning "$out"/voltrex2_"$version"_*.changes
     ls "$out"/*.deb
     ;;
 *)

@@ -63,7 +63,7 @@ void SwitchOffAndDie(int signalNumber) {
 }
 
 void Install(int signalNumber) {
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = SwitchOffAndDie;
     sigfillset(&action.sa_mask);
     sigdelset(&action.sa_mask, signalNumber);
@@ -72,13 +72,13 @@ void Install(int signalNumber) {
 }
 
 bool IgnoredAtStart(int signalNumber) {
-    struct sigaction previous {};
+    struct sigaction previous = {};
     return sigaction(signalNumber, nullptr, &previous) == 0 &&
            (previous.sa_flags & SA_SIGINFO) == 0 && previous.sa_handler == SIG_IGN;
 }
 
 void Ignore(int signalNumber) {
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = SIG_IGN;
     sigemptyset(&action.sa_mask);
     sigaction(signalNumber, &action, nullptr);

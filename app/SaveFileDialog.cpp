@@ -18,7 +18,7 @@ namespace {
 // right to write anyway does not change.
 bool IsReadOnly(const QString& name) {
     const QByteArray path = QFile::encodeName(name);
-    struct stat info {};
+    struct stat info = {};
     if (::stat(path.constData(), &info) != 0 || S_ISDIR(info.st_mode)) {
         return false;
     }

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFrame>
+#include <QLabel>
 #include <QWindow>
 
 #include "app/GraphView.h"
@@ -102,6 +103,15 @@ TMainForm::TMainForm(Configuration& config, Instrument& instrument, Graph& graph
     GraphPanel->setAutoFillBackground(true);
     GraphImage = new GraphView(graph_.Image(), GraphPanel);
     GraphImage->setGeometry(2, 2, graph_.Image().Width(), graph_.Image().Height());
+    UnavailableLabel = new QLabel(GraphPanel);
+    UnavailableLabel->setGeometry(42, 42, 560, 400);
+    UnavailableLabel->setAlignment(Qt::AlignCenter);
+    UnavailableLabel->setWordWrap(true);
+    UnavailableLabel->setTextFormat(Qt::PlainText);
+    QPalette light = UnavailableLabel->palette();
+    light.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
+    UnavailableLabel->setPalette(light);
+    UnavailableLabel->hide();
 
     QWidget* order[] = {DischargeButton,  ChargeButton,  AutoCycleButton,
                         ResistanceButton, MonitorButton, SetupButton,
@@ -190,20 +200,31 @@ void TMainForm::FormShow() {
         return;
     }
     startupRunning_ = true;
-    bool success = true;
+    std::string failure;
     if (Port* port = bindPort_()) {
         instrument_.BindPort(*port);
-        MarkSimulatedBoard(port->SimulatedBoardName());
+        const char* simulated = port->SimulatedBoardName();
+        MarkSimulatedBoard(simulated);
         if (const auto message = ReadConfiguration(config_, configurationPath_)) {
-            ShowError("Error reading initialization file: " + *message);
-            success = false;
+            failure = "Error reading initialization file: " + *message;
         } else if (const auto problem = PortProblem(*port, config_.PortAddress)) {
-            ShowError("Error opening the port: " + *problem);
-            success = false;
+            failure = "Error opening the port: " + *problem;
+            // A simulated board's problem is its address, not a missing port.
+            if (simulated == nullptr || *simulated == '\0') {
+                failure += PortHelp;
+            }
         }
     } else {
-        ShowError("Error loading I/O DLL.");
-        success = false;
+        failure = "Error loading I/O DLL.";
+    }
+    const bool success = failure.empty();
+    if (!success) {
+        ShowError(failure);
+        UnavailableLabel->setText(
+            QStringLiteral("The tests are unavailable until the program starts without this "
+                           "error:\n\n") +
+            QString::fromStdString(failure));
+        UnavailableLabel->show();
     }
     for (PictureButton* button : {ChargeButton, DischargeButton, AutoCycleButton, ResistanceButton,
                                   MonitorButton, SaveButton}) {

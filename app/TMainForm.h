@@ -13,6 +13,7 @@
 
 class QFileDialog;
 class QFrame;
+class QLabel;
 
 namespace voltrex {
 
@@ -33,6 +34,11 @@ class TMainForm : public QWidget, public UserInterface {
   public:
     static constexpr const char* Caption =
         "Voltrex II - Computer Controlled Battery Manager - Version 1.0";
+    // Follows the reason a real port cannot be used: most who meet it have
+    // no parallel port at all, and would otherwise see no way on.
+    static constexpr const char* PortHelp =
+        " Until the port works, the menu entry \"Voltrex II (simulated charger)\" runs every "
+        "test on a simulated charger; the manual page voltrex2(1) says how to set up the port.";
 
     // The records and objects the window works on belong to the program and
     // outlive the window. sleepGuard is held while a test runs. bindPort
@@ -83,6 +89,10 @@ class TMainForm : public QWidget, public UserInterface {
     PictureButton* StopButton;
     QFrame* GraphPanel;
     GraphView* GraphImage;
+    // Over the empty graph once a failed start-up's message box has closed:
+    // why the tests stay unavailable, which the disabled buttons alone do not
+    // say. Hidden otherwise.
+    QLabel* UnavailableLabel;
     // Made at the first Save: building the toolkit's file dialog takes as
     // long as the rest of the window.
     QFileDialog* GraphSaveDialog = nullptr;

@@ -41,9 +41,14 @@ void VoltrexApplication::Fail(const std::string& text) {
     }
 }
 
+const char* DesktopEntryName() {
+    constexpr const char* Simulated = "voltrex2-simulated";
+    return qgetenv("RESOURCE_NAME") == Simulated ? Simulated : "voltrex2";
+}
+
 void ConfigureAppearance() {
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
-    QGuiApplication::setDesktopFileName(QStringLiteral("voltrex2"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(DesktopEntryName()));
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) {
         QApplication::setStyle(style);
     }

@@ -38,6 +38,12 @@ class VoltrexApplication : public QApplication {
     bool failing_ = false;
 };
 
+// The menu entry the program's windows belong to (the desktop's grouping, the
+// Wayland application id): "voltrex2", or "voltrex2-simulated" when the
+// launcher started the simulated entry, which it says by the X resource name
+// RESOURCE_NAME (the windows' WM_CLASS instance on X11).
+const char* DesktopEntryName();
+
 // The look every window is laid out for: the Fusion style, whose metrics do
 // not change with the desktop's theme, an 11-pixel sans-serif font, the
 // program's icon and names.

@@ -48,7 +48,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string operation = argv[1];
-    const int times = std::atoi(argv[2]);
+    char* end = nullptr;
+    const long parsed = std::strtol(argv[2], &end, 10);
+    if (end == argv[2] || *end != '\0' || parsed < 1 || parsed > 1000000000) {
+        std::fputs("voltrex_bench_counts: <times> is a whole number from 1 on\n", stderr);
+        return 2;
+    }
+    const int times = static_cast<int>(parsed);
     if (operation == "conversion") {
         testing::VirtualClock clock;
         CalibrationBlock calibration;

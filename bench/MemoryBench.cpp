@@ -30,16 +30,32 @@ namespace {
 long long allocations = 0;
 long long frees = 0;
 
+// The second field of /proc/self/statm, in kB; 0 when it cannot be read.
+// Read through the C library, whose buffers are not counted as the
+// program's allocations.
 long ResidentKilobytes() {
-    long pages = 0;
     long resident = 0;
     if (FILE* file = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(file, "%ld %ld", &pages, &resident) != 2) {
-            resident = 0;
+        char line[128];
+        if (std::fgets(line, sizeof line, file) != nullptr) {
+            char* end = nullptr;
+            std::strtol(line, &end, 10);  // the total size, in pages
+            char* last = nullptr;
+            resident = std::strtol(end, &last, 10);
+            if (last == end) {
+                resident = 0;
+            }
         }
         std::fclose(file);
     }
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// A positive number, or 0 for an argument that is none.
+double PositiveNumber(const char* text) {
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    return end != text && *end == '\0' && value > 0.0 ? value : 0.0;
 }
 
 struct Snapshot {
@@ -112,8 +128,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string mode = argv[1];
-    const double amount = std::atof(argv[2]);
-    const double passSeconds = std::atof(argv[3]);
+    const double amount = PositiveNumber(argv[2]);
+    const double passSeconds = PositiveNumber(argv[3]);
+    if (amount == 0.0 || passSeconds == 0.0) {
+        std::fputs("voltrex_bench_memory: the amount and the seconds are positive numbers\n",
+                   stderr);
+        return 2;
+    }
 
     const std::filesystem::path folder = std::filesystem::temp_directory_path() /
                                          ("voltrex-bench-memory-" + std::to_string(getpid()));

@@ -83,9 +83,10 @@ void FullRedraw(GraphPlot& graph) {
     }
 
     const double step = ChooseGridStep(graph);
-    int lines = 0;
-    for (double v = graph.Low; graph.High + 0.1 * step > v && lines < MaximumGridLines;
-         v += step, ++lines) {
+    // The value is carried from line to line, step added to step (the lines
+    // land where that sum does); the count bounds the loop.
+    double v = graph.Low;
+    for (int lines = 0; graph.High + 0.1 * step > v && lines < MaximumGridLines; ++lines) {
         const int y = GridRow(graph, v);
         image.MoveTo(graph.PlotLeft - 5, y - 1);
         image.LineTo(graph.PlotLeft + 4, y - 1);
@@ -100,6 +101,7 @@ void FullRedraw(GraphPlot& graph) {
                 image.SetPixel(x - 1, y - 1);
             }
         }
+        v += step;
     }
 
     image.MoveTo(graph.PlotLeft - 1, graph.PlotBottom);

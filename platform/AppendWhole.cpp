@@ -69,7 +69,7 @@ bool AppendWhole(const std::string& path, const std::string& text, const std::st
         return false;
     }
 
-    struct stat before {};
+    struct stat before = {};
     if (::fstat(file.Descriptor(), &before) != 0) {
         return false;
     }

@@ -16,7 +16,7 @@ RegularFile RegularFile::Open(const std::string& path, int flags, mode_t mode) {
     // succeeds, a writer's fails with ENXIO while nobody reads) instead of
     // waiting for the other end; on a regular file it changes nothing.
     const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode);
-    struct stat info {};
+    struct stat info = {};
     if (fd < 0) {
         file.error_ = errno;
         // A writer's open of a FIFO that nobody reads, or of a device without

@@ -31,7 +31,7 @@ std::string FolderPrefix(const std::string& path) {
 bool FinalName(const std::string& path, std::string& name) {
     name = path;
     for (int followed = 0; followed <= MostLinksFollowed; ++followed) {
-        struct stat info {};
+        struct stat info = {};
         if (::lstat(name.c_str(), &info) != 0) {
             // Nothing of that name yet: the file is created under it. Any
             // other error shows again, and is reported, when the temporary
@@ -62,7 +62,7 @@ bool FinalName(const std::string& path, std::string& name) {
 // usual 0666 less the umask (which can only be read by setting it; the program
 // sets it back at once, on its one thread).
 mode_t ModeFor(const std::string& name) {
-    struct stat old {};
+    struct stat old = {};
     if (::stat(name.c_str(), &old) == 0) {
         return old.st_mode & 07777;
     }

@@ -33,7 +33,7 @@ void CurveFolder::Refresh(const std::string& folder) {
             continue;
         }
         const std::string path = it->path().string();
-        struct stat info {};
+        struct stat info = {};
         if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
             continue;
         }

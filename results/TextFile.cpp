@@ -47,7 +47,7 @@ RegularFile OpenForReading(const std::string& path, TextFile& file, std::int64_t
         return descriptor;
     }
     file.Exists = true;
-    struct stat info {};
+    struct stat info = {};
     if (::fstat(descriptor.Descriptor(), &info) != 0) {
         file.Error = std::strerror(errno);
         return RegularFile();

@@ -26,15 +26,26 @@ namespace {
 //   of millivolts lower.
 // - Nickel charge efficiency near 1 up to about 80 % (NiCd 85 %), falling to
 //   about 0.2 at full; the surplus is heat (oxygen recombination), which with
-//   a temperature coefficient of -3 to -5 mV per kelvin gives the negative
-//   delta-V of 5-20 mV per cell at 0.5-1 C.
-// - Internal resistance: AA-size NiMH 20-60 mOhm per cell, NiCd somewhat
-//   lower, hobby lithium packs 3-10 mOhm (high rate) to 100-250 mOhm (small
-//   cells), small sealed lead-acid 20-50 mOhm per cell; the defaults below are
-//   typical mid values of that internal (ohmic) resistance.
+//   the falling charging voltage gives the negative delta-V of 5-15 mV per
+//   cell at 1 C.
+// - Resistance: makers give the 1 kHz impedance of a charged cell, which
+//   scales inversely with its capacity: Panasonic NiMH AA/4-5AA about
+//   20-25 mOhm Ah, NiCd about 25 mOhm Ah, a 12 V sealed lead block of 5 Ah
+//   27 mOhm (4.5 mOhm per cell). The DC resistance (R0 and R1) is larger:
+//   AA NiMH 2000 mAh 20-30 mOhm, a 2 Ah LiPo 20-40 mOhm, a 7 Ah lead block
+//   4-6 mOhm per cell. OhmicShare puts R0 at the 1 kHz figure.
+// - Rate effect: lead is rated at 20 hours and gives about 85 % at 5 hours
+//   and 55-70 % at 1 C (Peukert 1.15); nickel and lithium are rated at 0.2 C
+//   and lose a few per cent at 1 C. A lithium cell charged at 1 C meets its
+//   ceiling at 75-85 % of its charge, the rest going in at falling current.
+// - Temperature: the charging voltage of a nickel cell falls 2-3 mV per
+//   kelvin as it warms at the end of a charge; every cell's resistance falls
+//   about 1 % per kelvin.
 // - Heat capacity: about 1 J/(g K) for a cell, with an AA NiMH cell of 2 Ah
 //   weighing about 27 g, doubled for the pack's wrapping and connectors
 //   (estimate); it gives about 1.5 K per minute at the start of a 1 C overcharge.
+//
+// docs/simulator.md gives each figure beside its published band.
 CellData MakeNiCd() {
     CellData d;
     d.OpenCircuitVoltage.Points = {{-0.05, 0.40}, {-0.03, 0.78}, {-0.015, 0.98}, {0.0, 1.07},
@@ -42,10 +53,14 @@ CellData MakeNiCd() {
                                    {0.90, 1.30},  {1.00, 1.37},  {1.05, 1.375}};
     d.ChargeEfficiency.Points = {{0.0, 0.99},  {0.85, 0.98}, {0.93, 0.90}, {0.97, 0.60},
                                  {0.99, 0.30}, {1.00, 0.10}, {1.005, 0.0}};
-    d.MinimumStateOfCharge = -0.05;
+    d.ChargeOverpotential.Points = {{0.0, 0.03}, {0.80, 0.05}, {0.95, 0.09}, {1.00, 0.11}};
     d.MaximumStateOfCharge = 1.05;
-    d.ResistancePerCell = 0.020;
-    d.VoltsPerKelvin = -0.0045;
+    d.ResistanceAmpHours = 0.050;
+    d.OhmicShare = 0.5;
+    d.RatedHours = 5.0;
+    d.PeukertExponent = 1.01;
+    d.DiffusionSeconds = 300.0;
+    d.VoltsPerKelvin = -0.0025;
     d.HeatCapacityPerAmpHour = 55.0;
     return d;
 }
@@ -57,10 +72,14 @@ CellData MakeNiMH() {
                                    {0.90, 1.34},  {1.00, 1.40},  {1.05, 1.405}};
     d.ChargeEfficiency.Points = {{0.0, 0.99},  {0.80, 0.97}, {0.90, 0.90}, {0.95, 0.75},
                                  {0.98, 0.45}, {1.00, 0.15}, {1.01, 0.0}};
-    d.MinimumStateOfCharge = -0.05;
+    d.ChargeOverpotential.Points = {{0.0, 0.01}, {0.80, 0.02}, {0.95, 0.04}, {1.00, 0.05}};
     d.MaximumStateOfCharge = 1.05;
-    d.ResistancePerCell = 0.030;
-    d.VoltsPerKelvin = -0.0035;
+    d.ResistanceAmpHours = 0.050;
+    d.OhmicShare = 0.45;
+    d.RatedHours = 5.0;
+    d.PeukertExponent = 1.02;
+    d.DiffusionSeconds = 300.0;
+    d.VoltsPerKelvin = -0.0020;
     d.HeatCapacityPerAmpHour = 65.0;
     return d;
 }
@@ -72,9 +91,13 @@ CellData MakeLiPo() {
                                    {0.50, 3.805}, {0.60, 3.864}, {0.70, 3.917}, {0.80, 3.983},
                                    {0.90, 4.066}, {1.00, 4.185}, {1.01, 4.25},  {1.03, 4.45}};
     d.ChargeEfficiency.Points = {{0.0, 0.999}, {1.0, 0.999}, {1.03, 0.99}};
-    d.MinimumStateOfCharge = -0.05;
     d.MaximumStateOfCharge = 1.03;
-    d.ResistancePerCell = 0.010;
+    d.ResistanceAmpHours = 0.060;
+    d.OhmicShare = 0.4;
+    d.RatedHours = 5.0;
+    d.PeukertExponent = 1.02;
+    d.ChargeLeadPerC = 0.15;
+    d.DiffusionSeconds = 600.0;
     d.HeatCapacityPerAmpHour = 40.0;
     return d;
 }
@@ -86,9 +109,13 @@ CellData MakeLiNP() {
         {0.14, 3.19},  {0.23, 3.22},  {0.31, 3.24},  {0.40, 3.263}, {0.48, 3.269}, {0.57, 3.274},
         {0.70, 3.28},  {0.79, 3.304}, {0.91, 3.316}, {1.00, 3.59},  {1.01, 3.70},  {1.03, 3.90}};
     d.ChargeEfficiency.Points = {{0.0, 0.999}, {1.0, 0.999}, {1.03, 0.99}};
-    d.MinimumStateOfCharge = -0.05;
     d.MaximumStateOfCharge = 1.03;
-    d.ResistancePerCell = 0.010;
+    d.ResistanceAmpHours = 0.046;
+    d.OhmicShare = 0.4;
+    d.RatedHours = 5.0;
+    d.PeukertExponent = 1.01;
+    d.ChargeLeadPerC = 0.15;
+    d.DiffusionSeconds = 600.0;
     d.HeatCapacityPerAmpHour = 45.0;
     return d;
 }
@@ -103,9 +130,12 @@ CellData MakePbAcid() {
     d.ChargeOverpotential.Points = {{0.0, 0.08},  {0.50, 0.10}, {0.80, 0.15}, {0.90, 0.20},
                                     {1.00, 0.29}, {1.03, 0.42}, {1.06, 0.50}};
     d.ChargeOverpotentialSeconds = 60.0;
-    d.MinimumStateOfCharge = -0.06;
     d.MaximumStateOfCharge = 1.06;
-    d.ResistancePerCell = 0.025;
+    d.ResistanceAmpHours = 0.042;
+    d.OhmicShare = 0.6;
+    d.RatedHours = 20.0;
+    d.PeukertExponent = 1.15;
+    d.DiffusionSeconds = 900.0;
     d.HeatCapacityPerAmpHour = 150.0;
     return d;
 }

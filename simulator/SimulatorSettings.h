@@ -14,13 +14,15 @@ namespace voltrex::simulator {
 inline constexpr const char* SimulatorSettingsFileName = "Voltrex2Sim.ini";
 
 // How the simulated port library builds its board and pack. Without a
-// settings file: a board at 0x378 with a 7-cell NiMH pack, half full and so
-// small that the lowest discharge rate of the sample configuration (0.1 A)
-// empties it in about five minutes, and port accesses that take 1 us each as
-// on a real parallel port.
+// settings file: a board at 0x378 with a 7-cell NiMH pack of AA cells
+// (2000 mAh), as a transmitter or receiver pack, found 90 % charged: a charge
+// at 1 C (2.004 A) peaks and ends on delta-V within a quarter of an hour, as
+// a real pack does, and every rate of the board is a physical C-rate for it
+// (0.025 C to 2.5 C); and port accesses that take 1 us each as on a real
+// parallel port.
 struct SimulatorSettings {
-    static constexpr double DefaultCapacityMah = 16.0;
-    static constexpr double DefaultStateOfCharge = 0.5;
+    static constexpr double DefaultCapacityMah = 2000.0;
+    static constexpr double DefaultStateOfCharge = 0.90;
 
     std::uint16_t DataAddress = 0x378;
     BatteryPack::Settings Pack{Chemistry::NiMH,      7,   DefaultCapacityMah,
@@ -45,7 +47,8 @@ struct SimulatorSettings {
 //   Cells               1 to 12
 //   Capacity            mAh, more than 0 up to 1000000
 //   StateOfCharge       percent, 0 to 100
-//   Resistance          ohms per cell, 0 (the chemistry's typical value) to 10
+//   Resistance          ohms per cell, 0 (the chemistry's typical value for
+//                       the capacity) to 10
 //   NoiseSeed           0 to 4294967295
 //   AccessMicroseconds  0 (as fast as possible) to 1000
 //   WriteLog            a file name (the rest of the line, inner blanks kept);

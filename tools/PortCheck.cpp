@@ -131,6 +131,12 @@ void SayPortAccessHints(const char* problem, bool simulated) {
         Say("  ls -l /dev/parport*  shows the port devices and their group (lp)\n"
             "  cat /proc/sys/dev/parport/parport*/devices/active  names what holds each port\n");
     }
+    if (!simulated) {
+        Say("Until the port works, the menu entry \"Voltrex II (simulated charger)\" "
+            "(voltrex2-launch\n"
+            "simulated) runs every test on a simulated charger; man voltrex2 says how to set up\n"
+            "the port.\n");
+    }
 }
 
 int Check(int argc, char** argv) {

@@ -38,8 +38,10 @@ using namespace voltrex::testing;
 
 namespace {
 
-// A 7-cell NiMH pack of 5 mAh, full: the 0.3 A rate empties it in a minute.
-constexpr const char* TourPack = "Chemistry = NiMH\nCells = 7\nCapacity = 5\nStateOfCharge = 100\n";
+// A 7-cell NiMH pack of AA cells near the end of its charge: a discharge at
+// 1 C (rate 11) reaches the knee and ends within about a minute.
+constexpr const char* TourPack =
+    "Chemistry = NiMH\nCells = 7\nCapacity = 2000\nStateOfCharge = 1\n";
 
 class Tour {
   public:
@@ -53,8 +55,8 @@ class Tour {
             ModalScript script;
             script.Expect("voltrex::TStartForm", [this](QWidget* window) {
                 auto* start = static_cast<TStartForm*>(window);
-                start->CapacityEdit->setText(QStringLiteral("5"));
-                start->DischargeRateTrackBar->setValue(4);
+                start->CapacityEdit->setText(QStringLiteral("2000"));
+                start->DischargeRateTrackBar->setValue(11);
                 Save(*start, "settings-discharge");
                 start->StartButton->click();
             });

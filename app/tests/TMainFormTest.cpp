@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSlider>
@@ -41,6 +42,18 @@ QString ButtonStates(const TMainForm& form) {
 const QString IdleSucceeded = QStringLiteral("eeeeeeeeh");
 const QString IdleFailed = QStringLiteral("dddddedeh");
 const QString Running = QStringLiteral("hhhhhhhhe");
+
+// The line a failed start-up leaves over the graph, without its lead-in;
+// "(not shown)" while it cannot be seen.
+QString UnavailableLine(const TMainForm& form) {
+    const QLabel* label = form.UnavailableLabel;
+    if (!label->isVisible() || !form.GraphPanel->rect().contains(label->geometry())) {
+        return QStringLiteral("(not shown)");
+    }
+    const QString lead = QStringLiteral(
+        "The tests are unavailable until the program starts without this error:\n\n");
+    return label->text().startsWith(lead) ? label->text().mid(lead.size()) : label->text();
+}
 
 // Counts the show events of a widget.
 class ShowCounter : public QObject {
@@ -120,6 +133,7 @@ class TMainFormTest : public QObject {
         QVERIFY(script.Done());
         QCOMPARE(script.Messages(), QStringList{QStringLiteral("Error loading I/O DLL.")});
         QCOMPARE(ButtonStates(form), IdleFailed);
+        QCOMPARE(UnavailableLine(form), QStringLiteral("Error loading I/O DLL."));
         QVERIFY(!form.StartupPending());
         QCOMPARE(harness.program().ConfigurationRecord().ChargeRateCount, 0);
         QCOMPARE(harness.program().InstrumentDrive().PortAddress(), 0);
@@ -156,6 +170,7 @@ class TMainFormTest : public QObject {
         form.show();
         QCOMPARE(script.Messages(), QStringList{message});
         QCOMPARE(ButtonStates(form), IdleFailed);
+        QCOMPARE(UnavailableLine(form), message);
         QCOMPARE(harness.program().InstrumentDrive().PortAddress(), 0);
         QVERIFY(harness.port.Writes().empty());
         QVERIFY(script.Unexpected().isEmpty());
@@ -168,6 +183,7 @@ class TMainFormTest : public QObject {
         ModalScript script;
         form.show();
         QCOMPARE(ButtonStates(form), IdleSucceeded);
+        QVERIFY(form.UnavailableLabel->isHidden());
         QVERIFY(!form.StartupPending());
         QCOMPARE(harness.program().InstrumentDrive().PortAddress(), 0x378);
         QCOMPARE(harness.port.Writes().size(), std::size_t{1});
@@ -206,14 +222,18 @@ class TMainFormTest : public QObject {
         QTest::addColumn<bool>("driverInstalled");
         QTest::addColumn<bool>("explained");
         QTest::addColumn<QString>("message");
-        const QString reason = QStringLiteral(
-            "Error opening the port: /dev/parport0 is in use by lp0, the printer driver.");
+        const QString help = QString::fromLatin1(TMainForm::PortHelp);
+        const QString reason =
+            QStringLiteral(
+                "Error opening the port: /dev/parport0 is in use by lp0, the printer driver.") +
+            help;
         QTest::newRow("no access, with the reason") << false << true << reason;
         QTest::newRow("no access, no reason")
             << false << false
             << QStringLiteral(
                    "Error opening the port: the port library has no access to the parallel "
-                   "port.");
+                   "port.") +
+                   help;
         QTest::newRow("access, but not to this port") << true << true << reason;
     }
 
@@ -241,6 +261,7 @@ class TMainFormTest : public QObject {
         // As a library that cannot be loaded: no port, nothing written, Setup
         // and Exit usable.
         QCOMPARE(ButtonStates(form), IdleFailed);
+        QCOMPARE(UnavailableLine(form), message);
         QCOMPARE(harness.program().InstrumentDrive().PortAddress(), 0);
         QVERIFY(harness.port.Writes().empty());
         QVERIFY(script.Unexpected().isEmpty());
@@ -258,13 +279,15 @@ class TMainFormTest : public QObject {
                    "Error opening the port: There is no parallel port at 0x378: %1/sys/dev/"
                    "parport/ lists no parallel port at all. Load the driver (sudo modprobe "
                    "parport_pc); a PCIe card may need its address given, sudo modprobe "
-                   "parport_pc io=0x<address>.");
+                   "parport_pc io=0x<address>.") +
+                   QString::fromLatin1(TMainForm::PortHelp);
         QTest::newRow("held by the printer driver")
             << true
             << QStringLiteral(
                    "Error opening the port: The parallel port at 0x378 (parport0) is held by "
                    "the printer driver lp0: unload it (sudo rmmod lp; blacklist lp in "
-                   "/etc/modprobe.d/ to keep it from loading at boot), then start again.");
+                   "/etc/modprobe.d/ to keep it from loading at boot), then start again.") +
+                   QString::fromLatin1(TMainForm::PortHelp);
     }
 
     void startupOnTheRealPortLibraryReportsAPortItCannotUse() {

@@ -57,6 +57,26 @@ class VoltrexApplicationTest : public QObject {
         ::close(fds_[1]);
     }
 
+    // The launcher names the simulated entry by the X resource name; any
+    // other name, or none, is the hardware entry's.
+    void theDesktopEntryFollowsTheLaunchersResourceName() {
+        const std::pair<const char*, const char*> cases[] = {
+            {nullptr, "voltrex2"},
+            {"voltrex2-simulated", "voltrex2-simulated"},
+            {"voltrex2", "voltrex2"},
+            {"voltrex2-simulated2", "voltrex2"},
+        };
+        for (const auto& [resourceName, entry] : cases) {
+            if (resourceName == nullptr) {
+                qunsetenv("RESOURCE_NAME");
+            } else {
+                qputenv("RESOURCE_NAME", resourceName);
+            }
+            QCOMPARE(DesktopEntryName(), entry);
+        }
+        qunsetenv("RESOURCE_NAME");
+    }
+
     // One scenario, since the application object reports only its first
     // failure: the program is ending from then on.
     void failuresAreCaughtSwitchOffAndTheFirstIsReported() {

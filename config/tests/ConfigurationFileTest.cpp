@@ -80,7 +80,7 @@ TEST_F(ConfigurationFileTest, SavingKeepsThePermissionsOfTheOldFile) {
     Write(path, "x\n");
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     ASSERT_EQ(SaveConfigurationLines(path, Lines{"y"}), std::nullopt);
-    struct stat info {};
+    struct stat info = {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, mode_t{0640});
 }

@@ -265,6 +265,9 @@ desktop_entries)
         desktop-file-validate "$file" || fail "$file does not validate"
         # Exec names the launcher by its absolute path in this prefix.
         check "$file does not start \"$launcher ${entry#*:}\"" grep -qx "Exec=$launcher ${entry#*:}" "$file"
+        # The launcher gives each entry's window the entry's name as its
+        # WM_CLASS instance, so that docks group it under its own entry.
+        check "$file does not claim the windows named ${entry%%:*}" grep -qx "StartupWMClass=${entry%%:*}" "$file"
     done
     check "the hardware entry is not named \"Voltrex II\"" grep -qx "Name=Voltrex II" "$applications/voltrex2.desktop"
     check "the simulated entry does not say so" grep -qx "Name=Voltrex II (simulated charger)" "$applications/voltrex2-simulated.desktop"

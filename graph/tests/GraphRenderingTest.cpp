@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -19,7 +20,7 @@ using testing::TextMismatches;
 
 // 0..3.5 V keeps its range at the full redraw (step 0.5); the grid lines of
 // 0.0, 0.5, ... 3.5 V lie on these rows (one above the rounded row).
-const std::vector<int> GridLineRows{446, 385, 323, 262, 200, 139, 77, 16};
+constexpr std::array<int, 8> GridLineRows{446, 385, 323, 262, 200, 139, 77, 16};
 
 class GraphRenderingTest : public ::testing::Test {
   protected:

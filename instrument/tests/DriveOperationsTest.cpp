@@ -250,8 +250,8 @@ TEST_F(DriveOperationsTest, EmergencySwitchIsArmedOnlyWithAPortInUse) {
 TEST_F(DriveOperationsTest, EmergencySwitchWaitsItsMillisecondThroughASignal) {
     // A signal arrives during the pause between current off and relays open;
     // the code the switch-off interrupted had EINTR in errno and gets it back.
-    struct sigaction ignore {};
-    struct sigaction previous {};
+    struct sigaction ignore = {};
+    struct sigaction previous = {};
     ignore.sa_handler = +[](int) {};
     sigemptyset(&ignore.sa_mask);
     ASSERT_EQ(::sigaction(SIGALRM, &ignore, &previous), 0);

@@ -312,11 +312,11 @@ void ParportTable::Open(Entry& entry, unsigned short port) {
             calls_->Close(fd);
             break;
         }
-        struct flock lock {};
+        struct flock lock = {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
         if (calls_->Fcntl(fd, F_SETLK, &lock) != 0 && (errno == EACCES || errno == EAGAIN)) {
-            struct flock probe {};
+            struct flock probe = {};
             probe.l_type = F_WRLCK;
             probe.l_whence = SEEK_SET;
             const bool known = calls_->Fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;

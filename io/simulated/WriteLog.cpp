@@ -62,7 +62,7 @@ std::string WriteLog::Open(const std::string& path) {
     const int fd =
         open(path.c_str(),
              O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    struct stat status {};
+    struct stat status = {};
     if (fd < 0) {
         const int error = errno;
         // Opened without a reader, a FIFO fails with ENXIO ("No such device

@@ -167,14 +167,16 @@ TEST_F(ParportTableTest, PortLockedByAnotherProcessNamesItsProgram) {
     if (child == 0) {
         alarm(10);
         const int fd = open(Node().c_str(), O_RDWR);
-        struct flock lock {};
+        struct flock lock = {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
         const char answer = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
-        static_cast<void>(write(ready[1], &answer, 1));
+        if (write(ready[1], &answer, 1) != 1) {
+            _exit(1);
+        }
+        // Holds the lock until the parent has looked.
         char ignored;
-        static_cast<void>(read(done[0], &ignored, 1));
-        _exit(0);
+        _exit(read(done[0], &ignored, 1) < 0 ? 1 : 0);
     }
     char answer = 0;
     ASSERT_EQ(read(ready[0], &answer, 1), 1);

@@ -390,7 +390,7 @@ TEST_F(SimulatedLibraryTest, WriteLogEndsWithTheWritesOfASignalHandler) {
             _exit(2);
         }
         HandlerPortOut = reinterpret_cast<PortOutProc>(library.Symbol("PortOut"));
-        struct sigaction action {};
+        struct sigaction action = {};
         action.sa_handler = SwitchOffAndDie;
         action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);

@@ -23,7 +23,7 @@ TEST_F(AppendWholeTest, ANewFileGetsTheHeaderAnExistingOneOnlyTheText) {
     ASSERT_TRUE(AppendWhole(File("log.csv"), Record, Header, 0640));
     ASSERT_TRUE(AppendWhole(File("log.csv"), Record, Header, 0640));
     EXPECT_EQ(Read(File("log.csv")), Header + Record + Record);
-    struct stat info {};
+    struct stat info = {};
     ASSERT_EQ(::stat(File("log.csv").c_str(), &info), 0);
     EXPECT_EQ(
         info.st_mode & 0777, 0640 & ~[] {
@@ -58,7 +58,7 @@ TEST_F(AppendWholeTest, AFifoOrAFolderIsLeftAloneAtOnce) {
         return refused;
     });
     EXPECT_EQ(result, 4);
-    struct stat info {};
+    struct stat info = {};
     ASSERT_EQ(::lstat(File("fifo.csv").c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }

@@ -27,12 +27,12 @@ class ReplaceWholeTest : public FileTestFolder {
         return names;
     }
     mode_t Mode(const std::string& name) const {
-        struct stat info {};
+        struct stat info = {};
         EXPECT_EQ(::stat(File(name).c_str(), &info), 0);
         return info.st_mode & 07777;
     }
     bool IsLink(const std::string& name) const {
-        struct stat info {};
+        struct stat info = {};
         return ::lstat(File(name).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
     }
 };

@@ -284,7 +284,7 @@ TEST_F(CurveTest, TwoTestsStartedInOneSecondKeepTwoFiles) {
     EXPECT_EQ(CurveNames(),
               (std::vector<std::string>{"20261208-141503-DIS-2.csv", "20261208-141503-DIS.csv"}));
     // Made as any text file the user makes: 0666 less the umask.
-    struct stat info {};
+    struct stat info = {};
     ASSERT_EQ(::stat(folder.File("curves/20261208-141503-DIS.csv").c_str(), &info), 0);
     const mode_t mask = ::umask(0);
     ::umask(mask);

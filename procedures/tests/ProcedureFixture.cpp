@@ -20,7 +20,7 @@ std::vector<std::string> ReadLines(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
-    struct stat info {};
+    struct stat info = {};
     return ::stat(path.c_str(), &info) == 0;
 }
 

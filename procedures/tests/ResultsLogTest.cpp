@@ -76,7 +76,7 @@ TEST_F(ResultsLogTest, CycleAndOfComeFromTheCycleAndTheSettingsAtTheTimeOfWritin
 }
 
 TEST_F(ResultsLogTest, ExistenceAloneDecidesTheHeaderAndOldContentsStay) {
-    { std::ofstream empty(folder.File("Voltrex2.csv")); }
+    std::ofstream(folder.File("Voltrex2.csv")).close();
     procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
     std::vector<std::string> lines = ResultLines();
     ASSERT_EQ(lines.size(), 1u);
@@ -144,7 +144,7 @@ TEST_F(ResultsLogTest, AFifoInPlaceOfTheFileLosesTheRecordAtOnce) {
                   return ::read(reader, &byte, 1) > 0 ? 1 : 0;
               }),
               0);
-    struct stat info {};
+    struct stat info = {};
     ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
     EXPECT_TRUE(ui.Errors.empty());
@@ -156,7 +156,7 @@ TEST_F(ResultsLogTest, ANewFileGetsTheModeOfAnyTextFileLessTheUmask) {
         const mode_t previous = ::umask(mask);
         procedures.AppendResultRecord("DIS", 0, 1.0, 100.0, 120.0, 0.1);
         ::umask(previous);
-        struct stat info {};
+        struct stat info = {};
         ASSERT_EQ(::stat(folder.File("Voltrex2.csv").c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask) << mask;
     }

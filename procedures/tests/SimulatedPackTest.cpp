@@ -24,7 +24,7 @@ class SimulatedPackTest : public ::testing::Test {
     void SetUp() override {
         const std::optional<std::string> error =
             ReadConfiguration(config, VOLTREX_SAMPLE_CONFIGURATION);
-        ASSERT_FALSE(error.has_value()) << *error;
+        ASSERT_FALSE(error.has_value()) << error.value_or("");
         ui.PassSeconds = 0.5;
     }
 
@@ -230,42 +230,51 @@ TEST_F(SimulatedPackTest, NickelDischargeFromFullLogsTheChargeThePackDelivered) 
     EXPECT_NEAR(logged, seconds * config.DischargeCurrent[10] / 3.6, 1.0);
 }
 
-// From full at 1 C every chemistry gives close to its rated capacity before
-// it falls below its end voltage, and the count of table current per second
-// agrees with the charge that flowed.
-TEST_F(SimulatedPackTest, EveryChemistryFromFullAtOneCGivesItsRatedCapacity) {
+// From full at 1 C every chemistry gives what its makers' data sheets give at
+// that rate before it falls below its end voltage (nickel and lithium nearly
+// their rating, sealed lead, rated at 20 hours, about two thirds of it), and
+// the count of table current per second agrees with the charge that flowed.
+TEST_F(SimulatedPackTest, EveryChemistryFromFullAtOneCGivesWhatItsDataSheetGives) {
     struct Case {
         Chemistry chemistry;
         const char* cellType;
         int cells;
+        double low;
+        double high;
     };
-    const Case cases[] = {{Chemistry::NiCd, "NiCd", 6},
-                          {Chemistry::NiMH, "NiMH", 7},
-                          {Chemistry::LiPo, "LiPo", 3},
-                          {Chemistry::LiNP, "LiNP", 4},
-                          {Chemistry::PbAcid, "PbAcid", 6}};
+    const Case cases[] = {{Chemistry::NiCd, "NiCd", 6, 0.93, 1.0},
+                          {Chemistry::NiMH, "NiMH", 7, 0.92, 1.0},
+                          {Chemistry::LiPo, "LiPo", 3, 0.93, 1.0},
+                          {Chemistry::LiNP, "LiNP", 4, 0.95, 1.01},
+                          {Chemistry::PbAcid, "PbAcid", 6, 0.55, 0.70}};
     ui.PassSeconds = 1.0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.cellType);
         Connect({c.chemistry, c.cells, 2000.0, 1.0});
         Use(c.cellType, c.cells, 2000, 12, 11);  // 1.996 A
         ASSERT_GT(procedures.RunDischarge(0), 0);
-        EXPECT_NEAR(port->DeliveredMah(), 2000.0, 0.05 * 2000.0);
+        EXPECT_GT(port->DeliveredMah(), c.low * 2000.0);
+        EXPECT_LT(port->DeliveredMah(), c.high * 2000.0);
         EXPECT_NEAR(LastRecordColumn(MilliampHoursColumn), port->DeliveredMah(),
                     0.02 * port->DeliveredMah());
     }
 }
 
 // The simulated library's own pack, as it starts without a Voltrex2Sim.ini:
-// the lowest discharge rate of the sample configuration empties it in about
-// five minutes.
-TEST_F(SimulatedPackTest, TheDefaultPackEmptiesInAboutFiveMinutesAtTheLowestRate) {
+// seven AA cells 90 % charged. A charge at 1 C shows a new user a real pack's
+// end of charge within a quarter of an hour: it peaks, falls back and ends on
+// delta-V, full and warm.
+TEST_F(SimulatedPackTest, TheDefaultPackEndsAOneCChargeOnDeltaVWithinAQuarterOfAnHour) {
     const simulator::SimulatorSettings defaults;
     Connect(defaults.Pack);
-    Use("NiMH", defaults.Pack.Cells, static_cast<int>(defaults.Pack.CapacityMah), 1, 1);
-    const std::int32_t seconds = procedures.RunDischarge(0);
-    EXPECT_GT(seconds, 4 * 60);
-    EXPECT_LT(seconds, 6 * 60);
+    Use("NiMH", defaults.Pack.Cells, static_cast<int>(defaults.Pack.CapacityMah), 12, 11);
+    ASSERT_NEAR(config.ChargeCurrent[12] * 1000.0 / defaults.Pack.CapacityMah, 1.0, 0.01);
+    ui.PassSeconds = 1.0;
+    const std::int32_t seconds = procedures.RunCharge(0, 0);
+    EXPECT_GT(seconds, 10 * 60);
+    EXPECT_LT(seconds, 15 * 60);
+    EXPECT_GT(port->StateOfCharge(), 0.97);
+    EXPECT_GT(port->Pack().TemperatureCelsius(), 28.0);
 }
 
 TEST_F(SimulatedPackTest, StoppedDischargeSwitchesOffAndLogsNothing) {
@@ -366,10 +375,11 @@ TEST_F(SimulatedPackTest, NickelChargeAtOneCEndsFullAndWarmOnDeltaV) {
 }
 
 // Charges a ceiling pack and checks that the readings never stay above the
-// ceiling and that the charge ends on the step to rate 0.
+// ceiling for more than the given passes and that the charge ends on the step
+// to rate 0.
 void ExpectCeilingHeld(FakeUserInterface& ui, Instrument& instrument, double ceiling,
                        std::int32_t limit, int chargeRate, const std::function<std::int32_t()>& run,
-                       double count) {
+                       double count, int passesAboveAllowed = 1) {
     int passesAbove = 0;
     int longestAbove = 0;
     int stepDowns = 0;
@@ -395,7 +405,7 @@ void ExpectCeilingHeld(FakeUserInterface& ui, Instrument& instrument, double cei
     EXPECT_LE(seconds, limit) << "ended by the time limit, not at rate 0";
     EXPECT_EQ(lastLatch, 0x30) << "the last pass stepped down to rate 0";
     EXPECT_EQ(stepDowns, chargeRate);
-    EXPECT_LE(longestAbove, 1);
+    EXPECT_LE(longestAbove, passesAboveAllowed);
     EXPECT_EQ(instrument.ControlLatch(), 0);
 }
 
@@ -418,9 +428,12 @@ TEST_F(SimulatedPackTest, LithiumIronPhosphatePackIsHeldAtTheCeilingUntilTheRate
     const auto limit = static_cast<std::int32_t>(
         static_cast<std::int32_t>(2000 * 3.6 / config.ChargeCurrent[12]) * 1.75);
     const double count = config.Calibration.BitWeights[0] * config.Calibration.HighSideMultiplier;
+    // A lithium iron phosphate cell's voltage climbs steeply in the last per
+    // cent before its ceiling: at 1 C the smoothed reading goes on rising for
+    // one more pass after the first step down.
     ExpectCeilingHeld(
         ui, instrument, 4 * config.LiNPVmax, limit, 12,
-        [this] { return procedures.RunCharge(0, 0); }, count);
+        [this] { return procedures.RunCharge(0, 0); }, count, 2);
     EXPECT_GT(port->StateOfCharge(), 0.95);
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <stdexcept>
 
 #include "config/ConfigurationReader.h"
 #include "graph/Graph.h"
@@ -33,7 +34,11 @@ using voltrex::testing::VirtualClock;
 constexpr double PassSeconds = 1.0;
 
 std::int64_t At(const char* time) {
-    return CalendarSeconds(*ParseCalendarTime(time));
+    const std::optional<LocalTime> parsed = ParseCalendarTime(time);
+    if (!parsed) {
+        throw std::invalid_argument(time);
+    }
+    return CalendarSeconds(*parsed);
 }
 
 // One session at the charger: the program started at a calendar second with
@@ -127,7 +132,7 @@ std::string WriteExampleFolder(const std::string& folder) {
     pack.Type = Chemistry::NiMH;
     pack.Cells = 7;
     pack.StateOfCharge = 0.45;
-    pack.ResistancePerCell = 0.028;
+    pack.ResistancePerCell = 0.012;  // an AA cell's, new
 
     // An Auto Cycle of three cycles forms it: its cells take up a little more
     // charge after each full charge, so the pack is put back on the board
@@ -163,7 +168,7 @@ std::string WriteExampleFolder(const std::string& folder) {
         "2026-08-01 16:20:09", "2026-09-12 08:57:44", "2026-10-24 14:11:30", "2026-12-05 10:30:00"};
     auto month = [&](int index) -> std::optional<std::string> {
         pack.CapacityMah = 2010.0 - 21.0 * index - (index > 5 ? 25.0 * (index - 5) : 0.0);
-        pack.ResistancePerCell = 0.028 * (1.0 + 0.045 * index);
+        pack.ResistancePerCell = 0.012 * (1.0 + 0.045 * index);
         pack.StateOfCharge = 0.93;  // charged last month, a little self-discharge since
         Session session(config, transmitter, folder, months[index], pack);
         const bool discharged = session.Run().RunDischarge(0) > 0;

@@ -84,7 +84,9 @@ TEST(PackGrouping, TheUsersNamesMakeThePacks) {
     const Pack& spare = grouping.Packs[2];
     EXPECT_EQ(spare.Name, "Spare");
     EXPECT_EQ(spare.Lines, (std::vector<std::size_t>{0, 1}));
-    ASSERT_TRUE(spare.Key);
+    if (!spare.Key) {
+        FAIL() << "the spare pack has no key";
+    }
     EXPECT_EQ(spare.Key->Cells, 7);
 
     // Back to the defaults.
@@ -142,7 +144,7 @@ TEST_F(PackNamesFile, RoundTripsThroughItsFileWrittenWhole) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_),
                             std::filesystem::directory_iterator()),
               1);
-    struct stat info {};
+    struct stat info = {};
     ASSERT_EQ(::stat(File(PackNamesFileName).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
 

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "config/ConfigurationReader.h"
 #include "graph/Graph.h"
@@ -74,17 +76,22 @@ TEST(ProgramCurveTest, TheProgramsCurvesAreReadAndMatchedToTheirRecords) {
     for (std::size_t i = 0; i < 2; ++i) {
         ASSERT_TRUE(log.Lines[i].Readable) << log.Lines[i].Problem;
         const ResultRecord& record = log.Lines[i].Record;
-        ASSERT_TRUE(matched[i].has_value()) << i;
-        const CurveFile curve = ReadCurveFile(curves.Curves()[*matched[i]].Path);
+        const std::optional<std::size_t>& match = matched[i];
+        if (!match) {
+            FAIL() << "record " << i << " has no curve";
+        }
+        const CurveFile curve = ReadCurveFile(curves.Curves()[*match].Path);
         EXPECT_TRUE(curve.Usable()) << curve.Problem;
         EXPECT_EQ(curve.Mode, record.Mode);
         EXPECT_EQ(curve.Type, "NiMH");
         EXPECT_EQ(curve.Rated, 300);
         EXPECT_EQ(curve.Cells, 4);
         EXPECT_EQ(curve.UnreadableRows, 0);
-        ASSERT_TRUE(curve.EndReason.has_value());
-        EXPECT_EQ(*curve.EndReason, record.Mode == "DIS" ? "end voltage reached" : "delta-V");
-        ASSERT_TRUE(curve.LastRow.has_value());
+        EXPECT_EQ(curve.EndReason,
+                  std::string(record.Mode == "DIS" ? "end voltage reached" : "delta-V"));
+        if (!curve.LastRow) {
+            FAIL() << "record " << i << ": its curve has no rows";
+        }
         EXPECT_NEAR(curve.LastRow->MilliampHours, record.MilliampHours, 0.05);
         // A row for each second that had a reading: a pass of the simulated
         // window takes half a second and its conversions, so now and then

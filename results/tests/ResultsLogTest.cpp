@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "results/CalendarTime.h"
 #include "results/ResultsLog.h"
 #include "testsupport/FileTestFolder.h"
@@ -133,14 +135,15 @@ TEST_F(ResultsLogFile, AMissingFileIsNoErrorAndAFolderIsRefused) {
 }
 
 TEST(CalendarTime, CountsTheCalendarAndChecksTheDate) {
-    const auto time = ParseCalendarTime("2026-12-08 14:15:03");
-    ASSERT_TRUE(time);
+    // The seconds of a time, or -1 for one that does not parse.
+    const auto seconds = [](const char* text) -> std::int64_t {
+        const auto time = ParseCalendarTime(text);
+        return time ? CalendarSeconds(*time) : -1;
+    };
     // date -u -d '2026-12-08 14:15:03' +%s
-    EXPECT_EQ(CalendarSeconds(*time), 1796739303);
+    EXPECT_EQ(seconds("2026-12-08 14:15:03"), 1796739303);
     EXPECT_EQ(CalendarTimeText(CalendarTimeAt(1796739303)), "2026-12-08 14:15:03");
-    EXPECT_EQ(CalendarSeconds(*ParseCalendarTime("2024-03-01 00:00:00")) -
-                  CalendarSeconds(*ParseCalendarTime("2024-02-28 23:59:59")),
-              86401);
+    EXPECT_EQ(seconds("2024-03-01 00:00:00") - seconds("2024-02-28 23:59:59"), 86401);
     EXPECT_TRUE(ParseCalendarTime("2024-02-29 23:59:59"));
     EXPECT_TRUE(ParseCalendarTime("2000-02-29 00:00:00"));
     EXPECT_FALSE(ParseCalendarTime("1900-02-29 00:00:00"));

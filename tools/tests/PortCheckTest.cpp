@@ -110,6 +110,7 @@ TEST_F(PortCheckTest, PassesOnTheSimulatedBoardAndFailsOnAnEmptyPort) {
     EXPECT_TRUE(elsewhere.Says("Nothing was written to the port.")) << elsewhere.output;
     EXPECT_FALSE(elsewhere.Says("switching the instrument all off")) << elsewhere.output;
     EXPECT_FALSE(elsewhere.Says("/dev/parport")) << elsewhere.output;
+    EXPECT_FALSE(elsewhere.Says("simulated charger)")) << elsewhere.output;
 
     // A board without power: the port works, the comparators never answer.
     folder_.Write("Voltrex2Sim.ini", "AccessMicroseconds = 0\nPowered = no\n");
@@ -217,6 +218,7 @@ TEST_F(PortCheckTest, UnusablePortIsExplainedAndLeftAlone) {
             << run.output;
         EXPECT_TRUE(run.Says(c.problem)) << run.output;
         EXPECT_TRUE(run.Says(c.hint)) << run.output;
+        EXPECT_TRUE(run.Says("the menu entry \"Voltrex II (simulated charger)\"")) << run.output;
         EXPECT_TRUE(run.Says("Nothing was written to the port.\n")) << run.output;
         EXPECT_FALSE(run.Says("switching the instrument all off")) << run.output;
         EXPECT_FALSE(run.Says("powered")) << run.output;
