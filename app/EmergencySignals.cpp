@@ -1,9 +1,13 @@
 #include "app/EmergencySignals.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
 #include "instrument/EmergencySwitch.h"
@@ -23,6 +27,29 @@ constexpr int Faults[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 // Room for the handler when the program's own stack is what overflowed.
 constexpr std::size_t AlternateStackSize = 64 * 1024;
 
+// The names of the files to remove on the way out. A signal handler can
+// reach nothing but namespace-scope storage, so this one record is global;
+// Armed is set only once the names are complete and cleared before they
+// change, and the handler reads the names only while it is set.
+struct EmergencyFiles {
+    static constexpr int Most = 4;
+    char Names[Most + 1][PATH_MAX]{};  // the files, then the folder
+    int Count = 0;
+    std::atomic<bool> Armed{false};
+};
+EmergencyFiles emergencyFiles;  // NOLINT: reached from signal handlers
+
+// unlink and rmdir are async-signal-safe.
+void RemoveEmergencyFiles() {
+    if (!emergencyFiles.Armed.exchange(false)) {
+        return;
+    }
+    for (int i = 0; i < emergencyFiles.Count; ++i) {
+        ::unlink(emergencyFiles.Names[i]);
+    }
+    ::rmdir(emergencyFiles.Names[EmergencyFiles::Most]);
+}
+
 // Async-signal-safe: the switch-off is two port writes and a nanosleep
 // through lock-free atomics, and raise is on the safe list. SA_RESETHAND has
 // restored the default action before the handler runs and SA_NODEFER leaves
@@ -31,6 +58,7 @@ constexpr std::size_t AlternateStackSize = 64 * 1024;
 // blocked meanwhile, so the switch-off is not interrupted halfway.
 void SwitchOffAndDie(int signalNumber) {
     EmergencySwitchOff();
+    RemoveEmergencyFiles();
     std::raise(signalNumber);
 }
 
@@ -72,6 +100,7 @@ void UseAlternateStack() {
 
 [[noreturn]] void SwitchOffAndAbort() {
     EmergencySwitchOff();
+    RemoveEmergencyFiles();
     std::abort();
 }
 
@@ -95,6 +124,33 @@ void InstallEmergencySwitchOff() {
     Ignore(SIGPIPE);
     Ignore(SIGTSTP);
     std::set_terminate(SwitchOffAndAbort);
+}
+
+void RemoveOnEmergency(const char* folder, const char* const* files, int count) {
+    emergencyFiles.Armed = false;
+    emergencyFiles.Count = 0;
+    const auto copy = [](char* to, const char* from) {
+        if (std::strlen(from) >= PATH_MAX) {
+            return false;
+        }
+        std::strcpy(to, from);
+        return true;
+    };
+    for (int i = 0; i < count && i < EmergencyFiles::Most; ++i) {
+        if (copy(emergencyFiles.Names[emergencyFiles.Count], files[i])) {
+            ++emergencyFiles.Count;
+        }
+    }
+    if (!copy(emergencyFiles.Names[EmergencyFiles::Most], folder)) {
+        emergencyFiles.Names[EmergencyFiles::Most][0] = '\0';
+    }
+    static const bool registered = std::atexit(RemoveEmergencyFiles) == 0;
+    (void)registered;
+    emergencyFiles.Armed = true;
+}
+
+void ForgetOnEmergency() {
+    emergencyFiles.Armed = false;
 }
 
 }  // namespace voltrex

@@ -27,4 +27,12 @@ namespace voltrex {
 // Only SIGKILL, SIGSTOP and a power cut of the PC cannot be caught.
 void InstallEmergencySwitchOff();
 
+// Files that must not outlive the process however it ends (the published
+// live state): after the switch-off, the handlers of the signals above and
+// the process-exit list unlink them, then remove folder (when empty). Up to
+// four files; the names are copied. ForgetOnEmergency drops them again once
+// the program has removed them itself.
+void RemoveOnEmergency(const char* folder, const char* const* files, int count);
+void ForgetOnEmergency();
+
 }  // namespace voltrex

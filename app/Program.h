@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "app/DesktopNotifier.h"
+#include "app/LiveState.h"
 #include "app/PortBinder.h"
 #include "app/SleepGuard.h"
 #include "config/Configuration.h"
@@ -11,6 +13,7 @@
 #include "instrument/Instrument.h"
 #include "platform/Clock.h"
 #include "procedures/Procedures.h"
+#include "procedures/TestObserver.h"
 
 namespace voltrex {
 
@@ -23,6 +26,9 @@ class TStartForm;
 struct ProgramFiles {
     std::string ConfigurationPath = ConfigurationFileName;
     std::string Folder;
+    // Where the running test is published for other programs ("" = not at
+    // all); the program's start names $XDG_RUNTIME_DIR/voltrex2.
+    std::string LiveFolder;
 };
 
 // Everything the program keeps for its whole run, made in start-up order: the
@@ -34,8 +40,10 @@ class Program {
   public:
     // sleepGuard keeps the PC awake while a test runs; without one the
     // program asks the system's login manager (tests hand in their own).
+    // notifier tells the desktop how tests end; without one the program
+    // uses the session bus.
     Program(Clock& clock, PortBinder bindPort, ProgramFiles files = {},
-            SleepGuard* sleepGuard = nullptr);
+            SleepGuard* sleepGuard = nullptr, DesktopNotifier* notifier = nullptr);
     // Switches the instrument off (a no-op when the window's close already
     // did), then takes the windows down before the records they use.
     ~Program();
@@ -49,6 +57,9 @@ class Program {
     Instrument& InstrumentDrive() { return instrument_; }
     Graph& GraphArea() { return graph_; }
     Procedures& TestProcedures() { return *procedures_; }
+    // What the procedures tell of their passes and endings (the benchmark
+    // times it).
+    TestObserver& Watch() { return *watch_; }
 
   private:
     Clock& clock_;
@@ -63,6 +74,9 @@ class Program {
     TStartForm* startForm_ = nullptr;
     TSetupForm* setupForm_ = nullptr;
     std::unique_ptr<Procedures> procedures_;
+    std::unique_ptr<DesktopNotifier> ownNotifier_;
+    std::unique_ptr<LiveState> liveState_;
+    std::unique_ptr<TestObserver> watch_;
 };
 
 }  // namespace voltrex

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "app/EmergencySignals.h"
+#include "app/LiveState.h"
 #include "app/MessageBoxes.h"
 #include "app/PortBinder.h"
 #include "app/Program.h"
@@ -31,7 +32,9 @@ int ProgramMain(int argc, char** argv, const std::function<void(Program&)>& star
     PortLibrary library;
     int result = 1;
     try {
-        Program program(clock, LibraryBinder(library));
+        ProgramFiles files;
+        files.LiveFolder = LiveState::DefaultFolder();
+        Program program(clock, LibraryBinder(library), files);
         application.SetFailureHandler([&program](const std::string& text) {
             program.InstrumentDrive().ClearPortAddress();
             ShowErrorBox(nullptr, QString::fromStdString(text));

@@ -7,7 +7,12 @@
 // settings there and on the command line must agree.
 //
 //   voltrex_bench_loops <monitor|discharge|charge> <cell type> <cells> <capacity>
-//                       <seconds per run> <runs>
+//                       <seconds per run> <runs> [live]
+//
+// With "live" the running test is also published as the program does it
+// ($XDG_RUNTIME_DIR/voltrex2-bench, or a folder in /dev/shm without one), the
+// time of every call into it is measured, and window runs without it
+// alternate with those with it.
 //
 // A pass is one sample of the plot: the passes of a run are the samples its
 // graph gained between two moments inside the loop, so the preparation (the
@@ -20,6 +25,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/LiveState.h"
 #include "app/PictureButton.h"
 #include "app/PortBinder.h"
 #include "app/Program.h"
@@ -55,16 +61,44 @@ struct Rate {
     double Seconds = 0.0;
 };
 
+// The program's own observer, with the time of each call measured.
+class TimedObserver final : public TestObserver {
+  public:
+    TimedObserver(TestObserver& inner, Clock& clock) : inner_(inner), clock_(clock) {}
+    void Passed(const TestPass& pass) override {
+        const double start = clock_.Monotonic();
+        inner_.Passed(pass);
+        Count(clock_.Monotonic() - start);
+    }
+    void Ended(const TestEnding& ending) override { inner_.Ended(ending); }
+
+    double Seconds = 0.0;
+    double Worst = 0.0;
+    long long Calls = 0;
+    long long Over100Microseconds = 0;
+
+  private:
+    void Count(double seconds) {
+        Seconds += seconds;
+        ++Calls;
+        Worst = seconds > Worst ? seconds : Worst;
+        Over100Microseconds += seconds > 100e-6 ? 1 : 0;
+    }
+    TestObserver& inner_;
+    Clock& clock_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 7) {
+    if (argc != 7 && !(argc == 8 && std::string(argv[7]) == "live")) {
         std::fputs(
             "usage: voltrex_bench_loops <monitor|discharge|charge> <cell type> <cells> "
-            "<capacity> <seconds per run> <runs>\n",
+            "<capacity> <seconds per run> <runs> [live]\n",
             stderr);
         return 2;
     }
+    const bool live = argc == 8;
     const std::string mode = argv[1];
     const int runMs = static_cast<int>(std::atof(argv[5]) * 1000.0);
     const int runs = std::atoi(argv[6]);
@@ -75,7 +109,12 @@ int main(int argc, char** argv) {
     SystemClock clock;
     PortLibrary library;
     NoSleepGuard awake;
-    Program program(clock, LibraryBinder(library), {}, &awake);
+    ProgramFiles files;
+    if (live) {
+        const std::string runtime = LiveState::DefaultFolder();
+        files.LiveFolder = runtime.empty() ? "/dev/shm/voltrex2-bench" : runtime + "-bench";
+    }
+    Program program(clock, LibraryBinder(library), files, &awake);
     TMainForm& form = program.MainForm();
     form.show();
     if (!form.ChargeButton->isEnabled()) {
@@ -93,9 +132,18 @@ int main(int argc, char** argv) {
     Procedures& procedures = program.TestProcedures();
     Graph& graph = program.GraphArea();
 
+    TimedObserver timed(program.Watch(), clock);
+    if (live) {
+        procedures.SetObserver(&timed);
+    }
     Rate window;
+    Rate withoutLive;
     Rate alone;
-    for (int run = 0; run < runs; ++run) {
+    for (int step = 0; step < (live ? 2 * runs : runs); ++step) {
+        // With "live", every second window run publishes nothing.
+        const bool publishing = live && step % 2 == 0;
+        Rate& counted = !live || publishing ? window : withoutLive;
+        procedures.SetObserver(publishing ? &timed : nullptr);
         // The window's loop: a moment after its first pass, note the samples
         // and the time, and again when the run is over, then click Stop.
         double samples0 = 0.0;
@@ -104,8 +152,8 @@ int main(int argc, char** argv) {
             samples0 = Samples(graph);
             time0 = clock.Monotonic();
             QTimer::singleShot(runMs, &form, [&] {
-                window.Count += Samples(graph) - samples0;
-                window.Seconds += clock.Monotonic() - time0;
+                counted.Count += Samples(graph) - samples0;
+                counted.Seconds += clock.Monotonic() - time0;
                 form.StopButtonClick();
             });
         });
@@ -140,6 +188,15 @@ int main(int argc, char** argv) {
     }
     const double windowRate = window.Count / window.Seconds;
     const double aloneRate = alone.Count / alone.Seconds;
+    if (live) {
+        const double withoutRate = withoutLive.Count / withoutLive.Seconds;
+        std::printf(
+            "live state: %lld calls, %.1f us a call on average, worst %.2f ms, %lld over 100 us; "
+            "%.4f %% of the window runs' time; %.1f passes/s with it, %.1f without (%.1f %%)\n",
+            timed.Calls, 1e6 * timed.Seconds / static_cast<double>(timed.Calls), 1e3 * timed.Worst,
+            timed.Over100Microseconds, 100.0 * timed.Seconds / window.Seconds, windowRate,
+            withoutRate, 100.0 * windowRate / withoutRate);
+    }
     std::printf("%s %s %s: %.1f passes/s in the window, %.1f conversions/s alone, %.1f %%\n",
                 mode.c_str(), argv[2], argv[3], windowRate, aloneRate,
                 100.0 * windowRate / aloneRate);

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "graph/GraphFileError.h"
 #include "instrument/PortBits.h"
 #include "platform/CFormat.h"
 #include "procedures/CapacityRule.h"
@@ -95,7 +96,7 @@ std::string Procedures::PathOf(const std::string& fileName) const {
 bool Procedures::CheckRate(const char* kind, std::int32_t rate,
                            const std::array<double, 16>& currents) {
     if (!RateInTable(rate)) {
-        ui_.ShowError(
+        Refuse(
             Format("The %s rate %d is not one of the rates 1 to 15; choose a rate in "
                    "the test settings.",
                    kind, rate));
@@ -103,7 +104,7 @@ bool Procedures::CheckRate(const char* kind, std::int32_t rate,
     }
     const double current = currents[Row(rate)];
     if (!(current > 0.0)) {
-        ui_.ShowError(
+        Refuse(
             Format("The %s current of rate %d is %1.3f A; set a current above zero in "
                    "the configuration.",
                    kind, rate, current));
@@ -131,13 +132,17 @@ std::optional<ChemistryRules> Procedures::RulesOrError() {
     std::optional<ChemistryRules> rules =
         RulesFor(settings_.CellType, config_, settings_.NumberOfCells);
     if (!rules) {
-        ui_.ShowError(UnrecognizedCellType + settings_.CellType);
+        Refuse(UnrecognizedCellType + settings_.CellType);
     }
     return rules;
 }
 
 std::int32_t Procedures::RunDischarge(std::int32_t cycle) {
     const OuterCall call(callDepth_);
+    if (call.Outermost()) {
+        BeginTest(TestKind::Discharge);
+    }
+    BeginPhase(TestKind::Discharge, cycle);
     const std::int32_t seconds = Discharge(cycle);
     if (call.Outermost()) {
         ReportCurveProblem();
@@ -173,9 +178,8 @@ std::int32_t Procedures::Discharge(std::int32_t cycle) {
     const double low = startVoltage > endVoltage ? endVoltage : startVoltage - 0.05;
     graph_.CreateGraph(low, startVoltage + 0.05);
     GraphPlot& plot = *graph_.CurrentGraph();
-    SetTitleLine(plot,
-                 texts::DischargeTitle(cycle, settings_.MaximumCycles, settings_.NumberOfCells,
-                                       settings_.CellType, current, endVoltage, *ohms));
+    Title(plot, texts::DischargeTitle(cycle, settings_.MaximumCycles, settings_.NumberOfCells,
+                                      settings_.CellType, current, endVoltage, *ohms));
 
     return DischargeLoop(cycle, rate, current, endVoltage, *ohms, plot);
 }
@@ -204,8 +208,11 @@ std::int32_t Procedures::DischargeLoop(std::int32_t cycle, std::int32_t rate, do
         if (EndOfPass(plot,
                       texts::DischargeStatus(elapsed, voltage, counted.ChargeCounter,
                                              counted.EnergyCounter),
-                      elapsed, voltage)) {
+                      elapsed, voltage,
+                      {elapsed, voltage, counted.ChargeCounter, counted.EnergyCounter,
+                       settings_.NumberOfCells})) {
             instrument_.AllOff();
+            Tell(Ending::StoppedByUser);
             return EndCurve(curve, TestEnd::StoppedByUser);
         }
     } while (!done);
@@ -213,14 +220,23 @@ std::int32_t Procedures::DischargeLoop(std::int32_t cycle, std::int32_t rate, do
     instrument_.AllOff();
     emptiedType_ = settings_.CellType;
     emptiedCells_ = settings_.NumberOfCells;
-    AppendResultRecord(TestMode::Discharge, cycle, current, counted.ChargeCounter * texts::PerHour,
+    dischargedMilliampHours_ = counted.ChargeCounter * texts::PerHour;
+    AppendResultRecord(TestMode::Discharge, cycle, current, dischargedMilliampHours_,
                        counted.EnergyCounter * texts::PerHour, ohms);
     EndCurve(curve, TestEnd::EndVoltage);
+    // Within an auto cycle the cycle's summary tells of it.
+    if (cycle == 0) {
+        Tell(Ending::EndVoltage);
+    }
     return static_cast<std::int32_t>(elapsed);
 }
 
 std::int32_t Procedures::RunCharge(std::int32_t cycle, std::int32_t dischargeSeconds) {
     const OuterCall call(callDepth_);
+    if (call.Outermost()) {
+        BeginTest(TestKind::Charge);
+    }
+    BeginPhase(TestKind::Charge, cycle);
     const std::int32_t seconds = Charge(cycle, dischargeSeconds);
     if (call.Outermost()) {
         ReportCurveProblem();
@@ -263,10 +279,9 @@ std::int32_t Procedures::Charge(std::int32_t cycle, std::int32_t dischargeSecond
         graph_.CreateGraph(startVoltage - 0.05, startVoltage + 0.05);
     }
     GraphPlot& plot = *graph_.CurrentGraph();
-    SetTitleLine(plot,
-                 texts::ChargeTitle(cycle, settings_.MaximumCycles, settings_.NumberOfCells,
-                                    settings_.CellType, run.InitialCurrent, rules->DeltaThreshold,
-                                    rules->VoltageCeiling, run.TimeLimit, run.Ohms));
+    Title(plot, texts::ChargeTitle(cycle, settings_.MaximumCycles, settings_.NumberOfCells,
+                                   settings_.CellType, run.InitialCurrent, rules->DeltaThreshold,
+                                   rules->VoltageCeiling, run.TimeLimit, run.Ohms));
     if (cycle != 0) {
         const double dischargeCurrent = RateInTable(settings_.DischargeRate)
                                             ? config_.DischargeCurrent[Row(settings_.DischargeRate)]
@@ -300,8 +315,13 @@ std::int32_t Procedures::ChargeLoop(ChargeRun& run, GraphPlot& plot) {
         if (run.CutOff && voltage > *run.CutOff) {
             instrument_.AllOff();
             EndCurve(curve, TestEnd::OverVoltage);
-            ui_.ShowError(ChargeCutOffMessage(settings_.CellType, settings_.NumberOfCells, voltage,
-                                              *run.CutOff));
+            const std::string message = ChargeCutOffMessage(
+                settings_.CellType, settings_.NumberOfCells, voltage, *run.CutOff);
+            // The reading that ended it, not the pass before.
+            figures_.Elapsed = elapsed;
+            figures_.Volts = voltage;
+            Tell(Ending::OverVoltage, message);
+            ui_.ShowError(message);
             return -1;
         }
         // The present current: a stepped-down charge counts at its new rate.
@@ -330,17 +350,33 @@ std::int32_t Procedures::ChargeLoop(ChargeRun& run, GraphPlot& plot) {
                       texts::ChargeStatus(elapsed, voltage, counted.ChargeCounter, run.CapacityText,
                                           counted.EnergyCounter, run.Rules.DeltaThreshold,
                                           termination.Drop(), termination.DeltaSeconds(now)),
-                      run.DischargeSeconds + elapsed, voltage)) {
+                      run.DischargeSeconds + elapsed, voltage,
+                      {elapsed, voltage, counted.ChargeCounter, counted.EnergyCounter,
+                       settings_.NumberOfCells})) {
             instrument_.AllOff();
+            Tell(Ending::StoppedByUser);
             return EndCurve(curve, TestEnd::StoppedByUser);
         }
     } while (!end);
 
     instrument_.AllOff();
-    AppendResultRecord(TestMode::Charge, run.Cycle, run.InitialCurrent,
-                       counted.ChargeCounter * texts::PerHour,
+    chargedMilliampHours_ = counted.ChargeCounter * texts::PerHour;
+    AppendResultRecord(TestMode::Charge, run.Cycle, run.InitialCurrent, chargedMilliampHours_,
                        counted.EnergyCounter * texts::PerHour, run.Ohms);
     EndCurve(curve, *end);
+    if (run.Cycle == 0) {
+        switch (*end) {
+            case TestEnd::DeltaV:
+                Tell(Ending::DeltaV);
+                break;
+            case TestEnd::RateSteppedDownToZero:
+                Tell(Ending::RateSteppedDownToZero);
+                break;
+            default:
+                Tell(Ending::TimeLimit);
+                break;
+        }
+    }
     return static_cast<std::int32_t>(elapsed);
 }
 
@@ -373,7 +409,15 @@ bool Procedures::StepDown(ChargeRun& run, CurveRecorder& curve) {
 
 void Procedures::RunAutoCycle() {
     const OuterCall call(callDepth_);
-    AutoCycle();
+    if (call.Outermost()) {
+        BeginTest(TestKind::AutoCycle);
+    }
+    try {
+        AutoCycle();
+    } catch (const GraphFileError& error) {
+        Tell(Ending::GraphNotSaved, error.what());
+        throw;
+    }
     if (call.Outermost()) {
         ReportCurveProblem();
     }
@@ -384,6 +428,7 @@ void Procedures::AutoCycle() {
     for (std::int32_t cycle = 1; cycle <= settings_.MaximumCycles; ++cycle) {
         // A request left pending between two phases ends the sequence here.
         if (ui_.PollStop()) {
+            Tell(Ending::StoppedByUser);
             return;
         }
         if (cycle != 1 && !RestBetweenCycles(config_.CycleRestTime)) {
@@ -403,14 +448,17 @@ void Procedures::AutoCycle() {
             const std::string name = texts::CycleBitmapName(clock_.ToLocalTime(clock_.Now()));
             SaveGraphBitmap(*graph_.CurrentGraph(), PathOf(name));
         }
+        Tell(Ending::CycleDone);
         // The first discharge of a pack is never compared: it starts from
         // whatever charge the pack was stored with.
         if (cycle > 2 && settings_.StopOnSmallIncrease &&
             CapacityStoppedGrowing(previous, discharged, config_.CycleTerminationRatio)) {
+            Tell(Ending::CapacityStoppedGrowing);
             return;
         }
         previous = discharged;
     }
+    Tell(Ending::CycleLimit);
 }
 
 bool Procedures::RestBetweenCycles(std::int32_t seconds) {
@@ -421,15 +469,26 @@ bool Procedures::RestBetweenCycles(std::int32_t seconds) {
         if (remaining < 0) {
             return true;
         }
-        SetStatusLine(*graph_.CurrentGraph(), texts::WaitingStatus(remaining));
+        const std::string status = texts::WaitingStatus(remaining);
+        SetStatusLine(*graph_.CurrentGraph(), status);
+        if (observer_ != nullptr) {
+            observer_->Passed({test_, phase_, true, cycle_, settings_.MaximumCycles, clock_.Now(),
+                               figures_, title_, status});
+        }
         ui_.Yield();
         if (ui_.PollStop()) {
+            Tell(Ending::StoppedByUser);
             return false;
         }
     }
 }
 
 double Procedures::MeasureInternalResistance(ResistanceHalves halves, GraphPlot& graph) {
+    const OuterCall call(callDepth_);
+    if (call.Outermost()) {
+        BeginTest(TestKind::Resistance);
+        phase_ = TestKind::Resistance;
+    }
     return ResistanceOf(halves, graph, PackTest::Resistance, false).value_or(0.0);
 }
 
@@ -476,10 +535,14 @@ std::optional<double> Procedures::ResistanceOf(ResistanceHalves halves, GraphPlo
     }
     if (both) {
         instrument_.AllOff();
-        SetTitleLine(graph, texts::ResistanceResult(
-                                chargeOhms, config_.ChargeCurrent[Row(chargeRate)], dischargeOhms,
-                                config_.DischargeCurrent[Row(dischargeRate)]));
+        const std::string result =
+            texts::ResistanceResult(chargeOhms, config_.ChargeCurrent[Row(chargeRate)],
+                                    dischargeOhms, config_.DischargeCurrent[Row(dischargeRate)]);
+        SetTitleLine(graph, result);
         SetStatusLine(graph, " ");
+        if (test_ == TestKind::Resistance) {
+            Tell(Ending::Measured, result);
+        }
     }
     return halves == ResistanceHalves::Discharge ? dischargeOhms : chargeOhms;
 }
@@ -525,14 +588,14 @@ bool Procedures::PackAccepted(PackTest test, double volts, bool mayAsk) {
         case PackVerdict::Refused:
             break;
     }
-    ui_.ShowError(judgement.Message);
+    Refuse(judgement.Message);
     return false;
 }
 
 bool Procedures::ConfiguredLimitsUsable() {
     const std::optional<std::string> problem = ConfiguredLimitProblem(settings_.CellType, config_);
     if (problem) {
-        ui_.ShowError(*problem);
+        Refuse(*problem);
     }
     return !problem;
 }
@@ -560,16 +623,68 @@ bool Procedures::StoppedOnFailedReading(CurveRecorder* curve) {
     if (curve != nullptr) {
         EndCurve(*curve, TestEnd::MeasurementFailure);
     }
+    Tell(Ending::MeasurementFailure, texts::MeasurementFailure);
     ui_.ShowError(texts::MeasurementFailure);
     return true;
 }
 
 bool Procedures::EndOfPass(GraphPlot& plot, const std::string& status, std::int64_t x,
-                           double voltage) {
+                           double voltage, const TestFigures& figures) {
     SetStatusLine(plot, status);
     AddPoint(plot, static_cast<std::int32_t>(x), voltage);
+    figures_ = figures;
+    if (observer_ != nullptr) {
+        observer_->Passed({test_, phase_, false, cycle_, cycle_ != 0 ? settings_.MaximumCycles : 0,
+                           clock_.Now(), figures, title_, status});
+    }
     ui_.Yield();
     return ui_.PollStop();
+}
+
+void Procedures::Title(GraphPlot& plot, const std::string& text) {
+    title_ = text;
+    SetTitleLine(plot, text);
+}
+
+void Procedures::BeginTest(TestKind test) {
+    test_ = test;
+    phase_ = test;
+    cycle_ = 0;
+    title_.clear();
+    figures_ = {};
+    figures_.Cells = settings_.NumberOfCells;
+    dischargedMilliampHours_ = 0.0;
+    chargedMilliampHours_ = 0.0;
+}
+
+void Procedures::BeginPhase(TestKind phase, std::int32_t cycle) {
+    phase_ = phase;
+    cycle_ = cycle;
+    figures_ = {};
+    figures_.Cells = settings_.NumberOfCells;
+}
+
+void Procedures::Tell(Ending how, const std::string& detail) {
+    if (observer_ == nullptr) {
+        return;
+    }
+    TestEnding ending;
+    ending.Test = test_;
+    ending.Phase = phase_;
+    ending.How = how;
+    ending.Cycle = cycle_;
+    ending.Of = test_ == TestKind::AutoCycle ? settings_.MaximumCycles : 0;
+    ending.Now = clock_.Now();
+    ending.Figures = figures_;
+    ending.Detail = detail;
+    ending.DischargedMilliampHours = dischargedMilliampHours_;
+    ending.ChargedMilliampHours = chargedMilliampHours_;
+    observer_->Ended(ending);
+}
+
+void Procedures::Refuse(const std::string& message) {
+    Tell(Ending::Refused, message);
+    ui_.ShowError(message);
 }
 
 void Procedures::StartCurve(CurveRecorder& curve, TestMode mode, std::int64_t startSecond,
@@ -605,7 +720,8 @@ void Procedures::RunMonitor() {
     const double startVoltage = instrument_.ReadVoltage(true);
     graph_.CreateGraph(startVoltage - 0.05, startVoltage + 0.05);
     GraphPlot& plot = *graph_.CurrentGraph();
-    SetTitleLine(plot, "Monitor");
+    BeginTest(TestKind::Monitor);
+    Title(plot, "Monitor");
     const std::int64_t start = clock_.Now();
     CurveRecorder curve;
     StartCurve(curve, TestMode::Monitor, start, 0, 0, 0.0, 0.0, "");
@@ -614,11 +730,13 @@ void Procedures::RunMonitor() {
         const double v = instrument_.ReadVoltage(false);
         // Nothing flows and nothing is counted: the monitor only measures.
         curve.Add(t, v, 0.0, 0, 0.0, 0.0);
-        if (EndOfPass(plot, texts::MonitorStatus(t, v, instrument_.ReadingFailed()), t, v)) {
+        if (EndOfPass(plot, texts::MonitorStatus(t, v, instrument_.ReadingFailed()), t, v,
+                      {t, v, 0.0, 0.0, settings_.NumberOfCells})) {
             break;
         }
     }
     EndCurve(curve, TestEnd::StoppedByUser);
+    Tell(Ending::StoppedByUser);
     ReportCurveProblem();
 }
 

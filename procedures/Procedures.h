@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "procedures/ChemistryRules.h"
 #include "procedures/PackCheck.h"
+#include "procedures/TestObserver.h"
 #include "procedures/TestSettings.h"
 #include "procedures/UserInterface.h"
 #include "records/CurveRecorder.h"
@@ -34,6 +35,11 @@ class Procedures {
     // bitmaps and the folder "curves" are written there.
     Procedures(const Configuration& config, const TestSettings& settings, Instrument& instrument,
                Graph& graph, Clock& clock, UserInterface& ui, std::string folder = "");
+
+    // Who hears of each pass and each ending besides the window (nothing
+    // when null). Told of an ending before any error box about it opens: a
+    // box waits for a click, and nobody may be there to click.
+    void SetObserver(TestObserver* observer) { observer_ = observer; }
 
     // Each returns its duration in seconds, or -1 when stopped or not run.
     std::int32_t RunDischarge(std::int32_t cycle);
@@ -103,7 +109,21 @@ class Procedures {
     bool StoppedOnFailedReading(CurveRecorder* curve = nullptr);
     // The end of every pass of a test: the status line, the point, then the
     // window's turn. True when the user asked to stop.
-    bool EndOfPass(GraphPlot& plot, const std::string& status, std::int64_t x, double voltage);
+    bool EndOfPass(GraphPlot& plot, const std::string& status, std::int64_t x, double voltage,
+                   const TestFigures& figures);
+    // Sets the title line and keeps it for the observer.
+    void Title(GraphPlot& plot, const std::string& text);
+    // The first call of a test from the window: what the observer is told
+    // of it from now on.
+    void BeginTest(TestKind test);
+    // A discharge or a charge starts, on its own or as part of a cycle.
+    void BeginPhase(TestKind phase, std::int32_t cycle);
+    // Tells the observer how the test (or a cycle) ended, with the last
+    // pass's figures.
+    void Tell(Ending how, const std::string& detail = {});
+    // Shows an error that keeps a test from running (the settings or the
+    // configuration do not allow it), once the observer is told.
+    void Refuse(const std::string& message);
     // Starts the curve file of a test whose current goes on now; specific
     // holds the header lines of that kind of test.
     void StartCurve(CurveRecorder& curve, TestMode mode, std::int64_t startSecond,
@@ -139,6 +159,16 @@ class Procedures {
     std::string folder_;
     std::int32_t callDepth_ = 0;
     std::string curveProblem_;
+
+    // What the observer is told of the test under way.
+    TestObserver* observer_ = nullptr;
+    TestKind test_ = TestKind::Discharge;
+    TestKind phase_ = TestKind::Discharge;
+    std::int32_t cycle_ = 0;
+    std::string title_;
+    TestFigures figures_;
+    double dischargedMilliampHours_ = 0.0;
+    double chargedMilliampHours_ = 0.0;
     // The cell type and count of the pack the last discharge ran down to its
     // end voltage, until the next discharge or charge starts: a charge of
     // that pack is not refused for reading below the resting range.

@@ -219,7 +219,8 @@ Program& ProgramHarness::Start(ProgramFiles files) {
             return real();
         };
     }
-    program_ = std::make_unique<Program>(clock, std::move(binder), std::move(files), &sleepGuard);
+    program_ = std::make_unique<Program>(clock, std::move(binder), std::move(files), &sleepGuard,
+                                         notifier);
     return *program_;
 }
 

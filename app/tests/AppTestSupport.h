@@ -154,6 +154,9 @@ class ProgramHarness {
     int bindCalls = 0;
     // The program keeps the PC awake through this, never through the system.
     CountingSleepGuard sleepGuard;
+    // How the program tells the desktop of its tests; null: the session bus
+    // (the tests' environment names one that does not exist).
+    DesktopNotifier* notifier = nullptr;
 
   private:
     Library library_;

@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <QDBusConnection>
@@ -14,13 +13,10 @@
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
-#include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -28,9 +24,11 @@
 #include <vector>
 
 #include "CountingSleepGuard.h"
+#include "PrivateBus.h"
 #include "app/SleepInhibitor.h"
 
 using namespace voltrex;
+using voltrex::testing::PrivateBus;
 
 namespace {
 
@@ -209,42 +207,11 @@ class SleepInhibitorTest : public QObject {
         qputenv("DBUS_SYSTEM_BUS_ADDRESS",
                 ("unix:path=" + folder_.filePath(QStringLiteral("no-system-bus"))).toUtf8());
 
-        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (daemon.isEmpty()) {
-            noBusReason_ = "dbus-daemon not found (Debian package dbus): no private bus";
+        if (!bus_.Start()) {
+            noBusReason_ = bus_.Problem();
             return;
         }
-        // A bus that listens in the temporary folder, activates nothing and
-        // lets anyone send, receive and own anything.
-        const QString configuration = folder_.filePath(QStringLiteral("bus.conf"));
-        QFile file(configuration);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC "
-                                  "\"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                                  "\"http://www.freedesktop.org/standards/dbus/1.0/"
-                                  "busconfig.dtd\">\n"
-                                  "<busconfig>\n"
-                                  "  <type>session</type>\n"
-                                  "  <listen>unix:dir=%1</listen>\n"
-                                  "  <auth>EXTERNAL</auth>\n"
-                                  "  <policy context=\"default\">\n"
-                                  "    <allow send_destination=\"*\"/>\n"
-                                  "    <allow own=\"*\"/>\n"
-                                  "    <allow receive_sender=\"*\"/>\n"
-                                  "  </policy>\n"
-                                  "</busconfig>\n")
-                       .arg(folder_.path())
-                       .toUtf8());
-        file.close();
-        // The bus ends with the test, even when the test crashes.
-        daemon_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        daemon_.start(daemon, {"--config-file=" + configuration, "--nofork", "--print-address"});
-        QVERIFY2(daemon_.waitForStarted(5000), qPrintable(daemon_.errorString()));
-        while (!daemon_.canReadLine()) {
-            QVERIFY2(daemon_.waitForReadyRead(5000),
-                     qPrintable("dbus-daemon gave no address: " + daemon_.readAllStandardError()));
-        }
-        address_ = QString::fromUtf8(daemon_.readLine().trimmed());
+        address_ = bus_.Address();
 
         QDBusConnection service =
             QDBusConnection::connectToBus(address_, QString::fromLatin1(ServiceConnection));
@@ -269,13 +236,6 @@ class SleepInhibitorTest : public QObject {
             serviceThread_.quit();
             serviceThread_.wait();
             delete fake_;
-        }
-        if (daemon_.state() != QProcess::NotRunning) {
-            daemon_.terminate();
-            if (!daemon_.waitForFinished(2000)) {
-                daemon_.kill();
-                daemon_.waitForFinished(2000);
-            }
         }
     }
 
@@ -473,7 +433,7 @@ class SleepInhibitorTest : public QObject {
     }
 
     QTemporaryDir folder_;
-    QProcess daemon_;
+    PrivateBus bus_;
     QString address_;
     QString noBusReason_;
     QThread serviceThread_;

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -50,13 +51,20 @@ class ProgramRun {
         for (char** entry = environ; *entry != nullptr; ++entry) {
             const std::string text = *entry;
             if (text.rfind("QT_QPA_PLATFORM=", 0) != 0 && text.rfind("DISPLAY=", 0) != 0 &&
-                text.rfind("ASAN_OPTIONS=", 0) != 0) {
+                text.rfind("ASAN_OPTIONS=", 0) != 0 && text.rfind("XDG_RUNTIME_DIR=", 0) != 0) {
                 environment.push_back(text);
             }
         }
         // exit() from a handler leaves main's objects undestroyed by design;
         // under the address sanitizer that is no leak to report.
         environment.emplace_back("ASAN_OPTIONS=detect_leaks=0");
+        // The live state goes to a runtime folder of the run's own.
+        QDir(folder_.path()).mkdir(QStringLiteral("run"));
+        QFile::setPermissions(folder_.filePath(QStringLiteral("run")), QFileDevice::ReadOwner |
+                                                                           QFileDevice::WriteOwner |
+                                                                           QFileDevice::ExeOwner);
+        environment.push_back("XDG_RUNTIME_DIR=" +
+                              folder_.filePath(QStringLiteral("run")).toStdString());
         if (display.isEmpty()) {
             environment.emplace_back("QT_QPA_PLATFORM=offscreen");
         } else {
@@ -168,6 +176,9 @@ class ProgramRun {
 
     // The last writes of the log (a charging program logs megabytes a
     // second, and only its end matters).
+    // The program's published live state, while it lives.
+    QString LiveFolder() const { return folder_.filePath(QStringLiteral("run/voltrex2")); }
+
     std::vector<Write> LogEnd() const {
         constexpr qint64 TailBytes = 64 * 1024;
         std::vector<Write> writes;
@@ -320,6 +331,9 @@ class WaysOutTest : public QObject {
                 if (!endedRight) {
                     failures << name + QStringLiteral(": ") + Describe(run.Status());
                 }
+                if (QFileInfo::exists(run.LiveFolder())) {
+                    failures << name + QStringLiteral(": the live state outlived the program");
+                }
                 const QString log = CheckSwitchedOff(run.LogEnd());
                 if (!log.isEmpty()) {
                     failures << name + QStringLiteral(": ") + log;
@@ -337,11 +351,14 @@ class WaysOutTest : public QObject {
         QTest::qWait(300);
         QVERIFY(run.Running());
         QVERIFY(run.LogSize() > before);
+        QTRY_VERIFY(QFileInfo::exists(run.LiveFolder() + QStringLiteral("/state.json")));
+        QVERIFY(QFileInfo::exists(run.LiveFolder() + QStringLiteral("/graph.bmp")));
         run.Signal(SIGTERM);
         QVERIFY(run.WaitForEnd());
         QVERIFY(WIFSIGNALED(run.Status()));
         QCOMPARE(WTERMSIG(run.Status()), SIGTERM);
         QCOMPARE(CheckSwitchedOff(run.LogEnd()), QString());
+        QVERIFY(!QFileInfo::exists(run.LiveFolder()));
     }
 
     // The toolkit calls exit(1) when the connection to the X server breaks:

@@ -25,6 +25,8 @@
 #include "procedures/Procedures.h"
 #include "procedures/TestSettings.h"
 #include "procedures/UserInterface.h"
+#include "records/FileNames.h"
+#include "records/ResultsFile.h"
 #include "simulator/SampleConfiguration.h"
 #include "simulator/SimulatedMeter.h"
 #include "testsupport/SimulatedPort.h"
@@ -173,19 +175,13 @@ std::pair<double, double> DischargeCapacity(const Configuration& config,
     const double delivered0 = port.DeliveredMah();
     EXPECT_GT(procedures.RunDischarge(0), 0);
     const double delivered = port.DeliveredMah() - delivered0;
-    std::ifstream csv(folder.File("Voltrex2.csv"));
-    std::string line;
-    std::string record;
-    while (std::getline(csv, line)) {
-        record = line;
+    const ResultsFile results = ReadResultsFile(folder.File(ResultsFileName));
+    EXPECT_EQ(results.RecordCount(), 1);
+    EXPECT_FALSE(results.Lines.empty());
+    if (results.Lines.empty()) {
+        return {0.0, delivered};
     }
-    // The ninth field is the capacity, mAh.
-    std::stringstream fields(record);
-    std::string field;
-    for (int i = 0; i < 9; ++i) {
-        std::getline(fields, field, ',');
-    }
-    return {std::atof(field.c_str()), delivered};
+    return {results.Lines.back().Record.MilliampHours, delivered};
 }
 
 TEST(CalibrationEndToEnd, TheAssistantMakesEveryReadingAsGoodAsTheMeter) {
