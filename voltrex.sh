@@ -48,12 +48,13 @@ package_packages=(build-essential dpkg-dev debhelper fakeroot lintian)
 # The formatting rule is clang-format 14's with .clang-format. Debian 13 has
 # no clang-format-14; its clang-format-19 writes the tree the same way (the
 # tree avoids the few constructs on which the two disagree), so each release
-# checks with the one it has. clang-tidy: the newest this release has up to
-# 19 (both releases have 19), since each version adds checks. 20 to 22 bring
-# more (the CERT checks moved into bugprone, throwing static initialisers):
-# a version joins this list once the tree passes it.
+# checks with the one it has. clang-tidy likewise: 14 where the release has
+# it, else 19. clang-tidy parses the release's own C++ library: clang-tidy 19
+# on Debian 12 stops at GCC 12's headers (std::stable_sort's deprecated
+# get_temporary_buffer), and 20 to 22 bring checks the tree does not pass yet
+# (the CERT checks moved into bugprone, throwing static initialisers).
 format_versions=(14 19)
-tidy_versions=(19 18 17 16 15 14)
+tidy_versions=(14 19)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

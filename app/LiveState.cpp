@@ -145,7 +145,7 @@ void LiveState::WriteState(const TestPass* pass, std::int64_t now) {
         {QStringLiteral("of"), of_},
         {QStringLiteral("settings"), settings},
         {QStringLiteral("elapsed"), static_cast<qint64>(figures.Elapsed)},
-        {QStringLiteral("elapsedText"), Text(texts::ElapsedTime(figures.Elapsed))},
+        {QStringLiteral("elapsedText"), Text(ElapsedTime(figures.Elapsed))},
         {QStringLiteral("volts"), figures.Volts},
         {QStringLiteral("voltsPerCell"), perCell},
         {QStringLiteral("mAh"), figures.AmpSeconds * texts::PerHour},

@@ -87,7 +87,7 @@ std::string EndingBody(const TestEnding& ending) {
     if (ran) {
         const double perCell = figures.Volts / figures.Cells;
         line(Format("Time %s  Voltage %1.2f V (%1.3f V per cell)",
-                    texts::ElapsedTime(figures.Elapsed).c_str(), figures.Volts, perCell));
+                    ElapsedTime(figures.Elapsed).c_str(), figures.Volts, perCell));
         if (ending.Phase != TestKind::Monitor) {
             line(Format("%s %1.0f mAh (%1.0f mWh)",
                         ending.Phase == TestKind::Charge ? "Charged" : "Discharged",

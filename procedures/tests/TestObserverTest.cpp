@@ -156,7 +156,7 @@ TEST_F(TestObserverTest, NoPackAndACutOffChargeAreToldBeforeTheirBoxes) {
 TEST_F(TestObserverTest, TheResistanceTestIsToldItsResultLine) {
     SetVoltage(7.2);
     GraphPlot own(graph.Image(), 0.0, 0.0);
-    procedures.MeasureInternalResistance(0, own);
+    procedures.MeasureInternalResistance(ResistanceHalves::Both, own);
     ASSERT_EQ(Hows(), std::vector<Ending>{Ending::Measured});
     EXPECT_EQ(
         observer.Endings[0].Ending.Detail,

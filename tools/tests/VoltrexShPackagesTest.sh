@@ -89,9 +89,9 @@ done <<'EOF'
 format clang-format-14,clang-format-15,clang-format-19    clang-format-14
 format clang-format-17,clang-format-19,clang-format-22    clang-format-19
 format clang-format-22                                    -
-tidy   clang-tidy-14,clang-tidy-16,clang-tidy-19          clang-tidy-19
+tidy   clang-tidy-14,clang-tidy-16,clang-tidy-19          clang-tidy-14
 tidy   clang-tidy-17,clang-tidy-19,clang-tidy-22          clang-tidy-19
-tidy   clang-tidy-14,clang-tidy-16,clang-tidy-22          clang-tidy-16
+tidy   clang-tidy-16,clang-tidy-22                        -
 tidy   clang-tidy-13                                      -
 EOF
 
