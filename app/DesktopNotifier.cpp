@@ -8,7 +8,7 @@ namespace voltrex {
 
 namespace {
 
-// The desktop notifications specification's service and its urgencies.
+// The freedesktop.org notification service's names and its urgencies.
 constexpr const char* NotificationService = "org.freedesktop.Notifications";
 constexpr const char* NotificationPath = "/org/freedesktop/Notifications";
 constexpr unsigned char NormalUrgency = 1;
