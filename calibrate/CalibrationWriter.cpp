@@ -1,8 +1,6 @@
 #include "calibrate/CalibrationWriter.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -10,8 +8,8 @@
 
 #include "platform/AppendWhole.h"
 #include "platform/CFormat.h"
-#include "platform/RegularFile.h"
 #include "platform/ReplaceWhole.h"
+#include "platform/TextFile.h"
 
 namespace voltrex {
 
@@ -74,31 +72,6 @@ bool ReplaceNumber(std::string& line, int column, double value) {
     }
     line.replace(start, end - start, Number(value));
     return true;
-}
-
-std::string ReadWhole(const std::string& path, std::optional<std::string>& problem) {
-    const RegularFile file = RegularFile::Open(path, O_RDONLY);
-    if (!file) {
-        problem = file.FailureReason();
-        return {};
-    }
-    std::string text;
-    char buffer[4096];
-    while (true) {
-        const ssize_t got = ::read(file.Descriptor(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            problem = std::strerror(errno);
-            return {};
-        }
-        if (got == 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    return text;
 }
 
 std::string Folder(const std::string& path) {
@@ -224,11 +197,12 @@ std::string CalibrationHistoryLine(const CalibrationResult& result, const LocalT
 std::optional<std::string> SaveCalibration(const std::string& path, const CalibrationResult& result,
                                            Clock& clock, std::string& copyPath,
                                            std::string& historyProblem) {
-    std::optional<std::string> problem;
-    const std::string text = ReadWhole(path, problem);
-    if (problem) {
-        return Format("Voltrex2.ini cannot be read: %s.", problem->c_str());
+    const TextFile file = ReadTextFile(path);
+    if (!file.Exists || !file.Error.empty()) {
+        const std::string why = file.Exists ? file.Error : std::strerror(ENOENT);
+        return Format("Voltrex2.ini cannot be read: %s.", why.c_str());
     }
+    const std::string& text = file.Text;
     std::string updated;
     if (auto failure = ApplyCalibration(text, result, updated)) {
         return failure;
