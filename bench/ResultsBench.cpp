@@ -205,7 +205,7 @@ class Run {
         }
         beat_.Beat();
         const qint64 wall = std::max({changed, settledSince, beat_.LastStallEndMs()});
-        finished_ = true;
+        ++generation_;  // this action's watch retires
         std::printf(
             "%-15s wall %8.3f s  longest stall %8.3f s  VmRSS %6ld -> %6ld MB  VmHWM %6ld MB\n",
             name, static_cast<double>(std::min(wall, clock.elapsed())) / 1000.0,
@@ -215,16 +215,17 @@ class Run {
     }
 
   private:
-    // A thread that ends the process when the action overruns its time.
+    // A thread that ends the process when the action overruns its time; a
+    // later action's watch (or the end of this one) retires it.
     void Watchdog(const char* name) {
-        finished_ = false;
-        std::thread([this, name, timeout = timeout_] {
+        const int mine = ++generation_;
+        std::thread([this, name, mine, timeout = timeout_] {
             voltrex::SystemClock clock;
             const double until = clock.Monotonic() + timeout;
-            while (!finished_ && clock.Monotonic() < until) {
+            while (generation_ == mine && clock.Monotonic() < until) {
                 clock.SleepMs(100);
             }
-            if (!finished_) {
+            if (generation_ == mine) {
                 std::printf(
                     "%-15s timeout after %d s (not finished)  VmRSS %6ld MB  VmHWM %6ld MB\n", name,
                     timeout, StatusKilobytes("VmRSS:") / 1024, StatusKilobytes("VmHWM:") / 1024);
@@ -237,7 +238,7 @@ class Run {
     ResultsWindow& w_;
     Heartbeat& beat_;
     int timeout_;
-    std::atomic<bool> finished_{false};
+    std::atomic<int> generation_{0};
 };
 
 void ShowAllPacks(ResultsWindow& w) {
