@@ -399,7 +399,7 @@ std::int64_t Maker::Charge(Pack& pack, int cycle, int of, bool keepOpen) {
     } else {
         lines += Format("Ceiling: %.4f\n", pack.Cells * cell.CeilingVolts);
     }
-    lines += Format("TimeLimit: %lld\n", static_cast<long long>(seconds * 3 / 2 + 600));
+    lines += Format("TimeLimit: %lld\n", static_cast<long long>(seconds) * 3 / 2 + 600);
     const LocalTime local = LocalAt(start);
     auto curve = std::make_unique<CurveRecorder>();
     curve->Start(curves_, local, TestMode::Charge,
@@ -588,8 +588,8 @@ void Maker::WriteNames() {
             "LiPo,2200 = Two fields\n"
             " = No key\n"
             "[Colours]\n"
-            "NiMH,2000,7 = red\n"
-            "\xff\xfe\x00\x01 binary\n";
+            "NiMH,2000,7 = red\n";
+        text += std::string("\xff\xfe\x00\x01 binary\n", 12);
         WriteAll(folder_ + "/" + results::PackNamesFileName, text);
         return;
     }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -73,7 +74,13 @@ std::optional<std::string> PackNames::GroupName(const PackKey& key) const {
 }
 
 bool PackNames::SetGroupName(const PackKey& key, std::string_view name) {
-    if (key.Type.empty() || key.Type.find_first_of("=,\r\n[") != std::string::npos ||
+    // A type is written as it is: a control character (a NUL that would end
+    // it early, a line break) would read back as another type or none.
+    const bool control = std::any_of(key.Type.begin(), key.Type.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+    if (key.Type.empty() || control || key.Type.find_first_of("=,[") != std::string::npos ||
         key.Type.front() == '#' || key.Type != Trimmed(key.Type)) {
         return false;
     }

@@ -108,8 +108,17 @@ TEST(PackNames, RefusesWhatItCouldNotReadBack) {
     EXPECT_FALSE(names.SetGroupName({"Ni=MH", 2000, 7}, "x"));
     EXPECT_FALSE(names.SetGroupName({"Ni,MH", 2000, 7}, "x"));
     EXPECT_FALSE(names.SetGroupName({"", 2000, 7}, "x"));
+    // Control characters: a NUL would end the type early in the file.
+    for (const std::string& type : {std::string("Ni\0MH", 5), std::string("Ni\x1fMH"),
+                                    std::string("Ni\x7fMH"), std::string("Ni\nMH")}) {
+        EXPECT_FALSE(names.SetGroupName({type, 2000, 7}, "x")) << type.size();
+    }
     names.SetRecordPack("not a record", "x");
     EXPECT_TRUE(names.Empty());
+    // The bytes next to them are types like any other, and read back.
+    ASSERT_TRUE(names.SetGroupName({"Li Po", 2200, 3}, "x"));
+    ASSERT_TRUE(names.SetGroupName({"Li\xc3\xb6", 2200, 3}, "y"));
+    EXPECT_EQ(PackNames::Parse(names.Text()), names);
 }
 
 using PackNamesFile = voltrex::testing::FileTestFolder;
