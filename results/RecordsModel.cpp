@@ -9,6 +9,7 @@
 
 #include "platform/CFormat.h"
 #include "records/CalendarTime.h"
+#include "results/CapacityHistory.h"
 
 namespace voltrex::results {
 
@@ -33,8 +34,13 @@ void RecordsModel::Show(const ResultsFile* log, const PackGrouping* grouping,
     curves_ = curves;
     curveOfLine_ = curveOfLine;
     sortSeconds_.clear();
+    implausible_.clear();
     if (log_ != nullptr) {
         sortSeconds_.reserve(log_->Lines.size());
+        implausible_.reserve(log_->Lines.size());
+        for (const ResultLine& line : log_->Lines) {
+            implausible_.push_back(line.Readable && Implausible(line.Record, log_->Written));
+        }
         // Half a second after the record before it: between that record and
         // the next, whichever way the column is sorted.
         double previous = -1e18;
@@ -181,6 +187,11 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
                     .arg(line.LineNumber)
                     .arg(Text(line.Problem), Text(line.Text));
             }
+            if (implausible_[row]) {
+                return tr(
+                    "This record is beyond what a pack can give (a mistyped or damaged "
+                    "line?): it is left out of the capacity chart's scale.");
+            }
             if (column == CurveColumn && CurveName(row).isEmpty()) {
                 return tr("No curve file in curves/ belongs to this record.");
             }
@@ -192,7 +203,7 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
             }
             return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
         case Qt::DecorationRole:
-            if (!line.Readable && column == DateColumn) {
+            if ((!line.Readable || implausible_[row]) && column == DateColumn) {
                 return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
             }
             return {};
@@ -202,7 +213,7 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
             }
             return {};
         case Qt::ForegroundRole:
-            if (!line.Readable) {
+            if (!line.Readable || implausible_[row]) {
                 return QBrush(QColor(0x80, 0x30, 0x00));
             }
             return {};

@@ -68,6 +68,8 @@ class RecordsModel : public QAbstractTableModel {
     // For an unreadable line: the time of the record before it, so sorting
     // by date keeps it where it was written.
     std::vector<double> sortSeconds_;
+    // Records no pack can give (CapacityHistory.h, Implausible), marked.
+    std::vector<bool> implausible_;
 };
 
 }  // namespace voltrex::results

@@ -85,6 +85,9 @@ RecordsPage::RecordsPage(RecordsModel* model, RecordsFilter* filter, QWidget* pa
     connect(filter_, &QAbstractItemModel::modelReset, this, &RecordsPage::RowsChanged);
     connect(filter_, &QAbstractItemModel::rowsInserted, this, &RecordsPage::RowsChanged);
     connect(filter_, &QAbstractItemModel::rowsRemoved, this, &RecordsPage::RowsChanged);
+    // The count follows every change of the rows shown: the pack, the mode
+    // and the text found.
+    connect(this, &RecordsPage::RowsChanged, this, &RecordsPage::UpdateCount);
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RecordsPage::SelectionChanged);
 }

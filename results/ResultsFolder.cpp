@@ -19,10 +19,13 @@ std::optional<CapacitySummary> SummaryOf(const std::vector<CapacityPoint>& point
         return std::nullopt;
     }
     const CapacityPoint& last = points.back();
-    const auto best = std::max_element(points.begin(), points.end(),
-                                       [](const CapacityPoint& a, const CapacityPoint& b) {
-                                           return a.MilliampHours < b.MilliampHours;
-                                       });
+    // A mistyped record is no best.
+    const auto best = std::max_element(
+        points.begin(), points.end(), [](const CapacityPoint& a, const CapacityPoint& b) {
+            const bool aOut = a.Mark == CapacityMark::Implausible;
+            const bool bOut = b.Mark == CapacityMark::Implausible;
+            return aOut != bOut ? aOut : a.MilliampHours < b.MilliampHours;
+        });
     CapacitySummary summary;
     summary.Discharges = points.size();
     summary.First = points.front().Time;

@@ -79,6 +79,9 @@ QComboBox* ResultsWindow::ModeBox() const {
 QLineEdit* ResultsWindow::FindEdit() const {
     return recordsPage_->FindEdit();
 }
+QLabel* ResultsWindow::ShownCount() const {
+    return recordsPage_->ShownCount();
+}
 QComboBox* ResultsWindow::CapacityPackBox() const {
     return capacityPage_->PackBox();
 }

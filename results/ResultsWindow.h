@@ -77,6 +77,8 @@ class ResultsWindow : public QMainWindow {
     QComboBox* RecordsPackBox() const;
     QComboBox* ModeBox() const;
     QLineEdit* FindEdit() const;
+    // "N of M shown" above the records.
+    QLabel* ShownCount() const;
     QComboBox* CapacityPackBox() const;
     CapacityChart* Capacity() const;
     QLabel* CapacitySummary() const;

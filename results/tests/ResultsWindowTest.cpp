@@ -185,9 +185,11 @@ class ResultsWindowTest : public QObject {
         window.RecordsPackBox()->setCurrentIndex(0);
         window.ModeBox()->setCurrentIndex(1);
         QCOMPARE(shown->rowCount(), 2);
+        QCOMPARE(window.ShownCount()->text(), QStringLiteral("2 of 3 shown"));
         window.ModeBox()->setCurrentIndex(0);
         window.FindEdit()->setText(QStringLiteral("17:02:11"));
         QCOMPARE(shown->rowCount(), 1);
+        QCOMPARE(window.ShownCount()->text(), QStringLiteral("1 of 3 shown"));
         QVERIFY(!shown->index(0, 0).data(RecordsModel::ReadableRole).toBool());
         window.FindEdit()->setText(QStringLiteral("lipo"));
         QCOMPARE(shown->rowCount(), 1);
