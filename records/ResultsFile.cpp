@@ -58,10 +58,13 @@ void WithDecimalPoint(std::string& number) {
     std::replace(number.begin(), number.end(), ',', '.');
 }
 
-// A spreadsheet's date "08.12.2026 14:15:03" (or without its seconds) as
-// the program writes it.
+// A spreadsheet's date "08.12.2026 14:15:03" (either order, maybe without
+// its seconds) as the program writes it.
 std::string IsoDate(std::string_view date) {
     date = Trimmed(date);
+    if (date.size() == 16 && date[4] == '-') {
+        return std::string(date) + ":00";
+    }
     if ((date.size() != 19 && date.size() != 16) || date[2] != '.' || date[5] != '.') {
         return std::string(date);
     }
@@ -176,7 +179,9 @@ ResultLine ParseResultLine(std::string_view text, int lineNumber, ResultsFormat 
         line.Problem = Format("%d fields instead of 12", static_cast<int>(fields.size()));
         return line;
     }
+    int slack = 0;
     if (format == ResultsFormat::DecimalComma) {
+        slack = Trimmed(fields[0]).size() == 16 ? 59 : 0;
         fields[0] = IsoDate(fields[0]);
         for (std::size_t i = 2; i < FieldCount; ++i) {
             if (i != 4) {
@@ -189,6 +194,7 @@ ResultLine ParseResultLine(std::string_view text, int lineNumber, ResultsFormat 
     if (const std::optional<LocalTime> time = ParseCalendarTime(Trimmed(fields[0]))) {
         record.Time = *time;
         record.Seconds = CalendarSeconds(*time);
+        record.TimeSlackSeconds = slack;
     } else {
         reader.Fail(0, "is not a date and time (YYYY-MM-DD HH:MM:SS)");
     }

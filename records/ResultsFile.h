@@ -35,6 +35,9 @@ struct ResultRecord {
     double MilliwattHours = 0.0;
     double Ohms = 0.0;
     double VoltsPerCell = 0.0;
+    // How much later than Time the line may have been written: 59 for a
+    // time a spreadsheet saved without its seconds.
+    int TimeSlackSeconds = 0;
 
     // What names the record among all others: its time and mode ("2026-12-08
     // 14:15:03 DIS"); one instrument cannot end two tests of a kind in one

@@ -68,7 +68,12 @@ std::vector<std::optional<std::size_t>> MatchCurves(const ResultsFile& log,
                 byEnd.begin(), byEnd.end(), moment - MatchToleranceSeconds,
                 [](const End& end, std::int64_t seconds) { return end.Moment < seconds; });
             for (auto it = first; it != byEnd.end(); ++it) {
-                const std::int64_t distance = it->Moment - moment;
+                // A time without its seconds: the line was written in that
+                // minute.
+                std::int64_t distance = it->Moment - moment;
+                if (distance > 0) {
+                    distance = std::max<std::int64_t>(0, distance - record.TimeSlackSeconds);
+                }
                 if (distance > MatchToleranceSeconds) {
                     break;
                 }

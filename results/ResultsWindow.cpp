@@ -190,6 +190,11 @@ void ResultsWindow::UpdateStatus() {
         }
     }
     text += QStringLiteral(" \u00B7 ") + Counted(folder.CurveFiles, "curve file", "curve files");
+    if (folder.UnreadableCurveRows > 0) {
+        text += tr(", %1 in %2")
+                    .arg(Counted(folder.UnreadableCurveRows, "unreadable row", "unreadable rows"),
+                         Counted(folder.CurvesWithUnreadableRows, "curve", "curves"));
+    }
     if (folder.OtherFiles > 0) {
         text += tr(" and %1 in curves/ that %2 no curve")
                     .arg(Counted(folder.OtherFiles, "file", "files"),

@@ -196,15 +196,22 @@ TEST(ResultsFile, ASpreadsheetsDecimalCommaFileIsRecognisedAndReadSoOnlyWhenAske
         "\"mWh\";\"Ohms\";\"V/Cell\"\r\n"
         "\"2026-12-08 "
         "14:15:03\";\"DIS\";2;5;\"NiMH\";2000;7;1500,0;1934,5;16012,3;0,1234;1,1825\r\n"
-        "08.12.2026 18:00:00;CHG;0;0;NiMH;2000;7;1.000,0;2.100,0;17000;0,1200;1,2000\r\n";
+        "08.12.2026 18:00:00;CHG;0;0;NiMH;2000;7;1.000,0;2.100,0;17000;0,1200;1,2000\r\n"
+        "09.12.2026 08:01;DIS;0;0;NiMH;2000;7;1500;1900;16000;0,12;1,2\r\n"
+        "2026-12-09 10:02;DIS;0;0;NiMH;2000;7;1500;1900;16000;0,12;1,2\r\n";
     const ResultsFile asWritten = ParseResultsText(german);
     EXPECT_EQ(asWritten.HeaderLines, 1);
     EXPECT_EQ(asWritten.RecordCount(), 0);
-    EXPECT_EQ(asWritten.ReadableInOtherFormat, 2);
+    EXPECT_EQ(asWritten.ReadableInOtherFormat, 4);
     EXPECT_TRUE(asWritten.InOtherFormat());
 
     const ResultsFile read = ParseResultsText(german, ResultsFormat::DecimalComma);
-    ASSERT_EQ(read.RecordCount(), 2);
+    ASSERT_EQ(read.RecordCount(), 4);
+    // A time without its seconds was written within its minute.
+    EXPECT_EQ(CalendarTimeText(read.Lines[2].Record.Time), "2026-12-09 08:01:00");
+    EXPECT_EQ(read.Lines[2].Record.TimeSlackSeconds, 59);
+    EXPECT_EQ(CalendarTimeText(read.Lines[3].Record.Time), "2026-12-09 10:02:00");
+    EXPECT_EQ(read.Lines[1].Record.TimeSlackSeconds, 0);
     EXPECT_DOUBLE_EQ(read.Lines[0].Record.MilliampHours, 1934.5);
     EXPECT_DOUBLE_EQ(read.Lines[0].Record.Ohms, 0.1234);
     EXPECT_EQ(CalendarTimeText(read.Lines[1].Record.Time), "2026-12-08 18:00:00");

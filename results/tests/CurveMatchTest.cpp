@@ -50,6 +50,29 @@ TEST(CurveMatch, AcceptsARecordUpToFiveSecondsFromTheCurvesEndAndNoFurther) {
     }
 }
 
+TEST(CurveMatch, ATimeWithoutItsSecondsMatchesACurveEndingWithinItsMinute) {
+    // The curve starts 14:15:03; a spreadsheet kept "14:15" of its record,
+    // written at 14:15:59 at the latest.
+    const struct {
+        int Seconds;
+        const char* Time;
+        bool Matched;
+    } cases[] = {{61, "08.12.2026 14:15", true},    {62, "08.12.2026 14:15", false},
+                 {60, "08.12.2026 14:16", true},    {51, "08.12.2026 14:16", false},
+                 {50, "08.12.2026 14:15:58", true}, {50, "08.12.2026 14:15:59", false},
+                 {61, "08.12.2026 14:15:59", true}};
+    for (const auto& c : cases) {
+        CurvePlan plan;
+        plan.Seconds = c.Seconds;
+        const std::vector<CurveFile> curves = {Curve(plan, "a.csv")};
+        const std::string line =
+            std::string(c.Time) + ";DIS;0;0;NiMH;2000;7;1500;1934,5;16000;0,12;1,2";
+        const ResultsFile log = ParseResultsText(line, ResultsFormat::DecimalComma);
+        ASSERT_EQ(log.RecordCount(), 1) << line;
+        EXPECT_EQ(MatchCurves(log, curves)[0].has_value(), c.Matched) << c.Seconds << " " << line;
+    }
+}
+
 TEST(CurveMatch, WantsTheSameModeTypeCellsAndCapacity) {
     const std::vector<CurveFile> curves = {Curve(CurvePlan{}, "a.csv")};
     RecordPlan charge;
