@@ -167,4 +167,50 @@ std::vector<std::int64_t> LocalMoments(const LocalTime& time) {
     return moments;
 }
 
+namespace {
+
+// The zone's offset from UTC at the moment, in seconds.
+long OffsetAt(std::int64_t moment) {
+    const auto time = static_cast<std::time_t>(moment);
+    std::tm fields = {};
+    return localtime_r(&time, &fields) != nullptr ? fields.tm_gmtoff : 0;
+}
+
+}  // namespace
+
+std::int64_t LocalCalendarSeconds(std::int64_t moment) {
+    return moment + OffsetAt(moment);
+}
+
+void LocalZone::Learn(int year) {
+    if (std::find(years_.begin(), years_.end(), year) != years_.end()) {
+        return;
+    }
+    years_.push_back(year);
+    // Winter and summer of that year, both hemispheres.
+    for (const int month : {1, 7}) {
+        const long offset = OffsetAt(CalendarSeconds(LocalTime{year, month, 1, 12, 0, 0}));
+        if (std::find(offsets_.begin(), offsets_.end(), offset) == offsets_.end()) {
+            offsets_.push_back(offset);
+        }
+    }
+}
+
+std::vector<std::int64_t> LocalZone::Moments(const LocalTime& time) {
+    Learn(time.Year);
+    const std::int64_t calendar = CalendarSeconds(time);
+    std::vector<std::int64_t> moments;
+    for (const long offset : offsets_) {
+        const std::int64_t moment = calendar - offset;
+        if (OffsetAt(moment) == offset) {
+            moments.push_back(moment);
+        }
+    }
+    if (moments.empty()) {
+        return LocalMoments(time);  // a time the clocks skipped
+    }
+    std::sort(moments.begin(), moments.end());
+    return moments;
+}
+
 }  // namespace voltrex

@@ -49,4 +49,22 @@ std::optional<std::int64_t> ParseUtcTime(std::string_view text);
 // Earliest first.
 std::vector<std::int64_t> LocalMoments(const LocalTime& time);
 
+// The same for many times in a row: the zone's offsets from UTC in each
+// year asked about are learnt once, and each time is tried with them (the
+// C library's conversion from a moment is cheaper than its way back, which
+// reads the zone's file again every time).
+class LocalZone {
+  public:
+    std::vector<std::int64_t> Moments(const LocalTime& time);
+
+  private:
+    void Learn(int year);
+
+    std::vector<long> offsets_;
+    std::vector<int> years_;
+};
+
+// The moment's local time in the machine's time zone, as calendar seconds.
+std::int64_t LocalCalendarSeconds(std::int64_t moment);
+
 }  // namespace voltrex

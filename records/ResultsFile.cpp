@@ -287,7 +287,7 @@ ResultsFile ReadResultsFile(const std::string& path, ResultsFormat format) {
     LineReader reader(path, LongestResultLine);
     log.Exists = reader.Exists();
     if (reader.Modified() != 0) {
-        log.Written = reader.Modified();
+        log.Written = LocalCalendarSeconds(reader.Modified());
     }
     std::string_view line;
     while (reader.Next(line)) {

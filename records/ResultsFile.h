@@ -75,8 +75,8 @@ struct ResultsFile {
     int HeaderLines = 0;
     int BlankLines = 0;
     ResultsFormat Format = ResultsFormat::Program;
-    // When the file was last written (seconds since 1970 UTC), when read
-    // from a file.
+    // When the file was last written, as local calendar seconds
+    // (CalendarSeconds), when read from a file.
     std::optional<std::int64_t> Written;
     // Of the unreadable lines, how many would be records in the other format.
     int ReadableInOtherFormat = 0;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "records/CalendarTime.h"
-
 namespace voltrex::results {
 
 namespace {
@@ -32,7 +30,7 @@ bool Implausible(const ResultRecord& record, std::optional<std::int64_t> fileWri
         return true;
     }
     // A day's grace for a clock set wrong or a file copied between zones.
-    return fileWritten && LocalMoments(record.Time).front() > *fileWritten + 24 * 3600;
+    return fileWritten && record.Seconds > *fileWritten + 24 * 3600;
 }
 
 std::vector<CapacityPoint> CapacityHistory(const ResultsFile& log, const Pack& pack) {

@@ -46,8 +46,9 @@ struct CapacityPoint {
     CapacityMark Mark = CapacityMark::Full;
 };
 
-// Whether a record is one no pack can give; its time is judged against the
-// moment the file was last written (none: not at all).
+// Whether a record is one no pack can give; its time is judged against
+// when the file was last written, as local calendar seconds (none: not at
+// all).
 bool Implausible(const ResultRecord& record, std::optional<std::int64_t> fileWritten);
 
 // The pack's discharges (its DIS records: a charge's mAh is what went in,

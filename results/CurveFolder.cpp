@@ -53,34 +53,42 @@ void CurveFolder::List(const std::string& folder, SummaryStore* store) {
             continue;
         }
         Entry entry;
-        entry.Size = info.st_size;
-        entry.Modified = modified;
         if (store != nullptr) {
-            if (std::optional<CurveFile> kept = store->Find(path, entry.Size, modified)) {
+            if (std::optional<CurveFile> kept = store->Find(path, info.st_size, modified)) {
                 entry.Curve = std::move(*kept);
                 entry.Known = true;
+                entry.Size = info.st_size;
+                entry.Modified = modified;
             }
         }
         if (!entry.Known) {
-            toRead_.push_back(name);
+            // Read again; what was known of it stays listed meanwhile.
+            if (known != entries_.end()) {
+                entry = std::move(known->second);
+            }
+            toRead_.push_back({name, info.st_size, modified});
         }
         seen.emplace(name, std::move(entry));
     }
     entries_ = std::move(seen);
     // The newest first: a test that just finished is the one looked for.
-    std::sort(toRead_.begin(), toRead_.end(), std::greater<>());
+    std::sort(toRead_.begin(), toRead_.end(),
+              [](const ToRead& a, const ToRead& b) { return a.Name > b.Name; });
     Sort();
 }
 
 void CurveFolder::ReadSome(int count, SummaryStore* store, const GlitchFinder& glitches) {
     const int reading = std::min(count, Left());
     for (int i = 0; i < reading; ++i) {
-        const auto found = entries_.find(toRead_[static_cast<std::size_t>(i)]);
+        const ToRead& file = toRead_[static_cast<std::size_t>(i)];
+        const auto found = entries_.find(file.Name);
         if (found == entries_.end()) {
             continue;
         }
         Entry& entry = found->second;
-        entry.Curve = ReadCurveSummary(folder_ + "/" + found->first, glitches);
+        entry.Curve = ReadCurveSummary(folder_ + "/" + file.Name, glitches);
+        entry.Size = file.Size;
+        entry.Modified = file.Modified;
         entry.Curve.FileSize = entry.Size;
         entry.Curve.Modified = entry.Modified;
         entry.Known = true;

@@ -52,16 +52,23 @@ class CurveFolder {
     int FilesRead() const { return filesRead_; }
 
   private:
+    // A file as listed: the summary known of it (of the size and time it
+    // had when read), while a newer one is read.
     struct Entry {
         std::int64_t Size = -1;
         std::int64_t Modified = 0;
         bool Known = false;
         CurveFile Curve;
     };
+    struct ToRead {
+        std::string Name;
+        std::int64_t Size = -1;
+        std::int64_t Modified = 0;
+    };
     void Sort();
 
     std::map<std::string, Entry> entries_;  // by file name
-    std::vector<std::string> toRead_;       // names, in the order to read them
+    std::vector<ToRead> toRead_;            // in the order to read them
     std::string folder_;
     std::vector<CurveFile> curves_;
     int filesRead_ = 0;

@@ -19,10 +19,10 @@ bool SameTest(const ResultRecord& record, const CurveFile& curve) {
 
 // The moments a curve may have ended at (two for a start in the hour
 // repeated in autumn, when the file does not say which).
-std::vector<std::int64_t> EndMoments(const CurveFile& curve) {
+std::vector<std::int64_t> EndMoments(const CurveFile& curve, LocalZone& zone) {
     std::vector<std::int64_t> ends = curve.StartMoment
                                          ? std::vector<std::int64_t>{*curve.StartMoment}
-                                         : LocalMoments(*curve.Start);
+                                         : zone.Moments(*curve.Start);
     for (std::int64_t& end : ends) {
         end += curve.Duration();
     }
@@ -40,9 +40,10 @@ std::vector<std::optional<std::size_t>> MatchCurves(const ResultsFile& log,
         std::size_t Curve;
     };
     std::vector<End> byEnd;
+    LocalZone zone;
     for (std::size_t i = 0; i < curves.size(); ++i) {
         if (curves[i].Usable() && curves[i].Mode != ModeCode(TestMode::Monitor)) {
-            for (const std::int64_t moment : EndMoments(curves[i])) {
+            for (const std::int64_t moment : EndMoments(curves[i], zone)) {
                 byEnd.push_back({moment, i});
             }
         }
@@ -63,7 +64,7 @@ std::vector<std::optional<std::size_t>> MatchCurves(const ResultsFile& log,
             continue;
         }
         const ResultRecord& record = log.Lines[line].Record;
-        for (const std::int64_t moment : LocalMoments(record.Time)) {
+        for (const std::int64_t moment : zone.Moments(record.Time)) {
             auto first = std::lower_bound(
                 byEnd.begin(), byEnd.end(), moment - MatchToleranceSeconds,
                 [](const End& end, std::int64_t seconds) { return end.Moment < seconds; });

@@ -218,6 +218,8 @@ bool ResultsFolder::SaveNames(const PackNames& names, std::string& error) {
         return false;
     }
     names_ = names;
+    namesProblems_.clear();
+    Relate();
     return true;
 }
 

@@ -117,7 +117,8 @@ class ResultsFolder {
     // The names with the records of those lines put into the named pack (an
     // empty name: back into their default groups).
     PackNames WithLinesInPack(const std::vector<std::size_t>& lines, const std::string& name) const;
-    // Saves the names in the folder's names file; false with the reason.
+    // Saves the names in the folder's names file and groups the records by
+    // them; false with the reason.
     bool SaveNames(const PackNames& names, std::string& error);
 
     std::string NamesPath() const;

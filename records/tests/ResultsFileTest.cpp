@@ -238,7 +238,13 @@ TEST(CalendarTime, MomentsAreWrittenInUtcAndLocalTimesFoundInTheZonesRules) {
     const std::string before = saved != nullptr ? saved : "";
     setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
     tzset();
-    const auto moments = [](const char* text) { return LocalMoments(*ParseCalendarTime(text)); };
+    // Both ways of finding them agree.
+    LocalZone zone;
+    const auto moments = [&zone](const char* text) {
+        const std::vector<std::int64_t> found = LocalMoments(*ParseCalendarTime(text));
+        EXPECT_EQ(zone.Moments(*ParseCalendarTime(text)), found) << text;
+        return found;
+    };
     const std::int64_t utc = 1796739303;  // 2026-12-08 14:15:03 UTC
     EXPECT_EQ(moments("2026-12-08 15:15:03"), std::vector<std::int64_t>{utc});
     // 2026-10-25 00:59:59 UTC is 02:59:59 summer time; a second later
@@ -256,6 +262,8 @@ TEST(CalendarTime, MomentsAreWrittenInUtcAndLocalTimesFoundInTheZonesRules) {
     EXPECT_EQ(moments("2026-03-29 01:59:59"),
               std::vector<std::int64_t>{*ParseUtcTime("2026-03-29T00:59:59Z")});
     EXPECT_EQ(moments("2026-03-29 02:30:00").size(), 1u);
+    EXPECT_EQ(LocalCalendarSeconds(utc), utc + 3600);
+    EXPECT_EQ(LocalCalendarSeconds(lastSummer), lastSummer + 7200);
     if (saved != nullptr) {
         setenv("TZ", before.c_str(), 1);
     } else {

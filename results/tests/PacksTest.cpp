@@ -212,7 +212,7 @@ TEST(CapacityHistory, HoldsThePacksDischargesInCalendarOrder) {
 
 TEST(CapacityHistory, ARecordBeyondWhatAPackCanGiveIsImplausible) {
     const ResultRecord typical = ParseResultLine(testing::RecordLine(RecordPlan{}), 2).Record;
-    const std::int64_t written = LocalMoments(typical.Time).front();
+    const std::int64_t written = typical.Seconds;
     const struct {
         const char* What;
         void (*Change)(ResultRecord&);
@@ -239,6 +239,7 @@ TEST(CapacityHistory, ARecordBeyondWhatAPackCanGiveIsImplausible) {
     for (const auto& c : cases) {
         ResultRecord record = typical;
         c.Change(record);
+        record.Seconds = CalendarSeconds(record.Time);
         EXPECT_EQ(Implausible(record, written), c.Implausible) << c.What;
     }
     ResultRecord later = typical;

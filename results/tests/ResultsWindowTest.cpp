@@ -152,6 +152,7 @@ class ResultsWindowTest : public QObject {
         const QByteArray before = folder.Read(QStringLiteral("Voltrex2.csv"));
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
 
         RecordsModel* model = window.Records();
@@ -220,6 +221,7 @@ class ResultsWindowTest : public QObject {
         QElapsedTimer timer;
         timer.start();
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         QCoreApplication::processEvents();
         const qint64 elapsed = timer.elapsed();
@@ -248,6 +250,7 @@ class ResultsWindowTest : public QObject {
         const QByteArray results = folder.Read(QStringLiteral("Voltrex2.csv"));
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         QCOMPARE(window.RecordsPackBox()->count(), 3);  // all, and the two packs
         QCOMPARE(window.RecordsPackBox()->itemText(1),
                  QString::fromUtf8("NiMH 2000 mAh \xC3\x97 7 (3 records)"));
@@ -280,6 +283,7 @@ class ResultsWindowTest : public QObject {
         // file is as it was.
         ResultsWindow again;
         again.OpenFolder(folder.dir.path());
+        QVERIFY(again.WaitUntilLoaded());
         QCOMPARE(again.Names(), window.Names());
         QCOMPARE(Cell(again.Records(), 1, RecordsModel::PackColumn), QStringLiteral("Spare"));
         QCOMPARE(folder.Read(QStringLiteral("Voltrex2.csv")), results);
@@ -298,6 +302,7 @@ class ResultsWindowTest : public QObject {
         folder.Results({testing::RecordLine(Record("2026-01-10 10:00:00", "DIS", 1950.0))});
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         // A folder where the names file would go.
         QVERIFY(QDir(folder.dir.path()).mkdir(QStringLiteral("Voltrex2Results.ini")));
         QString error;
@@ -309,6 +314,7 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(window.CapacityPackBox()->currentData().toString(),
                  QStringLiteral("group:NiMH,2000,7"));
         window.Reload();
+        QVERIFY(window.WaitUntilLoaded());
         QCOMPARE(window.CapacityPackBox()->currentData().toString(),
                  QStringLiteral("group:NiMH,2000,7"));
         QCOMPARE(Cell(window.Records(), 0, RecordsModel::PackColumn),
@@ -329,6 +335,7 @@ class ResultsWindowTest : public QObject {
         });
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.ShowPackHistory(QStringLiteral("group:NiMH,2000,7"));
         QCOMPARE(window.Tabs()->currentIndex(), int(ResultsWindow::CapacityTab));
         CapacityChart* chart = window.Capacity();
@@ -369,6 +376,7 @@ class ResultsWindowTest : public QObject {
         // A pack without discharges says so.
         folder.Results({testing::RecordLine(Record("2026-01-10 12:00:00", "CHG", 2300.0))});
         window.Reload();
+        QVERIFY(window.WaitUntilLoaded());
         QCOMPARE(chart->CapacitySeries()->count(), 0);
         QVERIFY(chart->chart()->title().endsWith(QStringLiteral("no discharge yet")));
     }
@@ -379,6 +387,7 @@ class ResultsWindowTest : public QObject {
         ResultsWindow window;
         window.resize(1100, 700);
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         QCOMPARE(window.CurveFiles().size(), std::size_t{3});
         QCOMPARE(window.CurveList()->topLevelItemCount(), 3);
@@ -452,6 +461,7 @@ class ResultsWindowTest : public QObject {
         ResultsWindow window;
         window.resize(1000, 700);
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         window.ShowPackHistory(QStringLiteral("group:NiMH,2000,7"));
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -478,6 +488,7 @@ class ResultsWindowTest : public QObject {
         folder.Results({testing::RecordLine(folder.Test(charge, 5000.0))});
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.ShowCurvesOfLines({0});
         CurveChartView* view = window.Curves();
         QCOMPARE(view->SecondsPerUnit(), 3600.0);
@@ -495,6 +506,7 @@ class ResultsWindowTest : public QObject {
         ResultsWindow window;
         window.resize(1000, 700);
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         window.ShowCurvesOfLines({0, 1});
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -583,6 +595,7 @@ class ResultsWindowTest : public QObject {
         ResultsWindow window;
         window.Watcher().SetQuietMilliseconds(5);
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         window.SelectLines({0});
         window.ShowCurvesOfLines({0});
@@ -705,6 +718,7 @@ class ResultsWindowTest : public QObject {
         TwoCurves data(folder);
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.ShowCurvesOfLines({0, 1});
         CurveChartView* view = window.Curves();
         QCOMPARE(view->XAxis()->max(), 2.0);
@@ -737,6 +751,7 @@ class ResultsWindowTest : public QObject {
                       Bytes(testing::RecordLine(folder.Test(lipo, 25.0)) + "\n"));
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         QTreeWidget* list = window.CurveList();
         QCOMPARE(list->topLevelItemCount(), 4);
         const int lipoPack = window.CurvesPackBox()->findData(QStringLiteral("group:LiPo,2200,3"));
@@ -769,6 +784,7 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(testing::WriteExampleFolder(scratch.path().toStdString()), std::string());
         ResultsWindow window;
         window.OpenFolder(scratch.path());
+        QVERIFY(window.WaitUntilLoaded());
         const ResultsFile& log = window.Log();
         QCOMPARE(log.UnreadableCount(), 1);
         QCOMPARE(log.RecordCount(), 25);
