@@ -76,6 +76,8 @@ CurveSummaryCache::CurveSummaryCache(const QString& path)
 
 CurveSummaryCache::~CurveSummaryCache() {
     Flush();
+    find_.reset();
+    store_.reset();
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         db.close();
@@ -185,19 +187,25 @@ std::optional<CurveFile> CurveSummaryCache::Find(const std::string& path, std::i
     if (!usable_) {
         return std::nullopt;
     }
-    QSqlQuery query(QSqlDatabase::database(connection_, false));
-    query.prepare(QStringLiteral(
-        "SELECT header, problem, readable, unreadable, first_unreadable, glitches, lowest, "
-        "highest, last_seconds, last_volts, last_amperes, last_rate, last_mah, last_mwh "
-        "FROM summaries WHERE path = ? AND size = ? AND modified = ?"));
-    query.addBindValue(Text(path));
-    query.addBindValue(static_cast<qlonglong>(size));
-    query.addBindValue(static_cast<qlonglong>(modified));
+    if (!find_) {
+        find_ = std::make_unique<QSqlQuery>(QSqlDatabase::database(connection_, false));
+        find_->setForwardOnly(true);
+        find_->prepare(QStringLiteral(
+            "SELECT header, problem, readable, unreadable, first_unreadable, glitches, lowest, "
+            "highest, last_seconds, last_volts, last_amperes, last_rate, last_mah, last_mwh "
+            "FROM summaries WHERE path = ? AND size = ? AND modified = ?"));
+    }
+    QSqlQuery& query = *find_;
+    int at = 0;
+    query.bindValue(at++, Text(path));
+    query.bindValue(at++, static_cast<qlonglong>(size));
+    query.bindValue(at++, static_cast<qlonglong>(modified));
     if (!query.exec()) {
         Fail(query.lastError().text());
         return std::nullopt;
     }
     if (!query.next()) {
+        query.finish();
         return std::nullopt;
     }
     CurveFile curve = ParseCurveText(query.value(0).toString().toStdString(), false);
@@ -218,6 +226,7 @@ std::optional<CurveFile> CurveSummaryCache::Find(const std::string& path, std::i
     curve.Name = slash == std::string::npos ? path : path.substr(slash + 1);
     curve.FileSize = size;
     curve.Modified = modified;
+    query.finish();
     return curve;
 }
 
@@ -229,34 +238,38 @@ void CurveSummaryCache::Store(const CurveFile& summary) {
     if (!inTransaction_) {
         inTransaction_ = db.transaction();
     }
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral(
-        "INSERT OR REPLACE INTO summaries (path, size, modified, header, problem, readable, "
-        "unreadable, first_unreadable, glitches, lowest, highest, last_seconds, last_volts, "
-        "last_amperes, last_rate, last_mah, last_mwh, envelope) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    query.addBindValue(Text(summary.Path));
-    query.addBindValue(static_cast<qlonglong>(summary.FileSize));
-    query.addBindValue(static_cast<qlonglong>(summary.Modified));
-    query.addBindValue(HeaderText(summary));
-    query.addBindValue(Text(summary.Problem));
-    query.addBindValue(summary.ReadableRows);
-    query.addBindValue(summary.UnreadableRows);
-    query.addBindValue(summary.FirstUnreadableLine);
-    query.addBindValue(summary.GlitchRowCount);
-    query.addBindValue(Optional(summary.LowestVolts));
-    query.addBindValue(Optional(summary.HighestVolts));
+    if (!store_) {
+        store_ = std::make_unique<QSqlQuery>(db);
+        store_->prepare(QStringLiteral(
+            "INSERT OR REPLACE INTO summaries (path, size, modified, header, problem, readable, "
+            "unreadable, first_unreadable, glitches, lowest, highest, last_seconds, last_volts, "
+            "last_amperes, last_rate, last_mah, last_mwh, envelope) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    }
+    QSqlQuery& query = *store_;
+    int at = 0;
+    query.bindValue(at++, Text(summary.Path));
+    query.bindValue(at++, static_cast<qlonglong>(summary.FileSize));
+    query.bindValue(at++, static_cast<qlonglong>(summary.Modified));
+    query.bindValue(at++, HeaderText(summary));
+    query.bindValue(at++, Text(summary.Problem));
+    query.bindValue(at++, summary.ReadableRows);
+    query.bindValue(at++, summary.UnreadableRows);
+    query.bindValue(at++, summary.FirstUnreadableLine);
+    query.bindValue(at++, summary.GlitchRowCount);
+    query.bindValue(at++, Optional(summary.LowestVolts));
+    query.bindValue(at++, Optional(summary.HighestVolts));
     const std::optional<CurveRow>& last = summary.LastRow;
     const QVariant none;
-    query.addBindValue(last ? QVariant(last->Seconds) : QVariant(QMetaType(QMetaType::Int)));
-    query.addBindValue(last ? QVariant(last->Volts) : none);
-    query.addBindValue(last ? QVariant(last->Amperes) : none);
-    query.addBindValue(last ? QVariant(last->Rate) : none);
-    query.addBindValue(last ? QVariant(last->MilliampHours) : none);
-    query.addBindValue(last ? QVariant(last->MilliwattHours) : none);
-    query.addBindValue(
-        QByteArray(reinterpret_cast<const char*>(summary.Envelope.data()),
-                   static_cast<qsizetype>(summary.Envelope.size() * sizeof(CurveEnvelopePoint))));
+    query.bindValue(at++, last ? QVariant(last->Seconds) : QVariant(QMetaType(QMetaType::Int)));
+    query.bindValue(at++, last ? QVariant(last->Volts) : none);
+    query.bindValue(at++, last ? QVariant(last->Amperes) : none);
+    query.bindValue(at++, last ? QVariant(last->Rate) : none);
+    query.bindValue(at++, last ? QVariant(last->MilliampHours) : none);
+    query.bindValue(at++, last ? QVariant(last->MilliwattHours) : none);
+    query.bindValue(at++, QByteArray(reinterpret_cast<const char*>(summary.Envelope.data()),
+                                     static_cast<qsizetype>(summary.Envelope.size() *
+                                                            sizeof(CurveEnvelopePoint))));
     if (!query.exec()) {
         Fail(query.lastError().text());
     }

@@ -2,12 +2,15 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "records/CurveFile.h"
 #include "results/CurveFolder.h"
+
+class QSqlQuery;
 
 namespace voltrex::results {
 
@@ -59,6 +62,9 @@ class CurveSummaryCache final : public SummaryStore {
 
     QString path_;
     QString connection_;
+    // The statements asked most, prepared once.
+    std::unique_ptr<QSqlQuery> find_;
+    std::unique_ptr<QSqlQuery> store_;
     bool usable_ = false;
     bool inTransaction_ = false;
     QString setAside_;

@@ -35,6 +35,7 @@ void RecordsModel::Show(const ResultsFile* log, const PackGrouping* grouping,
     curveOfLine_ = curveOfLine;
     sortSeconds_.clear();
     implausible_.clear();
+    searchText_.clear();
     if (log_ != nullptr) {
         sortSeconds_.reserve(log_->Lines.size());
         implausible_.reserve(log_->Lines.size());
@@ -173,6 +174,18 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
             return SortValue(line, row, column);
         case LineRole:
             return static_cast<qulonglong>(row);
+        case SearchRole:
+            if (searchText_.empty()) {
+                searchText_.reserve(log_->Lines.size());
+                for (std::size_t i = 0; i < log_->Lines.size(); ++i) {
+                    QString text;
+                    for (int c = 0; c < ColumnCount; ++c) {
+                        text += Display(log_->Lines[i], i, c).toString() + QChar(0x1F);
+                    }
+                    searchText_.push_back(text);
+                }
+            }
+            return searchText_[row];
         case ReadableRole:
             return line.Readable;
         case PackRole:

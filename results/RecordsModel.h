@@ -37,6 +37,7 @@ class RecordsModel : public QAbstractTableModel {
         LineRole,                     // the index of the line in the log
         PackRole,                     // the pack's id; empty for an unreadable line
         ReadableRole,                 // bool
+        SearchRole,                   // the row's texts in one, for Find
     };
 
     explicit RecordsModel(QObject* parent = nullptr);
@@ -70,6 +71,9 @@ class RecordsModel : public QAbstractTableModel {
     std::vector<double> sortSeconds_;
     // Records no pack can give (CapacityHistory.h, Implausible), marked.
     std::vector<bool> implausible_;
+    // Each row's texts, made when first searched (a few thousand rows are
+    // searched at every key pressed in the find box).
+    mutable std::vector<QString> searchText_;
 };
 
 }  // namespace voltrex::results

@@ -132,6 +132,7 @@ void ResultsWindow::OpenFolder(const QString& folder) {
     model_.SetResultsFormat(readAsSpreadsheet_.contains(folder_) ? ResultsFormat::DecimalComma
                                                                  : ResultsFormat::Program);
     firstShow_ = true;
+    pendingFiles_.reset();
     curvesDone_ = curvesTotal_ = 0;
     Load();
     loader_->Load(folder_, model_.Format());
@@ -193,6 +194,12 @@ void ResultsWindow::Reshow(const std::function<void()>& change) {
 }
 
 void ResultsWindow::FilesRead(const std::shared_ptr<FolderFiles>& files) {
+    if (!firstShow_) {
+        // A reload: its curves follow at once, and the window is redrawn
+        // once for both.
+        pendingFiles_ = files;
+        return;
+    }
     const bool offer = files->Log.InOtherFormat() && model_.Format() == ResultsFormat::Program;
     Reshow([&] { model_.SetFiles(std::move(*files)); });
     if (offer) {
@@ -204,8 +211,20 @@ void ResultsWindow::CurvesRead(const std::shared_ptr<std::vector<CurveFile>>& cu
                                int total) {
     curvesDone_ = done;
     curvesTotal_ = total;
+    const std::shared_ptr<FolderFiles> files = std::move(pendingFiles_);
+    pendingFiles_.reset();
+    const bool offer =
+        files && files->Log.InOtherFormat() && model_.Format() == ResultsFormat::Program;
     // The lines stay; the curve column and the curve list fill in.
-    Reshow([&] { model_.SetCurves(std::move(*curves)); });
+    Reshow([&] {
+        if (files) {
+            model_.SetFiles(std::move(*files));
+        }
+        model_.SetCurves(std::move(*curves));
+    });
+    if (offer) {
+        AskFormat();
+    }
 }
 
 void ResultsWindow::AskFormat() {

@@ -166,6 +166,8 @@ class ResultsWindow : public QMainWindow {
     // Where curves are still being read: done of total.
     int curvesDone_ = 0;
     int curvesTotal_ = 0;
+    // A reload's files, shown with its curves in one go.
+    std::shared_ptr<FolderFiles> pendingFiles_;
     // The folders read as a spreadsheet saved them, and those asked about,
     // for this session.
     QSet<QString> readAsSpreadsheet_;

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLegend>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -200,6 +201,72 @@ class ResultsWindowTest : public QObject {
         window.close();
         QCOMPARE(folder.Read(QStringLiteral("Voltrex2.csv")), before);
         QVERIFY(!QFile::exists(folder.Path(QStringLiteral("Voltrex2Results.ini"))));
+    }
+
+    void aLineOfMegabytesIsShownByItsBeginningAndFoundAtOnce() {
+        Folder folder;
+        const std::string huge(20'000'000, 'x');
+        folder.Results({testing::RecordLine(Record("2026-12-08 14:16:04", "DIS", 1934.5)), huge,
+                        testing::RecordLine(Record("2026-12-09 09:00:00", "DIS", 2150.0))});
+        ResultsWindow window;
+        window.show();
+        window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
+        QCOMPARE(window.Records()->rowCount(), 3);
+        QCOMPARE(Cell(window.Records(), 1, RecordsModel::ModeColumn).size(),
+                 static_cast<qsizetype>(voltrex::LongestResultLine));
+        QVERIFY(window.Records()
+                    ->index(1, 0)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("20000000 bytes long")));
+        QElapsedTimer timer;
+        timer.start();
+        window.FindEdit()->setText(QStringLiteral("xxx"));
+        QCoreApplication::processEvents();
+        QVERIFY2(timer.elapsed() < 100, qPrintable(QStringLiteral("%1 ms").arg(timer.elapsed())));
+        QCOMPARE(window.ShownCount()->text(), QStringLiteral("1 of 3 shown"));
+    }
+
+    void aSpreadsheetsSaveIsOfferedToBeReadSoAndNeverWritten() {
+        Folder folder;
+        const QByteArray german =
+            "Date/Time;Mode;Cycle;Of;Type;Rated;Cells;mA;mAh;mWh;Ohms;V/Cell\r\n"
+            "08.12.2026 14:16;DIS;0;0;NiMH;2000;7;1500,0;1934,5;16012,3;0,1234;1,1825\r\n"
+            "09.12.2026 09:00;DIS;0;0;NiMH;2000;7;1500,0;1899,0;16012,3;0,1234;1,1825\r\n";
+        folder.Write(QStringLiteral("Voltrex2.csv"), german);
+        ResultsWindow window;
+        window.show();
+        window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
+        QCOMPARE(window.Log().RecordCount(), 0);
+        // Asked once, No the default: nothing changes.
+        QVERIFY(window.FormatQuestion() != nullptr);
+        QCOMPARE(window.FormatQuestion()->defaultButton(),
+                 window.FormatQuestion()->button(QMessageBox::No));
+        window.FormatQuestion()->button(QMessageBox::No)->click();
+        QVERIFY(window.FormatQuestion() == nullptr);
+        window.Reload();
+        QVERIFY(window.WaitUntilLoaded());
+        QVERIFY(window.FormatQuestion() == nullptr);
+        QCOMPARE(window.Log().RecordCount(), 0);
+
+        // Opened again, Yes: the records, for this window's session.
+        ResultsWindow again;
+        again.show();
+        again.OpenFolder(folder.dir.path());
+        QVERIFY(again.WaitUntilLoaded());
+        QVERIFY(again.FormatQuestion() != nullptr);
+        again.FormatQuestion()->button(QMessageBox::Yes)->click();
+        QVERIFY(again.WaitUntilLoaded());
+        QCOMPARE(again.Log().RecordCount(), 2);
+        QCOMPARE(Cell(again.Records(), 0, RecordsModel::MilliampHoursColumn),
+                 QStringLiteral("1934.5"));
+        QVERIFY(again.StatusText()->text().contains(QStringLiteral("read as a spreadsheet")));
+        again.Reload();
+        QVERIFY(again.WaitUntilLoaded());
+        QCOMPARE(again.Log().RecordCount(), 2);
+        QCOMPARE(folder.Read(QStringLiteral("Voltrex2.csv")), german);
     }
 
     void thousandsOfRecordsOpenInWellUnderASecond() {
