@@ -54,8 +54,12 @@ RecordsPage::RecordsPage(RecordsModel* model, RecordsFilter* filter, QWidget* pa
     header->setHighlightSections(false);
     header->setStretchLastSection(true);
     for (int column = 0; column < RecordsModel::ColumnCount; ++column) {
+        // The date's column has room for the mark of a line that is no
+        // record or a record no pack can give.
+        const int mark = column == RecordsModel::DateColumn ? table_->iconSize().width() + 20 : 0;
         header->resizeSection(
-            column, table_->fontMetrics().horizontalAdvance(RecordsModel::WidestText(column)) + 18);
+            column,
+            table_->fontMetrics().horizontalAdvance(RecordsModel::WidestText(column)) + 18 + mark);
     }
     connect(table_, &QTableView::activated, this, &RecordsPage::ShowCurvesRequested);
 
