@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QStyle>
+#include <algorithm>
 #include <limits>
 
 #include "platform/CFormat.h"
@@ -23,7 +24,11 @@ constexpr double Lowest = -std::numeric_limits<double>::infinity();
 
 }  // namespace
 
-RecordsModel::RecordsModel(QObject* parent) : QAbstractTableModel(parent) {}
+RecordsModel::RecordsModel(QObject* parent) : QAbstractTableModel(parent) {
+    searchTimer_.setSingleShot(true);
+    searchTimer_.setInterval(0);
+    connect(&searchTimer_, &QTimer::timeout, this, &RecordsModel::MakeSomeSearchTexts);
+}
 
 void RecordsModel::Show(const ResultsFile* log, const PackGrouping* grouping,
                         const std::vector<CurveFile>* curves,
@@ -55,6 +60,9 @@ void RecordsModel::Show(const ResultsFile* log, const PackGrouping* grouping,
         }
     }
     endResetModel();
+    // The texts Find searches are made meanwhile, so that the first key
+    // pressed finds them ready.
+    searchTimer_.start();
 }
 
 int RecordsModel::rowCount(const QModelIndex& parent) const {
@@ -175,16 +183,7 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
         case LineRole:
             return static_cast<qulonglong>(row);
         case SearchRole:
-            if (searchText_.empty()) {
-                searchText_.reserve(log_->Lines.size());
-                for (std::size_t i = 0; i < log_->Lines.size(); ++i) {
-                    QString text;
-                    for (int c = 0; c < ColumnCount; ++c) {
-                        text += Display(log_->Lines[i], i, c).toString() + QChar(0x1F);
-                    }
-                    searchText_.push_back(text);
-                }
-            }
+            MakeSearchTexts(log_->Lines.size());
             return searchText_[row];
         case ReadableRole:
             return line.Readable;
@@ -232,6 +231,30 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
             return {};
         default:
             return {};
+    }
+}
+
+void RecordsModel::MakeSearchTexts(std::size_t until) const {
+    if (log_ == nullptr) {
+        return;
+    }
+    until = std::min(until, log_->Lines.size());
+    searchText_.reserve(log_->Lines.size());
+    for (std::size_t i = searchText_.size(); i < until; ++i) {
+        QString text;
+        for (int c = 0; c < ColumnCount; ++c) {
+            text += Display(log_->Lines[i], i, c).toString() + QChar(0x1F);
+        }
+        searchText_.push_back(text);
+    }
+}
+
+void RecordsModel::MakeSomeSearchTexts() {
+    // A few hundred rows a pass, between the window's other events.
+    constexpr std::size_t RowsAPass = 300;
+    MakeSearchTexts(searchText_.size() + RowsAPass);
+    if (log_ != nullptr && searchText_.size() < log_->Lines.size()) {
+        searchTimer_.start();
     }
 }
 

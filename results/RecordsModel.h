@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QTimer>
 #include <optional>
 #include <vector>
 
@@ -61,6 +62,9 @@ class RecordsModel : public QAbstractTableModel {
     QVariant SortValue(const ResultLine& line, std::size_t index, int column) const;
     QString PackName(std::size_t index) const;
     QString CurveName(std::size_t index) const;
+    // The search texts of the rows before until, made once.
+    void MakeSearchTexts(std::size_t until) const;
+    void MakeSomeSearchTexts();
 
     const ResultsFile* log_ = nullptr;
     const PackGrouping* grouping_ = nullptr;
@@ -74,6 +78,7 @@ class RecordsModel : public QAbstractTableModel {
     // Each row's texts, made when first searched (a few thousand rows are
     // searched at every key pressed in the find box).
     mutable std::vector<QString> searchText_;
+    QTimer searchTimer_;
 };
 
 }  // namespace voltrex::results
