@@ -31,7 +31,7 @@ set -euo pipefail
 # forgets to depend on) and libqrencode.
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev
     qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libbenchmark-dev libxcb1-dev
-    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev)
+    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev libqt6sql6-sqlite)
 # What the tests need besides: the German locale's package, the validators of
 # the menu entries and the AppStream description, a private D-Bus for the
 # sleep inhibitor's tests and an X server for the broken-display test

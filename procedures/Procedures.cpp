@@ -693,8 +693,8 @@ void Procedures::StartCurve(CurveRecorder& curve, TestMode mode, std::int64_t st
     const std::int32_t of = cycle != 0 ? settings_.MaximumCycles : 0;
     const LocalTime start = clock_.ToLocalTime(startSecond);
     curve.Start(PathOf(CurvesFolderName), start, mode,
-                CurveHeader(mode, start, cycle, of, settings_.CellType, settings_.Capacity,
-                            settings_.NumberOfCells, rate, amperes, ohms) +
+                CurveHeader(mode, start, startSecond, cycle, of, settings_.CellType,
+                            settings_.Capacity, settings_.NumberOfCells, rate, amperes, ohms) +
                     specific);
 }
 

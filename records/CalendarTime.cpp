@@ -1,6 +1,8 @@
 #include "records/CalendarTime.h"
 
+#include <algorithm>
 #include <charconv>
+#include <ctime>
 
 #include "platform/CFormat.h"
 
@@ -104,6 +106,111 @@ LocalTime CalendarTimeAt(std::int64_t seconds) {
     time.Minute = static_cast<int>(rest % 3600 / 60);
     time.Second = static_cast<int>(rest % 60);
     return time;
+}
+
+std::string UtcTimeText(std::int64_t moment) {
+    const LocalTime time = CalendarTimeAt(moment);
+    return Format("%04d-%02d-%02dT%02d:%02d:%02dZ", time.Year, time.Month, time.Day, time.Hour,
+                  time.Minute, time.Second);
+}
+
+std::optional<std::int64_t> ParseUtcTime(std::string_view text) {
+    if (text.size() != 20 || text[10] != 'T' || text[19] != 'Z') {
+        return std::nullopt;
+    }
+    std::string calendar(text.substr(0, 19));
+    calendar[10] = ' ';
+    const std::optional<LocalTime> time = ParseCalendarTime(calendar);
+    if (!time) {
+        return std::nullopt;
+    }
+    return CalendarSeconds(*time);
+}
+
+std::vector<std::int64_t> LocalMoments(const LocalTime& time) {
+    std::vector<std::int64_t> moments;
+    // The C library knows the zone's rules: the time read as standard time
+    // and as summer time, each kept when it reads back as the same time.
+    for (const int summer : {0, 1}) {
+        std::tm fields = {};
+        fields.tm_year = time.Year - 1900;
+        fields.tm_mon = time.Month - 1;
+        fields.tm_mday = time.Day;
+        fields.tm_hour = time.Hour;
+        fields.tm_min = time.Minute;
+        fields.tm_sec = time.Second;
+        fields.tm_isdst = summer;
+        const std::time_t moment = std::mktime(&fields);
+        std::tm back = {};
+        if (moment == static_cast<std::time_t>(-1) || localtime_r(&moment, &back) == nullptr) {
+            continue;
+        }
+        if (back.tm_isdst == summer && back.tm_hour == time.Hour && back.tm_min == time.Minute &&
+            back.tm_mday == time.Day) {
+            moments.push_back(static_cast<std::int64_t>(moment));
+        }
+    }
+    if (moments.empty()) {
+        // A time the clocks skipped: as the C library reads it.
+        std::tm fields = {};
+        fields.tm_year = time.Year - 1900;
+        fields.tm_mon = time.Month - 1;
+        fields.tm_mday = time.Day;
+        fields.tm_hour = time.Hour;
+        fields.tm_min = time.Minute;
+        fields.tm_sec = time.Second;
+        fields.tm_isdst = -1;
+        moments.push_back(static_cast<std::int64_t>(std::mktime(&fields)));
+    }
+    std::sort(moments.begin(), moments.end());
+    moments.erase(std::unique(moments.begin(), moments.end()), moments.end());
+    return moments;
+}
+
+namespace {
+
+// The zone's offset from UTC at the moment, in seconds.
+long OffsetAt(std::int64_t moment) {
+    const auto time = static_cast<std::time_t>(moment);
+    std::tm fields = {};
+    return localtime_r(&time, &fields) != nullptr ? fields.tm_gmtoff : 0;
+}
+
+}  // namespace
+
+std::int64_t LocalCalendarSeconds(std::int64_t moment) {
+    return moment + OffsetAt(moment);
+}
+
+void LocalZone::Learn(int year) {
+    if (std::find(years_.begin(), years_.end(), year) != years_.end()) {
+        return;
+    }
+    years_.push_back(year);
+    // Winter and summer of that year, both hemispheres.
+    for (const int month : {1, 7}) {
+        const long offset = OffsetAt(CalendarSeconds(LocalTime{year, month, 1, 12, 0, 0}));
+        if (std::find(offsets_.begin(), offsets_.end(), offset) == offsets_.end()) {
+            offsets_.push_back(offset);
+        }
+    }
+}
+
+std::vector<std::int64_t> LocalZone::Moments(const LocalTime& time) {
+    Learn(time.Year);
+    const std::int64_t calendar = CalendarSeconds(time);
+    std::vector<std::int64_t> moments;
+    for (const long offset : offsets_) {
+        const std::int64_t moment = calendar - offset;
+        if (OffsetAt(moment) == offset) {
+            moments.push_back(moment);
+        }
+    }
+    if (moments.empty()) {
+        return LocalMoments(time);  // a time the clocks skipped
+    }
+    std::sort(moments.begin(), moments.end());
+    return moments;
 }
 
 }  // namespace voltrex

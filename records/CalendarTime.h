@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Clock.h"
 
@@ -36,5 +37,34 @@ std::int64_t CalendarSeconds(const LocalTime& time);
 // The calendar time that many seconds after 1970-01-01 00:00:00 (the inverse
 // of CalendarSeconds).
 LocalTime CalendarTimeAt(std::int64_t seconds);
+
+// A moment (seconds since 1970-01-01 00:00:00 UTC) as "2026-12-08T13:15:03Z",
+// and back; none for any other text.
+std::string UtcTimeText(std::int64_t moment);
+std::optional<std::int64_t> ParseUtcTime(std::string_view text);
+
+// The moments a local time names in the machine's time zone (the TZ
+// variable, else the system's): one as a rule, two in the hour repeated when
+// summer time ends, the nearest one in the hour skipped when it starts.
+// Earliest first.
+std::vector<std::int64_t> LocalMoments(const LocalTime& time);
+
+// The same for many times in a row: the zone's offsets from UTC in each
+// year asked about are learnt once, and each time is tried with them (the
+// C library's conversion from a moment is cheaper than its way back, which
+// reads the zone's file again every time).
+class LocalZone {
+  public:
+    std::vector<std::int64_t> Moments(const LocalTime& time);
+
+  private:
+    void Learn(int year);
+
+    std::vector<long> offsets_;
+    std::vector<int> years_;
+};
+
+// The moment's local time in the machine's time zone, as calendar seconds.
+std::int64_t LocalCalendarSeconds(std::int64_t moment);
 
 }  // namespace voltrex

@@ -2,7 +2,7 @@
 
 namespace voltrex {
 
-std::optional<std::vector<std::string>> SplitCsvLine(std::string_view line) {
+std::optional<std::vector<std::string>> SplitCsvLine(std::string_view line, char separator) {
     std::vector<std::string> fields;
     std::string field;
     std::size_t at = 0;
@@ -25,11 +25,11 @@ std::optional<std::vector<std::string>> SplitCsvLine(std::string_view line) {
                 }
                 field += line[at++];
             }
-            if (at < line.size() && line[at] != ',') {
+            if (at < line.size() && line[at] != separator) {
                 return std::nullopt;  // text after the closing quote
             }
         } else {
-            const std::size_t comma = line.find(',', at);
+            const std::size_t comma = line.find(separator, at);
             const std::size_t end = comma == std::string_view::npos ? line.size() : comma;
             field.assign(line.substr(at, end - at));
             if (field.find('"') != std::string::npos) {

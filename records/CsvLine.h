@@ -10,8 +10,10 @@ namespace voltrex {
 // Splits one line of comma-separated values into its fields: a field may be
 // enclosed in double quotes, inside which a comma is text and "" stands for
 // one quote. None when a quote is left open or text follows a closing quote
-// (a line cut short or edited by hand). The line holds no line break.
-std::optional<std::vector<std::string>> SplitCsvLine(std::string_view line);
+// (a line cut short or edited by hand). The line holds no line break. A
+// spreadsheet saving in a locale whose decimal mark is the comma separates
+// the fields with ';' instead.
+std::optional<std::vector<std::string>> SplitCsvLine(std::string_view line, char separator = ',');
 
 // The field as it goes into a comma-separated file: as it is, or in quotes
 // (with its quotes doubled) when it holds a comma, a quote or a line break.

@@ -1,11 +1,13 @@
 #include "records/CurveFile.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/CFormat.h"
 #include "platform/TextFile.h"
 #include "records/CalendarTime.h"
 #include "records/CsvLine.h"
+#include "records/LineReader.h"
 #include "records/NumberText.h"
 
 namespace voltrex {
@@ -79,12 +81,6 @@ std::string FileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The part of a long file's tail after its first (cut) line.
-std::string_view WholeLines(std::string_view tail) {
-    const std::size_t newline = tail.find('\n');
-    return newline == std::string_view::npos ? std::string_view() : tail.substr(newline + 1);
-}
-
 void Finish(CurveFile& curve) {
     const auto mode = curve.Header.find("Mode");
     const auto start = curve.Header.find("Start");
@@ -98,6 +94,9 @@ void Finish(CurveFile& curve) {
         return;
     }
     curve.StartSeconds = CalendarSeconds(*curve.Start);
+    if (const auto moment = curve.Header.find("StartUTC"); moment != curve.Header.end()) {
+        curve.StartMoment = ParseUtcTime(moment->second);
+    }
     if (mode == curve.Header.end() || !ParseModeCode(mode->second)) {
         curve.Problem = "no mode DIS, CHG or MON";
         return;
@@ -116,6 +115,17 @@ void Finish(CurveFile& curve) {
 }
 
 }  // namespace
+
+std::string CurveHeader(TestMode mode, const LocalTime& start, std::int64_t startMoment,
+                        std::int32_t cycle, std::int32_t of, const std::string& cellType,
+                        std::int32_t rated, std::int32_t numberOfCells, std::int32_t rate,
+                        double current, double ohms) {
+    std::string header =
+        CurveHeader(mode, start, cycle, of, cellType, rated, numberOfCells, rate, current, ohms);
+    const std::string local = Format("Start: %s\n", CalendarTimeText(start).c_str());
+    const std::size_t at = header.find(local);
+    return header.insert(at + local.size(), "StartUTC: " + UtcTimeText(startMoment) + "\n");
+}
 
 std::string CurveHeader(TestMode mode, const LocalTime& start, std::int32_t cycle, std::int32_t of,
                         const std::string& cellType, std::int32_t rated, std::int32_t numberOfCells,
@@ -148,102 +158,214 @@ std::string CurveFileStem(const LocalTime& start, TestMode mode, int attempt) {
     return attempt <= 1 ? stem : Format("%s-%d", stem.c_str(), attempt);
 }
 
-CurveFile ParseCurveText(std::string_view text, bool keepRows) {
-    CurveFile curve;
-    curve.Whole = keepRows;
-    std::array<int, ColumnCount> at = {0, 1, 2, 3, 4, 5};
-    int lineNumber = 0;
-    for (const std::string_view line : SplitLines(text)) {
-        ++lineNumber;
+namespace {
+
+// The rows a glitch finder sees of each row around it.
+constexpr std::size_t GlitchContext = 8;
+// The rows handed to a glitch finder at once.
+constexpr std::size_t GlitchBatch = 4096;
+
+// Reads a curve file line by line: the header, the column line, the rows
+// (kept, or only summed up) and the end line.
+class CurveReader {
+  public:
+    CurveReader(bool keepRows, const GlitchFinder& glitches) : glitches_(glitches) {
+        curve_.Whole = keepRows;
+    }
+
+    // false once the file has shown it is no curve file.
+    bool Add(std::string_view line, int lineNumber) {
         if (Trimmed(line).empty()) {
-            continue;
+            return true;
         }
         if (line.front() == '#') {
             std::string_view key;
             std::string_view value;
             if (SplitHeader(line, key, value)) {
                 if (key == "End") {
-                    curve.EndReason = std::string(value);
+                    curve_.EndReason = std::string(value);
                 } else {
-                    curve.Header.emplace(std::string(key), std::string(value));
+                    curve_.Header.emplace(std::string(key), std::string(value));
                 }
             }
-            continue;
+            return true;
         }
         // The column line, before the rows: names, where a row starts with
         // a number.
-        if (!curve.LastRow && curve.UnreadableRows == 0 &&
+        if (!curve_.LastRow && curve_.UnreadableRows == 0 &&
             ((line.front() >= 'a' && line.front() <= 'z') ||
              (line.front() >= 'A' && line.front() <= 'Z'))) {
-            const std::optional<std::vector<std::string>> names = SplitCsvLine(line);
-            if (names) {
-                at.fill(-1);
-                for (std::size_t i = 0; i < names->size(); ++i) {
-                    for (std::size_t c = 0; c < ColumnCount; ++c) {
-                        if (Trimmed((*names)[i]) == ColumnNames[c]) {
-                            at[c] = static_cast<int>(i);
-                        }
-                    }
-                }
-                if (at[Seconds] < 0 || at[Volts] < 0) {
-                    Finish(curve);
-                    if (curve.Problem.empty()) {
-                        curve.Problem = "the column line names no seconds or volts";
-                    }
-                    return curve;
-                }
-            }
-            continue;
+            return ReadColumnLine(line);
         }
-        const std::optional<CurveRow> row = ParseRow(line, at);
+        const std::optional<CurveRow> row = ParseRow(line, at_);
         if (!row) {
-            if (keepRows && curve.UnreadableRows++ == 0) {
-                curve.FirstUnreadableLine = lineNumber;
+            if (curve_.UnreadableRows++ == 0) {
+                curve_.FirstUnreadableLine = lineNumber;
             }
-            continue;
+            return true;
         }
-        if (keepRows) {
-            curve.Rows.push_back(*row);
+        ++curve_.ReadableRows;
+        if (curve_.Whole) {
+            curve_.Rows.push_back(*row);
+        } else {
+            AddToEnvelope(*row);
+            pending_.push_back(*row);
+            if (pending_.size() >= GlitchBatch + 2 * GlitchContext) {
+                Judge(false);
+            }
         }
-        curve.LastRow = row;
+        curve_.LastRow = row;
+        return true;
     }
-    Finish(curve);
+
+    CurveFile Finish() {
+        if (!curve_.Whole) {
+            Judge(true);
+        }
+        voltrex::Finish(curve_);
+        return std::move(curve_);
+    }
+
+  private:
+    bool ReadColumnLine(std::string_view line) {
+        const std::optional<std::vector<std::string>> names = SplitCsvLine(line);
+        if (!names) {
+            return true;
+        }
+        at_.fill(-1);
+        for (std::size_t i = 0; i < names->size(); ++i) {
+            for (std::size_t c = 0; c < ColumnCount; ++c) {
+                if (Trimmed((*names)[i]) == ColumnNames[c]) {
+                    at_[c] = static_cast<int>(i);
+                }
+            }
+        }
+        if (at_[Seconds] < 0 || at_[Volts] < 0) {
+            voltrex::Finish(curve_);
+            if (curve_.Problem.empty()) {
+                curve_.Problem = "the column line names no seconds or volts";
+            }
+            return false;
+        }
+        return true;
+    }
+
+    // Adds the rows waiting to the voltage range, each judged with its
+    // neighbours on both sides (at the end of the file: all that are left).
+    void Judge(bool last) {
+        std::vector<bool> glitch;
+        if (glitches_) {
+            glitch = glitches_(pending_);
+        }
+        glitch.resize(pending_.size(), false);
+        const std::size_t until = last ? pending_.size() : pending_.size() - GlitchContext;
+        for (std::size_t i = judged_; i < until; ++i) {
+            if (glitch[i]) {
+                ++curve_.GlitchRowCount;
+                continue;
+            }
+            const double volts = pending_[i].Volts;
+            curve_.LowestVolts = std::min(curve_.LowestVolts.value_or(volts), volts);
+            curve_.HighestVolts = std::max(curve_.HighestVolts.value_or(volts), volts);
+        }
+        // The last rows stay, those already judged as the next ones' context.
+        const std::size_t keep = std::min(pending_.size(), 2 * GlitchContext);
+        pending_.erase(pending_.begin(), pending_.end() - static_cast<std::ptrdiff_t>(keep));
+        judged_ = keep - std::min(keep, GlitchContext);
+    }
+
+    // A stretch of seconds per envelope point, doubled whenever the points
+    // would be too many.
+    void AddToEnvelope(const CurveRow& row) {
+        std::vector<CurveEnvelopePoint>& envelope = curve_.Envelope;
+        const int stretch = row.Seconds / stretchSeconds_;
+        const auto volts = static_cast<float>(row.Volts);
+        const auto amperes = static_cast<float>(row.Amperes);
+        if (!envelope.empty() && stretch == lastStretch_) {
+            Merge(envelope.back(),
+                  {row.Seconds, row.Seconds, volts, volts, amperes, amperes, row.MilliampHours});
+            return;
+        }
+        envelope.push_back(
+            {row.Seconds, row.Seconds, volts, volts, amperes, amperes, row.MilliampHours});
+        lastStretch_ = stretch;
+        if (envelope.size() <= MostEnvelopePoints) {
+            return;
+        }
+        stretchSeconds_ *= 2;
+        std::vector<CurveEnvelopePoint> coarser;
+        coarser.reserve(envelope.size() / 2 + 1);
+        for (const CurveEnvelopePoint& point : envelope) {
+            if (!coarser.empty() && coarser.back().FromSeconds / stretchSeconds_ ==
+                                        point.FromSeconds / stretchSeconds_) {
+                Merge(coarser.back(), point);
+            } else {
+                coarser.push_back(point);
+            }
+        }
+        envelope = std::move(coarser);
+        lastStretch_ = envelope.back().FromSeconds / stretchSeconds_;
+    }
+
+    static void Merge(CurveEnvelopePoint& into, const CurveEnvelopePoint& later) {
+        into.FromSeconds = std::min(into.FromSeconds, later.FromSeconds);
+        into.ToSeconds = std::max(into.ToSeconds, later.ToSeconds);
+        into.MinVolts = std::min(into.MinVolts, later.MinVolts);
+        into.MaxVolts = std::max(into.MaxVolts, later.MaxVolts);
+        into.MinAmperes = std::min(into.MinAmperes, later.MinAmperes);
+        into.MaxAmperes = std::max(into.MaxAmperes, later.MaxAmperes);
+        into.MilliampHours = later.MilliampHours;
+    }
+
+    CurveFile curve_;
+    GlitchFinder glitches_;
+    std::array<int, ColumnCount> at_ = {0, 1, 2, 3, 4, 5};
+    std::vector<CurveRow> pending_;
+    std::size_t judged_ = 0;  // pending_'s first rows, already judged
+    int stretchSeconds_ = 1;
+    int lastStretch_ = 0;
+};
+
+// Reads the file line by line (its lines are short; a longer one is no row).
+CurveFile ReadCurve(const std::string& path, bool keepRows, const GlitchFinder& glitches) {
+    LineReader file(path);
+    CurveFile curve;
+    if (!file.Exists() || !file.Error().empty()) {
+        curve.Problem = file.Exists() ? file.Error() : "the file is gone";
+    } else {
+        CurveReader reader(keepRows, glitches);
+        std::string_view line;
+        while (file.Next(line) && reader.Add(line, file.LineNumber())) {
+        }
+        curve = reader.Finish();
+        if (!file.Error().empty() && curve.Problem.empty()) {
+            curve.Problem = file.Error();
+        }
+    }
+    curve.Path = path;
+    curve.Name = FileName(path);
     return curve;
+}
+
+}  // namespace
+
+CurveFile ParseCurveText(std::string_view text, bool keepRows, const GlitchFinder& glitches) {
+    CurveReader reader(keepRows, glitches);
+    int lineNumber = 0;
+    for (const std::string_view line : SplitLines(text)) {
+        if (!reader.Add(line, ++lineNumber)) {
+            break;
+        }
+    }
+    return reader.Finish();
 }
 
 CurveFile ReadCurveFile(const std::string& path) {
-    const TextFile file = ReadTextFile(path);
-    CurveFile curve;
-    if (!file.Exists || !file.Error.empty()) {
-        curve.Problem = file.Exists ? file.Error : "the file is gone";
-    } else {
-        curve = ParseCurveText(file.Text, true);
-    }
-    curve.Path = path;
-    curve.Name = FileName(path);
-    return curve;
+    return ReadCurve(path, true, nullptr);
 }
 
-CurveFile ReadCurveSummary(const std::string& path) {
-    // The header is a few hundred bytes and a row about 40: the ends of a
-    // ten-hour charge's file are read instead of its 1.5 MB.
-    constexpr std::size_t HeadBytes = 4096;
-    constexpr std::size_t TailBytes = 4096;
-    const FileEnds ends = ReadFileEnds(path, HeadBytes, TailBytes);
-    CurveFile curve;
-    if (!ends.Head.Exists || !ends.Head.Error.empty()) {
-        curve.Problem = ends.Head.Exists ? ends.Head.Error : "the file is gone";
-    } else if (!ends.Split) {
-        curve = ParseCurveText(ends.Head.Text, false);
-    } else {
-        // The head up to its last whole line, then the tail's whole lines.
-        std::string_view head = ends.Head.Text;
-        head = head.substr(0, head.rfind('\n') + 1);
-        curve = ParseCurveText(std::string(head) + std::string(WholeLines(ends.Tail)), false);
-    }
-    curve.Path = path;
-    curve.Name = FileName(path);
-    return curve;
+CurveFile ReadCurveSummary(const std::string& path, const GlitchFinder& glitches) {
+    return ReadCurve(path, false, glitches);
 }
 
 bool IsCurveFileName(std::string_view name) {

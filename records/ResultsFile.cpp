@@ -8,6 +8,7 @@
 #include "platform/TextFile.h"
 #include "records/CalendarTime.h"
 #include "records/CsvLine.h"
+#include "records/LineReader.h"
 #include "records/NumberText.h"
 
 namespace voltrex {
@@ -25,6 +26,51 @@ std::string Quoted(std::string_view text) {
 
 bool IsHeader(const std::vector<std::string>& fields) {
     return !fields.empty() && Trimmed(fields[0]) == FieldNames[0];
+}
+
+char Separator(ResultsFormat format) {
+    return format == ResultsFormat::DecimalComma ? ';' : ',';
+}
+
+ResultsFormat Other(ResultsFormat format) {
+    return format == ResultsFormat::DecimalComma ? ResultsFormat::Program
+                                                 : ResultsFormat::DecimalComma;
+}
+
+// The header line in either format (a file saved by a spreadsheet keeps it).
+bool IsHeaderLine(std::string_view line) {
+    for (const char separator : {',', ';'}) {
+        const std::optional<std::vector<std::string>> fields = SplitCsvLine(line, separator);
+        if (fields && IsHeader(*fields)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A number written with a decimal comma ("1934,5", "1.934,5") as the program
+// writes it.
+void WithDecimalPoint(std::string& number) {
+    if (number.find(',') == std::string::npos) {
+        return;
+    }
+    number.erase(std::remove(number.begin(), number.end(), '.'), number.end());
+    std::replace(number.begin(), number.end(), ',', '.');
+}
+
+// A spreadsheet's date "08.12.2026 14:15:03" (either order, maybe without
+// its seconds) as the program writes it.
+std::string IsoDate(std::string_view date) {
+    date = Trimmed(date);
+    if (date.size() == 16 && date[4] == '-') {
+        return std::string(date) + ":00";
+    }
+    if ((date.size() != 19 && date.size() != 16) || date[2] != '.' || date[5] != '.') {
+        return std::string(date);
+    }
+    std::string iso = std::string(date.substr(6, 4)) + "-" + std::string(date.substr(3, 2)) + "-" +
+                      std::string(date.substr(0, 2)) + std::string(date.substr(10));
+    return date.size() == 16 ? iso + ":00" : iso;
 }
 
 // Reads the fields one by one and keeps the first problem.
@@ -115,11 +161,11 @@ int ResultsFile::UnreadableCount() const {
     return static_cast<int>(Lines.size()) - RecordCount();
 }
 
-ResultLine ParseResultLine(std::string_view text, int lineNumber) {
+ResultLine ParseResultLine(std::string_view text, int lineNumber, ResultsFormat format) {
     ResultLine line;
     line.LineNumber = lineNumber;
     line.Text = std::string(text);
-    std::optional<std::vector<std::string>> split = SplitCsvLine(text);
+    std::optional<std::vector<std::string>> split = SplitCsvLine(text, Separator(format));
     if (!split) {
         line.Problem = "a quotation mark is not closed, or text follows one";
         return line;
@@ -133,11 +179,22 @@ ResultLine ParseResultLine(std::string_view text, int lineNumber) {
         line.Problem = Format("%d fields instead of 12", static_cast<int>(fields.size()));
         return line;
     }
+    int slack = 0;
+    if (format == ResultsFormat::DecimalComma) {
+        slack = Trimmed(fields[0]).size() == 16 ? 59 : 0;
+        fields[0] = IsoDate(fields[0]);
+        for (std::size_t i = 2; i < FieldCount; ++i) {
+            if (i != 4) {
+                WithDecimalPoint(fields[i]);
+            }
+        }
+    }
     ResultRecord& record = line.Record;
     FieldReader reader(fields);
     if (const std::optional<LocalTime> time = ParseCalendarTime(Trimmed(fields[0]))) {
         record.Time = *time;
         record.Seconds = CalendarSeconds(*time);
+        record.TimeSlackSeconds = slack;
     } else {
         reader.Fail(0, "is not a date and time (YYYY-MM-DD HH:MM:SS)");
     }
@@ -167,39 +224,83 @@ ResultLine ParseResultLine(std::string_view text, int lineNumber) {
     return line;
 }
 
-ResultsFile ParseResultsText(std::string_view text) {
+bool ResultsFile::InOtherFormat() const {
+    return !Lines.empty() && ReadableInOtherFormat == static_cast<int>(Lines.size());
+}
+
+namespace {
+
+// Adds one line of the file (its first bytes, when cut) to what was read.
+void AddLine(ResultsFile& log, std::string_view line, int lineNumber, std::int64_t length,
+             bool cut) {
+    if (cut) {
+        ResultLine entry;
+        entry.LineNumber = lineNumber;
+        entry.Text = std::string(line);
+        entry.Problem = Format(
+            "the line is %lld bytes long, far longer than a record; its first "
+            "%d are shown",
+            static_cast<long long>(length), static_cast<int>(line.size()));
+        log.Lines.push_back(std::move(entry));
+        return;
+    }
+    if (Trimmed(line).empty()) {
+        ++log.BlankLines;
+        return;
+    }
+    if (IsHeaderLine(line)) {
+        ++log.HeaderLines;
+        return;
+    }
+    log.Lines.push_back(ParseResultLine(line, lineNumber, log.Format));
+    if (!log.Lines.back().Readable &&
+        ParseResultLine(line, lineNumber, Other(log.Format)).Readable) {
+        ++log.ReadableInOtherFormat;
+    }
+}
+
+// A byte order mark from an editor that saved the file as UTF-8.
+std::string_view WithoutByteOrderMark(std::string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+}
+
+}  // namespace
+
+ResultsFile ParseResultsText(std::string_view text, ResultsFormat format) {
     ResultsFile log;
     log.Exists = true;
-    // A byte order mark from an editor that saved the file as UTF-8.
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-        text.remove_prefix(3);
-    }
+    log.Format = format;
+    text = WithoutByteOrderMark(text);
     int lineNumber = 0;
     for (const std::string_view line : SplitLines(text)) {
         ++lineNumber;
-        if (Trimmed(line).empty()) {
-            ++log.BlankLines;
-            continue;
-        }
-        const std::optional<std::vector<std::string>> fields = SplitCsvLine(line);
-        if (fields && IsHeader(*fields)) {
-            ++log.HeaderLines;
-            continue;
-        }
-        log.Lines.push_back(ParseResultLine(line, lineNumber));
+        const bool cut = line.size() > LongestResultLine;
+        AddLine(log, cut ? line.substr(0, LongestResultLine) : line, lineNumber,
+                static_cast<std::int64_t>(line.size()), cut);
     }
     return log;
 }
 
-ResultsFile ReadResultsFile(const std::string& path) {
-    const TextFile file = ReadTextFile(path);
-    if (!file.Exists || !file.Error.empty()) {
-        ResultsFile log;
-        log.Exists = file.Exists;
-        log.Error = file.Error;
-        return log;
+ResultsFile ReadResultsFile(const std::string& path, ResultsFormat format) {
+    ResultsFile log;
+    log.Format = format;
+    LineReader reader(path, LongestResultLine);
+    log.Exists = reader.Exists();
+    if (reader.Modified() != 0) {
+        log.Written = LocalCalendarSeconds(reader.Modified());
     }
-    return ParseResultsText(file.Text);
+    std::string_view line;
+    while (reader.Next(line)) {
+        if (reader.LineNumber() == 1) {
+            line = WithoutByteOrderMark(line);
+        }
+        AddLine(log, line, reader.LineNumber(), reader.Length(), reader.Cut());
+    }
+    log.Error = reader.Error();
+    if (!log.Error.empty()) {
+        log.Lines.clear();
+    }
+    return log;
 }
 
 }  // namespace voltrex

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,9 @@ struct ResultRecord {
     double MilliwattHours = 0.0;
     double Ohms = 0.0;
     double VoltsPerCell = 0.0;
+    // How much later than Time the line may have been written: 59 for a
+    // time a spreadsheet saved without its seconds.
+    int TimeSlackSeconds = 0;
 
     // What names the record among all others: its time and mode ("2026-12-08
     // 14:15:03 DIS"); one instrument cannot end two tests of a kind in one
@@ -53,6 +57,16 @@ struct ResultLine {
     ResultRecord Record;  // when Readable
 };
 
+// How the lines of the file are written. A spreadsheet set to a language
+// whose decimal mark is the comma (German, French ...) saves the file it
+// opened with ';' between the fields and ',' in the numbers, and may write
+// dates as "08.12.2026 14:15:03".
+enum class ResultsFormat { Program, DecimalComma };
+
+// The longest line kept of the file: a record is about 100 bytes; of a longer
+// line (files joined or damaged by another program) this much is shown.
+inline constexpr std::size_t LongestResultLine = 4096;
+
 // The results file as read.
 struct ResultsFile {
     bool Exists = false;
@@ -60,9 +74,18 @@ struct ResultsFile {
     std::vector<ResultLine> Lines;  // records and unreadable lines, in file order
     int HeaderLines = 0;
     int BlankLines = 0;
+    ResultsFormat Format = ResultsFormat::Program;
+    // When the file was last written, as local calendar seconds
+    // (CalendarSeconds), when read from a file.
+    std::optional<std::int64_t> Written;
+    // Of the unreadable lines, how many would be records in the other format.
+    int ReadableInOtherFormat = 0;
 
     int RecordCount() const;
     int UnreadableCount() const;
+    // Whether every line is unreadable as read but a record in the other
+    // format: a file saved by a spreadsheet, offered to be read so.
+    bool InOtherFormat() const;
 };
 
 // The header line, without its line end.
@@ -89,14 +112,17 @@ void AppendResult(const std::string& path, const std::string& line);
 // fields, text fields in quotes or not, a date that exists, the mode DIS or
 // CHG, whole numbers where the program writes them and plain decimals for the
 // rest.
-ResultLine ParseResultLine(std::string_view text, int lineNumber);
+ResultLine ParseResultLine(std::string_view text, int lineNumber,
+                           ResultsFormat format = ResultsFormat::Program);
 
 // Reads the whole text: the header line (wherever it is: files joined by hand
 // may hold it twice) and blank lines are counted and left out, every other
-// line becomes a ResultLine.
-ResultsFile ParseResultsText(std::string_view text);
+// line becomes a ResultLine. A line longer than LongestResultLine is no
+// record; its beginning is kept as its text.
+ResultsFile ParseResultsText(std::string_view text, ResultsFormat format = ResultsFormat::Program);
 
-// Reads the file, for reading only.
-ResultsFile ReadResultsFile(const std::string& path);
+// Reads the file, for reading only, a line at a time: a file of any size and
+// any line lengths takes memory for its records alone.
+ResultsFile ReadResultsFile(const std::string& path, ResultsFormat format = ResultsFormat::Program);
 
 }  // namespace voltrex

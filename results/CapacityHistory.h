@@ -2,12 +2,36 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "records/ResultsFile.h"
 #include "results/PackGrouping.h"
 
 namespace voltrex::results {
+
+// What a discharge says of the pack's capacity. Only a discharge from a
+// full charge measures it; the others are drawn apart and left out of the
+// trend and of the chart's scale.
+enum class CapacityMark {
+    Full,
+    // An Auto Cycle's first discharge: the pack came in whatever state it was.
+    FirstOfAutoCycle,
+    // No charge of the pack ended shortly before the discharge started.
+    NotFromFull,
+    // A record no pack can give (a line mistyped or damaged by hand): more
+    // than ten times its rating or 100 Ah, a negative charge, a resistance
+    // of ohms, a year before any such charger or after the file was written.
+    Implausible,
+};
+
+// Limits of a plausible record.
+inline constexpr double MostPlausibleMilliampHours = 100000.0;
+inline constexpr double MostPlausibleTimesRated = 10.0;
+inline constexpr double MostPlausibleOhms = 5.0;
+inline constexpr int EarliestPlausibleYear = 2000;
+// How long after a charge a discharge still starts from a full pack.
+inline constexpr int FullChargeKeepsSeconds = 24 * 3600;
 
 // One discharge of a pack: what it gave, and when.
 struct CapacityPoint {
@@ -19,10 +43,16 @@ struct CapacityPoint {
     int Rated = 0;
     int Cycle = 0;
     int Of = 0;
+    CapacityMark Mark = CapacityMark::Full;
 };
 
+// Whether a record is one no pack can give; its time is judged against
+// when the file was last written, as local calendar seconds (none: not at
+// all).
+bool Implausible(const ResultRecord& record, std::optional<std::int64_t> fileWritten);
+
 // The pack's discharges (its DIS records: a charge's mAh is what went in,
-// not what the pack holds) in calendar order.
+// not what the pack holds) in calendar order, each marked.
 std::vector<CapacityPoint> CapacityHistory(const ResultsFile& log, const Pack& pack);
 
 }  // namespace voltrex::results

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "records/CalendarTime.h"
+
 namespace voltrex::results {
 
 namespace {
@@ -15,20 +17,39 @@ bool SameTest(const ResultRecord& record, const CurveFile& curve) {
            (curve.Rated == 0 || curve.Rated == record.Rated);
 }
 
+// The moments a curve may have ended at (two for a start in the hour
+// repeated in autumn, when the file does not say which).
+std::vector<std::int64_t> EndMoments(const CurveFile& curve, LocalZone& zone) {
+    std::vector<std::int64_t> ends = curve.StartMoment
+                                         ? std::vector<std::int64_t>{*curve.StartMoment}
+                                         : zone.Moments(*curve.Start);
+    for (std::int64_t& end : ends) {
+        end += curve.Duration();
+    }
+    return ends;
+}
+
 }  // namespace
 
 std::vector<std::optional<std::size_t>> MatchCurves(const ResultsFile& log,
                                                     const std::vector<CurveFile>& curves) {
-    // The curves by their end, so each record looks at the few near its time.
-    std::vector<std::size_t> byEnd;
+    // The curves by their (earliest) end, so each record looks at the few
+    // near its time.
+    struct End {
+        std::int64_t Moment;
+        std::size_t Curve;
+    };
+    std::vector<End> byEnd;
+    LocalZone zone;
     for (std::size_t i = 0; i < curves.size(); ++i) {
         if (curves[i].Usable() && curves[i].Mode != ModeCode(TestMode::Monitor)) {
-            byEnd.push_back(i);
+            for (const std::int64_t moment : EndMoments(curves[i], zone)) {
+                byEnd.push_back({moment, i});
+            }
         }
     }
-    std::sort(byEnd.begin(), byEnd.end(), [&](std::size_t a, std::size_t b) {
-        return curves[a].EndSeconds() < curves[b].EndSeconds();
-    });
+    std::sort(byEnd.begin(), byEnd.end(),
+              [](const End& a, const End& b) { return a.Moment < b.Moment; });
 
     // Every candidate pair, nearest first, then given out greedily: a curve
     // goes to the record it fits best, and a record to its best free curve.
@@ -43,18 +64,23 @@ std::vector<std::optional<std::size_t>> MatchCurves(const ResultsFile& log,
             continue;
         }
         const ResultRecord& record = log.Lines[line].Record;
-        auto first =
-            std::lower_bound(byEnd.begin(), byEnd.end(), record.Seconds - MatchToleranceSeconds,
-                             [&](std::size_t curve, std::int64_t seconds) {
-                                 return curves[curve].EndSeconds() < seconds;
-                             });
-        for (auto it = first; it != byEnd.end(); ++it) {
-            const std::int64_t distance = curves[*it].EndSeconds() - record.Seconds;
-            if (distance > MatchToleranceSeconds) {
-                break;
-            }
-            if (SameTest(record, curves[*it])) {
-                candidates.push_back({std::abs(distance), line, *it});
+        for (const std::int64_t moment : zone.Moments(record.Time)) {
+            auto first = std::lower_bound(
+                byEnd.begin(), byEnd.end(), moment - MatchToleranceSeconds,
+                [](const End& end, std::int64_t seconds) { return end.Moment < seconds; });
+            for (auto it = first; it != byEnd.end(); ++it) {
+                // A time without its seconds: the line was written in that
+                // minute.
+                std::int64_t distance = it->Moment - moment;
+                if (distance > 0) {
+                    distance = std::max<std::int64_t>(0, distance - record.TimeSlackSeconds);
+                }
+                if (distance > MatchToleranceSeconds) {
+                    break;
+                }
+                if (SameTest(record, curves[it->Curve])) {
+                    candidates.push_back({std::abs(distance), line, it->Curve});
+                }
             }
         }
     }

@@ -20,6 +20,13 @@ inline constexpr int MatchToleranceSeconds = 5;
 // and rated capacity (where the curve file names them) whose end is nearest
 // to the record's time, at most MatchToleranceSeconds away. A curve is given
 // to one record at most. The result holds an index into curves per line.
+//
+// Both files give local clock time, which jumps by an hour when summer time
+// begins or ends: a test across the change ends an hour off its start plus
+// its duration. So times are compared as moments: the curve's start from its
+// "StartUTC" line (or, in a file without it, its local start in the
+// machine's time zone), the record's local time in the zone, both of the
+// moments an hour repeated in autumn names.
 std::vector<std::optional<std::size_t>> MatchCurves(const ResultsFile& log,
                                                     const std::vector<CurveFile>& curves);
 

@@ -46,15 +46,9 @@ bool RecordsFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourcePar
     if (text_.isEmpty()) {
         return true;
     }
-    for (int column = 0; column < RecordsModel::ColumnCount; ++column) {
-        if (model->index(sourceRow, column, sourceParent)
-                .data()
-                .toString()
-                .contains(text_, Qt::CaseInsensitive)) {
-            return true;
-        }
-    }
-    return false;
+    // The texts of the row's columns, apart, so that no text is found across
+    // two of them.
+    return first.data(RecordsModel::SearchRole).toString().contains(text_, Qt::CaseInsensitive);
 }
 
 bool RecordsFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const {

@@ -5,10 +5,12 @@
 #include <QColor>
 #include <QIcon>
 #include <QStyle>
+#include <algorithm>
 #include <limits>
 
 #include "platform/CFormat.h"
 #include "records/CalendarTime.h"
+#include "results/CapacityHistory.h"
 
 namespace voltrex::results {
 
@@ -22,7 +24,11 @@ constexpr double Lowest = -std::numeric_limits<double>::infinity();
 
 }  // namespace
 
-RecordsModel::RecordsModel(QObject* parent) : QAbstractTableModel(parent) {}
+RecordsModel::RecordsModel(QObject* parent) : QAbstractTableModel(parent) {
+    searchTimer_.setSingleShot(true);
+    searchTimer_.setInterval(0);
+    connect(&searchTimer_, &QTimer::timeout, this, &RecordsModel::MakeSomeSearchTexts);
+}
 
 void RecordsModel::Show(const ResultsFile* log, const PackGrouping* grouping,
                         const std::vector<CurveFile>* curves,
@@ -33,8 +39,14 @@ void RecordsModel::Show(const ResultsFile* log, const PackGrouping* grouping,
     curves_ = curves;
     curveOfLine_ = curveOfLine;
     sortSeconds_.clear();
+    implausible_.clear();
+    searchText_.clear();
     if (log_ != nullptr) {
         sortSeconds_.reserve(log_->Lines.size());
+        implausible_.reserve(log_->Lines.size());
+        for (const ResultLine& line : log_->Lines) {
+            implausible_.push_back(line.Readable && Implausible(line.Record, log_->Written));
+        }
         // Half a second after the record before it: between that record and
         // the next, whichever way the column is sorted.
         double previous = -1e18;
@@ -48,6 +60,9 @@ void RecordsModel::Show(const ResultsFile* log, const PackGrouping* grouping,
         }
     }
     endResetModel();
+    // The texts Find searches are made meanwhile, so that the first key
+    // pressed finds them ready.
+    searchTimer_.start();
 }
 
 int RecordsModel::rowCount(const QModelIndex& parent) const {
@@ -167,6 +182,9 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
             return SortValue(line, row, column);
         case LineRole:
             return static_cast<qulonglong>(row);
+        case SearchRole:
+            MakeSearchTexts(log_->Lines.size());
+            return searchText_[row];
         case ReadableRole:
             return line.Readable;
         case PackRole:
@@ -181,6 +199,11 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
                     .arg(line.LineNumber)
                     .arg(Text(line.Problem), Text(line.Text));
             }
+            if (implausible_[row]) {
+                return tr(
+                    "This record is beyond what a pack can give (a mistyped or damaged "
+                    "line?): it is left out of the capacity chart's scale.");
+            }
             if (column == CurveColumn && CurveName(row).isEmpty()) {
                 return tr("No curve file in curves/ belongs to this record.");
             }
@@ -192,7 +215,7 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
             }
             return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
         case Qt::DecorationRole:
-            if (!line.Readable && column == DateColumn) {
+            if ((!line.Readable || implausible_[row]) && column == DateColumn) {
                 return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
             }
             return {};
@@ -202,12 +225,36 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
             }
             return {};
         case Qt::ForegroundRole:
-            if (!line.Readable) {
+            if (!line.Readable || implausible_[row]) {
                 return QBrush(QColor(0x80, 0x30, 0x00));
             }
             return {};
         default:
             return {};
+    }
+}
+
+void RecordsModel::MakeSearchTexts(std::size_t until) const {
+    if (log_ == nullptr) {
+        return;
+    }
+    until = std::min(until, log_->Lines.size());
+    searchText_.reserve(log_->Lines.size());
+    for (std::size_t i = searchText_.size(); i < until; ++i) {
+        QString text;
+        for (int c = 0; c < ColumnCount; ++c) {
+            text += Display(log_->Lines[i], i, c).toString() + QChar(0x1F);
+        }
+        searchText_.push_back(text);
+    }
+}
+
+void RecordsModel::MakeSomeSearchTexts() {
+    // A few hundred rows a pass, between the window's other events.
+    constexpr std::size_t RowsAPass = 300;
+    MakeSearchTexts(searchText_.size() + RowsAPass);
+    if (log_ != nullptr && searchText_.size() < log_->Lines.size()) {
+        searchTimer_.start();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QTimer>
 #include <optional>
 #include <vector>
 
@@ -37,6 +38,7 @@ class RecordsModel : public QAbstractTableModel {
         LineRole,                     // the index of the line in the log
         PackRole,                     // the pack's id; empty for an unreadable line
         ReadableRole,                 // bool
+        SearchRole,                   // the row's texts in one, for Find
     };
 
     explicit RecordsModel(QObject* parent = nullptr);
@@ -60,6 +62,9 @@ class RecordsModel : public QAbstractTableModel {
     QVariant SortValue(const ResultLine& line, std::size_t index, int column) const;
     QString PackName(std::size_t index) const;
     QString CurveName(std::size_t index) const;
+    // The search texts of the rows before until, made once.
+    void MakeSearchTexts(std::size_t until) const;
+    void MakeSomeSearchTexts();
 
     const ResultsFile* log_ = nullptr;
     const PackGrouping* grouping_ = nullptr;
@@ -68,6 +73,12 @@ class RecordsModel : public QAbstractTableModel {
     // For an unreadable line: the time of the record before it, so sorting
     // by date keeps it where it was written.
     std::vector<double> sortSeconds_;
+    // Records no pack can give (CapacityHistory.h, Implausible), marked.
+    std::vector<bool> implausible_;
+    // Each row's texts, made when first searched (a few thousand rows are
+    // searched at every key pressed in the find box).
+    mutable std::vector<QString> searchText_;
+    QTimer searchTimer_;
 };
 
 }  // namespace voltrex::results

@@ -54,8 +54,12 @@ RecordsPage::RecordsPage(RecordsModel* model, RecordsFilter* filter, QWidget* pa
     header->setHighlightSections(false);
     header->setStretchLastSection(true);
     for (int column = 0; column < RecordsModel::ColumnCount; ++column) {
+        // The date's column has room for the mark of a line that is no
+        // record or a record no pack can give.
+        const int mark = column == RecordsModel::DateColumn ? table_->iconSize().width() + 20 : 0;
         header->resizeSection(
-            column, table_->fontMetrics().horizontalAdvance(RecordsModel::WidestText(column)) + 18);
+            column,
+            table_->fontMetrics().horizontalAdvance(RecordsModel::WidestText(column)) + 18 + mark);
     }
     connect(table_, &QTableView::activated, this, &RecordsPage::ShowCurvesRequested);
 
@@ -85,6 +89,9 @@ RecordsPage::RecordsPage(RecordsModel* model, RecordsFilter* filter, QWidget* pa
     connect(filter_, &QAbstractItemModel::modelReset, this, &RecordsPage::RowsChanged);
     connect(filter_, &QAbstractItemModel::rowsInserted, this, &RecordsPage::RowsChanged);
     connect(filter_, &QAbstractItemModel::rowsRemoved, this, &RecordsPage::RowsChanged);
+    // The count follows every change of the rows shown: the pack, the mode
+    // and the text found.
+    connect(this, &RecordsPage::RowsChanged, this, &RecordsPage::UpdateCount);
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RecordsPage::SelectionChanged);
 }

@@ -30,6 +30,7 @@ class RecordsPage : public QWidget {
     QComboBox* PackBox() const { return pack_; }
     QComboBox* ModeBox() const { return mode_; }
     QLineEdit* FindEdit() const { return find_; }
+    QLabel* ShownCount() const { return shownCount_; }
 
     // Shows the packs, keeping the one chosen; the filter follows.
     void FillPacks(const PackGrouping& grouping);

@@ -6,23 +6,29 @@
 
 namespace voltrex::results {
 
-namespace {
-
 std::string InFolder(const std::string& folder, const char* name) {
     return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-}  // namespace
+FolderFiles ReadFolderFiles(const std::string& folder, ResultsFormat format) {
+    FolderFiles files;
+    files.Log = ReadResultsFile(InFolder(folder, ResultsFileName), format);
+    files.Names = PackNames::Load(InFolder(folder, PackNamesFileName), &files.NamesProblems);
+    return files;
+}
 
 std::optional<CapacitySummary> SummaryOf(const std::vector<CapacityPoint>& points) {
     if (points.empty()) {
         return std::nullopt;
     }
     const CapacityPoint& last = points.back();
-    const auto best = std::max_element(points.begin(), points.end(),
-                                       [](const CapacityPoint& a, const CapacityPoint& b) {
-                                           return a.MilliampHours < b.MilliampHours;
-                                       });
+    // A mistyped record is no best.
+    const auto best = std::max_element(
+        points.begin(), points.end(), [](const CapacityPoint& a, const CapacityPoint& b) {
+            const bool aOut = a.Mark == CapacityMark::Implausible;
+            const bool bOut = b.Mark == CapacityMark::Implausible;
+            return aOut != bOut ? aOut : a.MilliampHours < b.MilliampHours;
+        });
     CapacitySummary summary;
     summary.Discharges = points.size();
     summary.First = points.front().Time;
@@ -36,17 +42,54 @@ std::optional<CapacitySummary> SummaryOf(const std::vector<CapacityPoint>& point
 }
 
 void ResultsFolder::Open(const std::string& folder) {
-    folder_ = folder;
-    wholeCurves_.clear();
+    SetFolder(folder);
     Load();
 }
 
-void ResultsFolder::Load() {
-    log_ = ReadResultsFile(InFolder(folder_, ResultsFileName));
+void ResultsFolder::SetFolder(const std::string& folder) {
+    folder_ = folder;
+    wholeCurves_.clear();
+    log_ = ResultsFile{};
+    names_ = PackNames{};
     namesProblems_.clear();
-    names_ = PackNames::Load(NamesPath(), &namesProblems_);
+    curves_.clear();
+    Relate();
+}
+
+void ResultsFolder::Load() {
+    FolderFiles files = ReadFolderFiles(folder_, format_);
+    log_ = std::move(files.Log);
+    names_ = std::move(files.Names);
+    namesProblems_ = std::move(files.NamesProblems);
     curveFolder_.Refresh(InFolder(folder_, CurvesFolderName));
-    const std::vector<CurveFile>& curves = curveFolder_.Curves();
+    SetCurves(curveFolder_.Curves());
+}
+
+void ResultsFolder::SetFiles(FolderFiles files) {
+    log_ = std::move(files.Log);
+    names_ = std::move(files.Names);
+    namesProblems_ = std::move(files.NamesProblems);
+    Relate();
+}
+
+void ResultsFolder::SetCurves(std::vector<CurveFile> curves) {
+    curves_ = std::move(curves);
+    // Curves read whole that are gone or have changed are read again when
+    // next shown.
+    std::map<std::string, std::shared_ptr<const CurveFile>> kept;
+    for (const CurveFile& curve : curves_) {
+        const auto found = wholeCurves_.find(curve.Name);
+        if (found != wholeCurves_.end() && found->second->FileSize == curve.FileSize &&
+            found->second->Modified == curve.Modified) {
+            kept.insert(*found);
+        }
+    }
+    wholeCurves_ = std::move(kept);
+    Relate();
+}
+
+void ResultsFolder::Relate() {
+    const std::vector<CurveFile>& curves = curves_;
     curveOfLine_ = MatchCurves(log_, curves);
     grouping_ = GroupRecords(log_, names_);
 
@@ -66,17 +109,6 @@ void ResultsFolder::Load() {
         const std::optional<std::string> name = names_.GroupName(key);
         curvePack_[i] = name ? NamedPackId(*name) : GroupPackId(key);
     }
-    // Curves read whole that are gone or have changed are read again when
-    // next shown.
-    std::map<std::string, std::shared_ptr<const CurveFile>> kept;
-    for (const CurveFile& curve : curves) {
-        const auto found = wholeCurves_.find(curve.Name);
-        if (found != wholeCurves_.end() && found->second->FileSize == curve.FileSize &&
-            found->second->Modified == curve.Modified) {
-            kept.insert(*found);
-        }
-    }
-    wholeCurves_ = std::move(kept);
 }
 
 std::string ResultsFolder::PackOfCurve(std::size_t curve) const {
@@ -126,10 +158,16 @@ FolderStatus ResultsFolder::Status() const {
     status.ResultsError = log_.Error;
     status.Records = log_.RecordCount();
     status.UnreadableLines = log_.UnreadableCount();
-    const std::vector<CurveFile>& curves = curveFolder_.Curves();
+    const std::vector<CurveFile>& curves = curves_;
     status.CurveFiles =
         std::count_if(curves.begin(), curves.end(), [](const CurveFile& c) { return c.Usable(); });
     status.OtherFiles = static_cast<long long>(curves.size()) - status.CurveFiles;
+    for (const CurveFile& curve : curves) {
+        if (curve.Usable() && curve.UnreadableRows > 0) {
+            status.UnreadableCurveRows += curve.UnreadableRows;
+            ++status.CurvesWithUnreadableRows;
+        }
+    }
     if (!namesProblems_.empty()) {
         status.NamesProblem = namesProblems_.front();
     }
@@ -180,6 +218,8 @@ bool ResultsFolder::SaveNames(const PackNames& names, std::string& error) {
         return false;
     }
     names_ = names;
+    namesProblems_.clear();
+    Relate();
     return true;
 }
 

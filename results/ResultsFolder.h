@@ -24,6 +24,9 @@ struct FolderStatus {
     int UnreadableLines = 0;
     long long CurveFiles = 0;  // usable curve files
     long long OtherFiles = 0;  // files in curves/ that are no curve
+    // Rows of the curve files that could not be read, and in how many files.
+    long long UnreadableCurveRows = 0;
+    long long CurvesWithUnreadableRows = 0;
     std::string NamesProblem;  // the first line of the names file that could not be read
 };
 
@@ -42,6 +45,18 @@ struct CapacitySummary {
 // None for a pack without discharges.
 std::optional<CapacitySummary> SummaryOf(const std::vector<CapacityPoint>& points);
 
+// The folder's own files but the curves, read together: the results file
+// and the names file.
+struct FolderFiles {
+    ResultsFile Log;
+    PackNames Names;
+    std::vector<std::string> NamesProblems;
+};
+FolderFiles ReadFolderFiles(const std::string& folder, ResultsFormat format);
+
+// Where a file of the folder is.
+std::string InFolder(const std::string& folder, const char* name);
+
 // The results window's model of a working folder, without Qt: the results
 // file's lines, the curve files, the pack names, the packs they make, which
 // curve belongs to which record and pack, and the curves read whole for the
@@ -55,11 +70,23 @@ class ResultsFolder {
     // file has not changed.
     void Load();
 
+    // The same in parts, for a reader elsewhere (results/FolderLoader.h):
+    // the folder, with nothing read yet; its files; its curves as known so
+    // far. Each part is related to the others at once.
+    void SetFolder(const std::string& folder);
+    void SetFiles(FolderFiles files);
+    void SetCurves(std::vector<CurveFile> curves);
+
+    // How the results file is read: as the program writes it, or as a
+    // spreadsheet saved it (for this session; the file is never written).
+    void SetResultsFormat(ResultsFormat format) { format_ = format; }
+    ResultsFormat Format() const { return format_; }
+
     const std::string& Folder() const { return folder_; }
     const ResultsFile& Log() const { return log_; }
     const PackNames& Names() const { return names_; }
     const PackGrouping& Grouping() const { return grouping_; }
-    const std::vector<CurveFile>& Curves() const { return curveFolder_.Curves(); }
+    const std::vector<CurveFile>& Curves() const { return curves_; }
     // The curve file each log line matched, as an index into Curves().
     const std::vector<std::optional<std::size_t>>& CurveOfLine() const { return curveOfLine_; }
 
@@ -90,13 +117,18 @@ class ResultsFolder {
     // The names with the records of those lines put into the named pack (an
     // empty name: back into their default groups).
     PackNames WithLinesInPack(const std::vector<std::size_t>& lines, const std::string& name) const;
-    // Saves the names in the folder's names file; false with the reason.
+    // Saves the names in the folder's names file and groups the records by
+    // them; false with the reason.
     bool SaveNames(const PackNames& names, std::string& error);
 
     std::string NamesPath() const;
 
   private:
+    void Relate();
+
     std::string folder_;
+    ResultsFormat format_ = ResultsFormat::Program;
+    std::vector<CurveFile> curves_;
     ResultsFile log_;
     PackNames names_;
     std::vector<std::string> namesProblems_;

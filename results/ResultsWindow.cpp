@@ -1,8 +1,12 @@
 #include "results/ResultsWindow.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -13,7 +17,9 @@
 #include "results/ChartExport.h"
 #include "results/CurveChartView.h"
 #include "results/CurveExport.h"
+#include "results/CurveSummaryCache.h"
 #include "results/CurvesPage.h"
+#include "results/FolderLoader.h"
 #include "results/FolderWatcher.h"
 #include "results/Plural.h"
 #include "results/RecordsFilter.h"
@@ -30,6 +36,9 @@ ResultsWindow::ResultsWindow(QWidget* parent)
       filter_(new RecordsFilter(this)),
       status_(new QLabel(this)),
       watcher_(new FolderWatcher(this)) {
+    loader_ = new FolderLoader(CurveSummaryCache::DefaultPath(), this);
+    connect(loader_, &FolderLoader::FilesRead, this, &ResultsWindow::FilesRead);
+    connect(loader_, &FolderLoader::CurvesRead, this, &ResultsWindow::CurvesRead);
     setObjectName(QStringLiteral("ResultsWindow"));
     filter_->setSourceModel(records_);
     recordsPage_ = new RecordsPage(records_, filter_, tabs_);
@@ -79,6 +88,9 @@ QComboBox* ResultsWindow::ModeBox() const {
 QLineEdit* ResultsWindow::FindEdit() const {
     return recordsPage_->FindEdit();
 }
+QLabel* ResultsWindow::ShownCount() const {
+    return recordsPage_->ShownCount();
+}
 QComboBox* ResultsWindow::CapacityPackBox() const {
     return capacityPage_->PackBox();
 }
@@ -116,13 +128,14 @@ void ResultsWindow::OpenFolder(const QString& folder) {
     setWindowTitle(tr("Voltrex II Results - %1").arg(QDir::toNativeSeparators(folder_)));
     // The table lets go of the old lines before they change.
     records_->Show(nullptr, nullptr, nullptr, nullptr);
-    model_.Open(Std(folder_));
+    model_.SetFolder(Std(folder_));
+    model_.SetResultsFormat(readAsSpreadsheet_.contains(folder_) ? ResultsFormat::DecimalComma
+                                                                 : ResultsFormat::Program);
+    firstShow_ = true;
+    pendingFiles_.reset();
+    curvesDone_ = curvesTotal_ = 0;
     Load();
-    // The latest record first, ready for the keyboard.
-    if (filter_->rowCount() > 0) {
-        RecordsTable()->setCurrentIndex(filter_->index(0, 0));
-    }
-    RecordsTable()->setFocus();
+    loader_->Load(folder_, model_.Format());
     watcher_->Watch(folder_);
 }
 
@@ -130,6 +143,23 @@ void ResultsWindow::Reload() {
     if (folder_.isEmpty()) {
         return;
     }
+    loader_->Load(folder_, model_.Format());
+}
+
+bool ResultsWindow::Loading() const {
+    return loader_->Busy();
+}
+
+bool ResultsWindow::WaitUntilLoaded(int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (loader_->Busy() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    QCoreApplication::processEvents();
+    return !loader_->Busy();
+}
+
+void ResultsWindow::Reshow(const std::function<void()>& change) {
     // What the user has chosen, by what names it across a reload.
     std::vector<std::string> selected;
     for (const std::size_t line : SelectedLines()) {
@@ -139,10 +169,20 @@ void ResultsWindow::Reload() {
     const std::string currentId = current ? model_.LineId(*current) : std::string();
     const int scroll = RecordsTable()->verticalScrollBar()->value();
 
+    // The table lets go of the old lines before they change.
     records_->Show(nullptr, nullptr, nullptr, nullptr);
-    model_.Load();
+    change();
     Load();
 
+    if (firstShow_) {
+        // The latest record first, ready for the keyboard.
+        firstShow_ = false;
+        if (filter_->rowCount() > 0) {
+            RecordsTable()->setCurrentIndex(filter_->index(0, 0));
+        }
+        RecordsTable()->setFocus();
+        return;
+    }
     if (!currentId.empty()) {
         const std::vector<std::size_t> newCurrent = model_.LinesWithIds({currentId});
         if (!newCurrent.empty()) {
@@ -151,6 +191,67 @@ void ResultsWindow::Reload() {
     }
     SelectLines(model_.LinesWithIds(selected));
     RecordsTable()->verticalScrollBar()->setValue(scroll);
+}
+
+void ResultsWindow::FilesRead(const std::shared_ptr<FolderFiles>& files) {
+    if (!firstShow_) {
+        // A reload: its curves follow at once, and the window is redrawn
+        // once for both.
+        pendingFiles_ = files;
+        return;
+    }
+    const bool offer = files->Log.InOtherFormat() && model_.Format() == ResultsFormat::Program;
+    Reshow([&] { model_.SetFiles(std::move(*files)); });
+    if (offer) {
+        AskFormat();
+    }
+}
+
+void ResultsWindow::CurvesRead(const std::shared_ptr<std::vector<CurveFile>>& curves, int done,
+                               int total) {
+    curvesDone_ = done;
+    curvesTotal_ = total;
+    const std::shared_ptr<FolderFiles> files = std::move(pendingFiles_);
+    pendingFiles_.reset();
+    const bool offer =
+        files && files->Log.InOtherFormat() && model_.Format() == ResultsFormat::Program;
+    // The lines stay; the curve column and the curve list fill in.
+    Reshow([&] {
+        if (files) {
+            model_.SetFiles(std::move(*files));
+        }
+        model_.SetCurves(std::move(*curves));
+    });
+    if (offer) {
+        AskFormat();
+    }
+}
+
+void ResultsWindow::AskFormat() {
+    if (askedFormat_.contains(folder_) || formatQuestion_ != nullptr) {
+        return;
+    }
+    askedFormat_.insert(folder_);
+    formatQuestion_ = new QMessageBox(
+        QMessageBox::Question, tr("Voltrex II Results"),
+        tr("No line of %1 reads as the program writes it, but every one reads as a spreadsheet "
+           "saves it in a language that writes decimals with a comma (\";\" between the "
+           "fields).\n\nRead the file that way while this window is open? The file itself is "
+           "not changed.")
+            .arg(QString::fromLatin1(ResultsFileName)),
+        QMessageBox::Yes | QMessageBox::No, this);
+    formatQuestion_->setDefaultButton(QMessageBox::No);
+    formatQuestion_->setAttribute(Qt::WA_DeleteOnClose);
+    const QString folder = folder_;
+    connect(formatQuestion_, &QMessageBox::finished, this, [this, folder](int result) {
+        formatQuestion_ = nullptr;
+        if (result == QMessageBox::Yes && folder == folder_) {
+            readAsSpreadsheet_.insert(folder);
+            model_.SetResultsFormat(ResultsFormat::DecimalComma);
+            Reload();
+        }
+    });
+    formatQuestion_->open();
 }
 
 // Shows the model as read.
@@ -186,7 +287,18 @@ void ResultsWindow::UpdateStatus() {
                     .arg(Counted(folder.UnreadableLines, "unreadable line", "unreadable lines"));
         }
     }
+    if (model_.Format() == ResultsFormat::DecimalComma) {
+        text += tr(" (read as a spreadsheet saved it)");
+    }
     text += QStringLiteral(" \u00B7 ") + Counted(folder.CurveFiles, "curve file", "curve files");
+    if (curvesDone_ < curvesTotal_) {
+        text += tr(" (reading curves: %1 of %2)").arg(curvesDone_).arg(curvesTotal_);
+    }
+    if (folder.UnreadableCurveRows > 0) {
+        text += tr(", %1 in %2")
+                    .arg(Counted(folder.UnreadableCurveRows, "unreadable row", "unreadable rows"),
+                         Counted(folder.CurvesWithUnreadableRows, "curve", "curves"));
+    }
     if (folder.OtherFiles > 0) {
         text += tr(" and %1 in curves/ that %2 no curve")
                     .arg(Counted(folder.OtherFiles, "file", "files"),
@@ -332,12 +444,13 @@ bool ResultsWindow::ExportCurvesCsv(const QString& path, QString& error) {
 
 bool ResultsWindow::SaveNames(const PackNames& names, QString& error) {
     std::string reason;
-    if (!model_.SaveNames(names, reason)) {
+    bool saved = false;
+    Reshow([&] { saved = model_.SaveNames(names, reason); });
+    if (!saved) {
         error = tr("The pack names could not be saved in %1: %2.")
                     .arg(QDir::toNativeSeparators(Text(model_.NamesPath())), Text(reason));
         return false;
     }
-    Reload();
     return true;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +17,7 @@ class QChartView;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QRadioButton;
 class QTabWidget;
 class QTableView;
@@ -26,6 +29,7 @@ class CapacityChart;
 class CapacityPage;
 class CurveChartView;
 class CurvesPage;
+class FolderLoader;
 class FolderWatcher;
 class RecordsFilter;
 class RecordsModel;
@@ -53,12 +57,22 @@ class ResultsWindow : public QMainWindow {
     explicit ResultsWindow(QWidget* parent = nullptr);
     ~ResultsWindow() override;
 
-    // Shows the folder's files and follows them from now on.
+    // Shows the folder's files and follows them from now on. The files are
+    // read on a thread of their own: the records show as soon as they are
+    // read, the curves as they are summed up.
     void OpenFolder(const QString& folder);
     // Reads the files again, keeping what the user has chosen where it is
     // still there: the selected records, the packs shown, the checked curves.
     void Reload();
     const QString& Folder() const { return folder_; }
+    // Whether the files are being read.
+    bool Loading() const;
+    // Lets the window's events run until the files are read (for the tests
+    // and the screenshot tour); false when that took longer than timeoutMs.
+    bool WaitUntilLoaded(int timeoutMs = 20000);
+    // The question whether to read a spreadsheet's save of the results file
+    // as such, while it is asked.
+    QMessageBox* FormatQuestion() const { return formatQuestion_; }
 
     // What the window shows, for its tests and the screenshot tour.
     const ResultsFolder& Model() const { return model_; }
@@ -77,6 +91,8 @@ class ResultsWindow : public QMainWindow {
     QComboBox* RecordsPackBox() const;
     QComboBox* ModeBox() const;
     QLineEdit* FindEdit() const;
+    // "N of M shown" above the records.
+    QLabel* ShownCount() const;
     QComboBox* CapacityPackBox() const;
     CapacityChart* Capacity() const;
     QLabel* CapacitySummary() const;
@@ -117,6 +133,12 @@ class ResultsWindow : public QMainWindow {
   private:
     void BuildMenus();
     void Load();
+    // Shows the model after change, keeping what the user has chosen.
+    void Reshow(const std::function<void()>& change);
+    // What the reader hands over.
+    void FilesRead(const std::shared_ptr<FolderFiles>& files);
+    void CurvesRead(const std::shared_ptr<std::vector<CurveFile>>& curves, int done, int total);
+    void AskFormat();
     void UpdateSpans();
     void UpdateStatus();
     void UpdateActions();
@@ -138,6 +160,19 @@ class ResultsWindow : public QMainWindow {
 
     QString folder_;
     ResultsFolder model_;
+    FolderLoader* loader_;
+    // The folder has just been opened: its latest record gets the cursor.
+    bool firstShow_ = false;
+    // Where curves are still being read: done of total.
+    int curvesDone_ = 0;
+    int curvesTotal_ = 0;
+    // A reload's files, shown with its curves in one go.
+    std::shared_ptr<FolderFiles> pendingFiles_;
+    // The folders read as a spreadsheet saved them, and those asked about,
+    // for this session.
+    QSet<QString> readAsSpreadsheet_;
+    QSet<QString> askedFormat_;
+    QMessageBox* formatQuestion_ = nullptr;
 
     QTabWidget* tabs_;
     RecordsModel* records_;

@@ -131,8 +131,13 @@ TEST_F(RoundTrip, TheReaderGetsBackTheCurveTheRecorderWrote) {
     const LocalTime start{2026, 12, 8, 14, 15, 3};
     for (const TestMode mode : {TestMode::Discharge, TestMode::Monitor}) {
         CurveRecorder recorder;
-        recorder.Start(folder_, start, mode,
-                       CurveHeader(mode, start, 2, 5, "NiMH", 2000, 7, 9, 1.5, 0.1234));
+        // The Monitor's header as files before the moment was kept.
+        const std::int64_t moment = 1796739303;  // 2026-12-08T14:15:03Z
+        recorder.Start(
+            folder_, start, mode,
+            mode == TestMode::Monitor
+                ? CurveHeader(mode, start, 2, 5, "NiMH", 2000, 7, 9, 1.5, 0.1234)
+                : CurveHeader(mode, start, moment, 2, 5, "NiMH", 2000, 7, 9, 1.5, 0.1234));
         recorder.Add(0, 8.4, -1.5, 9, 0.0, 0.0);
         recorder.Add(1, 8.38, -1.5, 9, 1.5, 12.6);
         recorder.Finish(TestEnd::EndVoltage);
@@ -144,6 +149,8 @@ TEST_F(RoundTrip, TheReaderGetsBackTheCurveTheRecorderWrote) {
         EXPECT_TRUE(IsCurveFileName(curve.Name));
         EXPECT_EQ(curve.Mode, ModeCode(mode));
         EXPECT_EQ(CalendarTimeText(*curve.Start), "2026-12-08 14:15:03");
+        EXPECT_EQ(curve.StartMoment,
+                  mode == TestMode::Monitor ? std::nullopt : std::optional<std::int64_t>(moment));
         EXPECT_EQ(curve.Cycle, 2);
         EXPECT_EQ(curve.Of, 5);
         EXPECT_EQ(curve.Header.at("Program"), ProgramTitle);

@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 
 #include "CurveTestData.h"
+#include "platform/CFormat.h"
 #include "platform/TextFile.h"
 #include "records/CalendarTime.h"
 #include "records/CurveFile.h"
@@ -101,7 +103,7 @@ TEST(CurveFile, SaysWhyAFileIsNoCurve) {
 
 using CurveFiles = voltrex::testing::FileTestFolder;
 
-TEST_F(CurveFiles, TheSummaryOfALongFileReadsItsEndsAsTheWholeFileDoes) {
+TEST_F(CurveFiles, TheSummaryOfALongFileAgreesWithTheFileReadWhole) {
     CurvePlan plan;
     plan.Mode = "CHG";
     plan.Amperes = 1.0;
@@ -125,6 +127,102 @@ TEST_F(CurveFiles, TheSummaryOfALongFileReadsItsEndsAsTheWholeFileDoes) {
     EXPECT_DOUBLE_EQ(summary.LastRow->MilliampHours, whole.Rows.back().MilliampHours);
     EXPECT_EQ(summary.EndReason, "delta-V");
     EXPECT_EQ(summary.EndSeconds(), whole.EndSeconds());
+    EXPECT_EQ(summary.ReadableRows, 36001);
+    EXPECT_DOUBLE_EQ(summary.LowestVolts.value_or(0.0), 8.4);
+    EXPECT_DOUBLE_EQ(summary.HighestVolts.value_or(0.0), whole.Rows.back().Volts);
+
+    // The envelope: a few thousand stretches, each after the one before,
+    // from the first row to the last.
+    const std::vector<CurveEnvelopePoint>& envelope = summary.Envelope;
+    EXPECT_LE(envelope.size(), MostEnvelopePoints);
+    EXPECT_GT(envelope.size(), MostEnvelopePoints / 2);
+    EXPECT_EQ(envelope.front().FromSeconds, 0);
+    EXPECT_EQ(envelope.back().ToSeconds, 36000);
+    EXPECT_DOUBLE_EQ(envelope.back().MilliampHours, whole.Rows.back().MilliampHours);
+    for (std::size_t i = 1; i < envelope.size(); ++i) {
+        ASSERT_EQ(envelope[i].FromSeconds, envelope[i - 1].ToSeconds + 1) << i;
+    }
+}
+
+// Rows of seconds 0 .. count - 1 at 8.0 V, but those given, at their volts.
+std::string Rows(int count, const std::map<int, double>& odd) {
+    std::string text =
+        "# Mode: MON\n# Start: 2026-12-08 14:15:03\nseconds,volts,amperes,rate,mAh,mWh\n";
+    for (int s = 0; s < count; ++s) {
+        const auto found = odd.find(s);
+        text +=
+            Format("%d,%.4f,0.000,0,0.0000,0.0000\n", s, found == odd.end() ? 8.0 : found->second);
+    }
+    return text;
+}
+
+TEST(CurveFile, TheEnvelopeHasARowPerPointUpToItsMostAndHalvesBeyond) {
+    // A glitch in the last row but one is kept, alone or in a stretch of two.
+    const struct {
+        int Rows;
+        std::size_t Points;
+        float LowestAtGlitch;
+    } cases[] = {{static_cast<int>(MostEnvelopePoints), MostEnvelopePoints, 47.9F},
+                 {static_cast<int>(MostEnvelopePoints) + 1, MostEnvelopePoints / 2 + 1, 8.0F}};
+    for (const auto& c : cases) {
+        const CurveFile curve = ParseCurveText(Rows(c.Rows, {{c.Rows - 2, 47.9}}), false);
+        ASSERT_EQ(curve.Envelope.size(), c.Points) << c.Rows;
+        const CurveEnvelopePoint& glitch = curve.Envelope[curve.Envelope.size() - 2];
+        EXPECT_EQ(glitch.FromSeconds, 2046) << c.Rows;
+        EXPECT_EQ(glitch.ToSeconds, c.Rows == 2048 ? 2046 : 2047) << c.Rows;
+        EXPECT_FLOAT_EQ(glitch.MaxVolts, 47.9F) << c.Rows;
+        EXPECT_FLOAT_EQ(glitch.MinVolts, c.LowestAtGlitch) << c.Rows;
+        EXPECT_EQ(curve.Envelope.back().ToSeconds, c.Rows - 1) << c.Rows;
+    }
+}
+
+// A glitch as a finder might see it: 0 V with both neighbours above it.
+std::vector<bool> ZeroBetweenReadings(const std::vector<CurveRow>& rows) {
+    std::vector<bool> glitch(rows.size(), false);
+    for (std::size_t i = 1; i + 1 < rows.size(); ++i) {
+        glitch[i] = rows[i].Volts == 0.0 && rows[i - 1].Volts > 1.0 && rows[i + 1].Volts > 1.0;
+    }
+    return glitch;
+}
+
+TEST(CurveFile, GlitchRowsAreCountedAndLeftOutOfTheRangeWhereverTheReaderCutsTheRows) {
+    // Rows judged a few thousand at a time: 0 V readings on both sides of
+    // where each batch ends, each one judged with both its neighbours.
+    std::map<int, double> odd = {{4095, 0.0}, {4096, 7.5}, {4097, 0.0}, {4103, 0.0},
+                                 {4104, 0.0}, {8200, 0.0}, {9000, 9.1}};
+    odd[4104] = 6.0;
+    const CurveFile judged = ParseCurveText(Rows(9001, odd), false, ZeroBetweenReadings);
+    EXPECT_EQ(judged.GlitchRowCount, 4);
+    EXPECT_DOUBLE_EQ(judged.LowestVolts.value_or(-1.0), 6.0);
+    EXPECT_DOUBLE_EQ(judged.HighestVolts.value_or(-1.0), 9.1);
+    EXPECT_EQ(judged.ReadableRows, 9001);
+    // Without a finder no row is a glitch: the axis would reach 0 V.
+    const CurveFile plain = ParseCurveText(Rows(9001, odd), false);
+    EXPECT_EQ(plain.GlitchRowCount, 0);
+    EXPECT_DOUBLE_EQ(plain.LowestVolts.value_or(-1.0), 0.0);
+}
+
+TEST_F(CurveFiles, ACurveCutShortByAPowerCutIsSummedUpToItsLastReadableRow) {
+    // 48 minutes of rows, then half a row and the zeros a file system
+    // leaves in the block it had no time to write.
+    CurvePlan plan;
+    plan.Seconds = 2880;
+    plan.End.clear();
+    std::string text = CurveText(plan) + "2881,8.1";
+    text += std::string(4096, '\0');
+    Write(File("cut.csv"), text);
+    const CurveFile summary = ReadCurveSummary(File("cut.csv"));
+    ASSERT_TRUE(summary.Usable()) << summary.Problem;
+    EXPECT_EQ(summary.Duration(), 2880);
+    EXPECT_NEAR(summary.LastRow->MilliampHours, 2880 * 1.5 / 3.6, 1e-3);
+    EXPECT_EQ(summary.ReadableRows, 2881);
+    EXPECT_EQ(summary.UnreadableRows, 1);
+    EXPECT_FALSE(summary.EndReason);
+
+    // Its test goes on (no power cut after all): the summary follows.
+    plan.Seconds = 3000;
+    Write(File("cut.csv"), CurveText(plan));
+    EXPECT_EQ(ReadCurveSummary(File("cut.csv")).Duration(), 3000);
 }
 
 TEST_F(CurveFiles, AFileIsReadWholeUpToBothEndsAndSplitOneByteBeyond) {

@@ -8,10 +8,12 @@
 #include <filesystem>
 
 #include "CurveTestData.h"
+#include "records/CalendarTime.h"
 #include "results/CapacityHistory.h"
 #include "results/CurveExport.h"
 #include "results/PackGrouping.h"
 #include "results/PackNames.h"
+#include "results/ResultsFolder.h"
 #include "testsupport/FileTestFolder.h"
 
 namespace voltrex::results {
@@ -207,6 +209,75 @@ TEST(CapacityHistory, HoldsThePacksDischargesInCalendarOrder) {
     EXPECT_EQ(points[2].Rated, 2000);
     EXPECT_DOUBLE_EQ(points[2].Ohms, 0.1234);
     EXPECT_LT(points[0].Seconds, points[1].Seconds);
+}
+
+TEST(CapacityHistory, ARecordBeyondWhatAPackCanGiveIsImplausible) {
+    const ResultRecord typical = ParseResultLine(testing::RecordLine(RecordPlan{}), 2).Record;
+    const std::int64_t written = typical.Seconds;
+    const struct {
+        const char* What;
+        void (*Change)(ResultRecord&);
+        bool Implausible;
+    } cases[] = {
+        {"typical", [](ResultRecord&) {}, false},
+        {"ten times the rating", [](ResultRecord& r) { r.MilliampHours = 20000.0; }, false},
+        {"above ten times", [](ResultRecord& r) { r.MilliampHours = 20000.1; }, true},
+        {"100 Ah unrated", [](ResultRecord& r) { r.Rated = 0, r.MilliampHours = 100000.0; }, false},
+        {"above 100 Ah", [](ResultRecord& r) { r.Rated = 0, r.MilliampHours = 100000.1; }, true},
+        {"1,700,000 mAh", [](ResultRecord& r) { r.MilliampHours = 1700000.0; }, true},
+        {"nothing", [](ResultRecord& r) { r.MilliampHours = 0.0; }, false},
+        {"negative", [](ResultRecord& r) { r.MilliampHours = -0.1; }, true},
+        {"5 ohms", [](ResultRecord& r) { r.Ohms = 5.0; }, false},
+        {"above 5 ohms", [](ResultRecord& r) { r.Ohms = 5.0001; }, true},
+        {"95 ohms", [](ResultRecord& r) { r.Ohms = 95.0; }, true},
+        {"negative ohms", [](ResultRecord& r) { r.Ohms = -0.0001; }, true},
+        {"year 2000", [](ResultRecord& r) { r.Time.Year = 2000; }, false},
+        {"year 1999", [](ResultRecord& r) { r.Time.Year = 1999; }, true},
+        {"year 0001", [](ResultRecord& r) { r.Time.Year = 1; }, true},
+        {"a day after the file", [](ResultRecord& r) { r.Time.Day += 1; }, false},
+        {"later", [](ResultRecord& r) { r.Time.Day += 1, r.Time.Second += 1; }, true},
+    };
+    for (const auto& c : cases) {
+        ResultRecord record = typical;
+        c.Change(record);
+        record.Seconds = CalendarSeconds(record.Time);
+        EXPECT_EQ(Implausible(record, written), c.Implausible) << c.What;
+    }
+    ResultRecord later = typical;
+    later.Time.Year = 2099;
+    EXPECT_FALSE(Implausible(later, std::nullopt));
+}
+
+TEST(CapacityHistory, OnlyADischargeFromAFullChargeMeasuresThePack) {
+    // One pack: a charge, then discharges of an hour each (1500 mAh at
+    // 1500 mA) ending when given.
+    const auto discharge = [](const char* time, int cycle, double milliampHours = 1500.0) {
+        RecordPlan plan;
+        plan.Time = time;
+        plan.Cycle = cycle;
+        plan.Of = cycle == 0 ? 0 : 5;
+        plan.MilliampHours = milliampHours;
+        return plan;
+    };
+    RecordPlan charge;
+    charge.Mode = "CHG";
+    charge.Time = "2026-01-10 08:00:00";
+    const ResultsFile log =
+        Log({charge, discharge("2026-01-11 09:00:00", 0),  // started 24 h after
+             discharge("2026-01-11 09:00:01", 0),          // a second later
+             discharge("2026-01-10 09:30:00", 1), discharge("2026-01-10 09:40:00", 2),
+             discharge("2026-01-10 09:50:00", 0, 1700000.0)});
+    const PackGrouping grouping = GroupRecords(log, PackNames{});
+    ASSERT_EQ(grouping.Packs.size(), 1u);
+    const std::vector<CapacityPoint> points = CapacityHistory(log, grouping.Packs[0]);
+    ASSERT_EQ(points.size(), 5u);
+    EXPECT_EQ(points[0].Mark, CapacityMark::FirstOfAutoCycle);
+    EXPECT_EQ(points[1].Mark, CapacityMark::Full);
+    EXPECT_EQ(points[2].Mark, CapacityMark::Implausible);
+    EXPECT_EQ(points[3].Mark, CapacityMark::Full);
+    EXPECT_EQ(points[4].Mark, CapacityMark::NotFromFull);
+    // The best of the pack is no mistyped record.
+    EXPECT_DOUBLE_EQ(SummaryOf(points)->BestMilliampHours, 1500.0);
 }
 
 TEST(CurveExport, PutsEveryRowOfEveryCurveUnderOneHeader) {

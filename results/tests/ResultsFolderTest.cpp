@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "CurveTestData.h"
 #include "results/ResultsFolder.h"
@@ -82,7 +83,16 @@ TEST_F(ResultsFolderTest, TheStatusCountsRecordsUnreadableLinesCurvesAndOtherFil
     EXPECT_EQ(status.UnreadableLines, 1);
     EXPECT_EQ(status.CurveFiles, 3);
     EXPECT_EQ(status.OtherFiles, 1);
+    EXPECT_EQ(status.UnreadableCurveRows, 0);
     EXPECT_EQ(status.NamesProblem, "");
+
+    // Rows a curve file holds that are no rows, counted with their files.
+    std::ofstream(File("curves/20261209-100000-CHG.csv"), std::ios::app) << "61,8.3\nx\n";
+    std::ofstream(File("curves/20261210-080000-MON.csv"), std::ios::app) << "61;8,3\n";
+    folder.Load();
+    status = folder.Status();
+    EXPECT_EQ(status.UnreadableCurveRows, 3);
+    EXPECT_EQ(status.CurvesWithUnreadableRows, 2);
 
     Write(File("Voltrex2Results.ini"), "[Groups]\nno equals sign\n");
     std::filesystem::remove(File("Voltrex2.csv"));

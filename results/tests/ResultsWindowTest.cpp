@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLegend>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -152,6 +153,7 @@ class ResultsWindowTest : public QObject {
         const QByteArray before = folder.Read(QStringLiteral("Voltrex2.csv"));
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
 
         RecordsModel* model = window.Records();
@@ -185,9 +187,11 @@ class ResultsWindowTest : public QObject {
         window.RecordsPackBox()->setCurrentIndex(0);
         window.ModeBox()->setCurrentIndex(1);
         QCOMPARE(shown->rowCount(), 2);
+        QCOMPARE(window.ShownCount()->text(), QStringLiteral("2 of 3 shown"));
         window.ModeBox()->setCurrentIndex(0);
         window.FindEdit()->setText(QStringLiteral("17:02:11"));
         QCOMPARE(shown->rowCount(), 1);
+        QCOMPARE(window.ShownCount()->text(), QStringLiteral("1 of 3 shown"));
         QVERIFY(!shown->index(0, 0).data(RecordsModel::ReadableRole).toBool());
         window.FindEdit()->setText(QStringLiteral("lipo"));
         QCOMPARE(shown->rowCount(), 1);
@@ -197,6 +201,72 @@ class ResultsWindowTest : public QObject {
         window.close();
         QCOMPARE(folder.Read(QStringLiteral("Voltrex2.csv")), before);
         QVERIFY(!QFile::exists(folder.Path(QStringLiteral("Voltrex2Results.ini"))));
+    }
+
+    void aLineOfMegabytesIsShownByItsBeginningAndFoundAtOnce() {
+        Folder folder;
+        const std::string huge(20'000'000, 'x');
+        folder.Results({testing::RecordLine(Record("2026-12-08 14:16:04", "DIS", 1934.5)), huge,
+                        testing::RecordLine(Record("2026-12-09 09:00:00", "DIS", 2150.0))});
+        ResultsWindow window;
+        window.show();
+        window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
+        QCOMPARE(window.Records()->rowCount(), 3);
+        QCOMPARE(Cell(window.Records(), 1, RecordsModel::ModeColumn).size(),
+                 static_cast<qsizetype>(voltrex::LongestResultLine));
+        QVERIFY(window.Records()
+                    ->index(1, 0)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("20000000 bytes long")));
+        QElapsedTimer timer;
+        timer.start();
+        window.FindEdit()->setText(QStringLiteral("xxx"));
+        QCoreApplication::processEvents();
+        QVERIFY2(timer.elapsed() < 100, qPrintable(QStringLiteral("%1 ms").arg(timer.elapsed())));
+        QCOMPARE(window.ShownCount()->text(), QStringLiteral("1 of 3 shown"));
+    }
+
+    void aSpreadsheetsSaveIsOfferedToBeReadSoAndNeverWritten() {
+        Folder folder;
+        const QByteArray german =
+            "Date/Time;Mode;Cycle;Of;Type;Rated;Cells;mA;mAh;mWh;Ohms;V/Cell\r\n"
+            "08.12.2026 14:16;DIS;0;0;NiMH;2000;7;1500,0;1934,5;16012,3;0,1234;1,1825\r\n"
+            "09.12.2026 09:00;DIS;0;0;NiMH;2000;7;1500,0;1899,0;16012,3;0,1234;1,1825\r\n";
+        folder.Write(QStringLiteral("Voltrex2.csv"), german);
+        ResultsWindow window;
+        window.show();
+        window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
+        QCOMPARE(window.Log().RecordCount(), 0);
+        // Asked once, No the default: nothing changes.
+        QVERIFY(window.FormatQuestion() != nullptr);
+        QCOMPARE(window.FormatQuestion()->defaultButton(),
+                 window.FormatQuestion()->button(QMessageBox::No));
+        window.FormatQuestion()->button(QMessageBox::No)->click();
+        QVERIFY(window.FormatQuestion() == nullptr);
+        window.Reload();
+        QVERIFY(window.WaitUntilLoaded());
+        QVERIFY(window.FormatQuestion() == nullptr);
+        QCOMPARE(window.Log().RecordCount(), 0);
+
+        // Opened again, Yes: the records, for this window's session.
+        ResultsWindow again;
+        again.show();
+        again.OpenFolder(folder.dir.path());
+        QVERIFY(again.WaitUntilLoaded());
+        QVERIFY(again.FormatQuestion() != nullptr);
+        again.FormatQuestion()->button(QMessageBox::Yes)->click();
+        QVERIFY(again.WaitUntilLoaded());
+        QCOMPARE(again.Log().RecordCount(), 2);
+        QCOMPARE(Cell(again.Records(), 0, RecordsModel::MilliampHoursColumn),
+                 QStringLiteral("1934.5"));
+        QVERIFY(again.StatusText()->text().contains(QStringLiteral("read as a spreadsheet")));
+        again.Reload();
+        QVERIFY(again.WaitUntilLoaded());
+        QCOMPARE(again.Log().RecordCount(), 2);
+        QCOMPARE(folder.Read(QStringLiteral("Voltrex2.csv")), german);
     }
 
     void thousandsOfRecordsOpenInWellUnderASecond() {
@@ -218,6 +288,7 @@ class ResultsWindowTest : public QObject {
         QElapsedTimer timer;
         timer.start();
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         QCoreApplication::processEvents();
         const qint64 elapsed = timer.elapsed();
@@ -246,6 +317,7 @@ class ResultsWindowTest : public QObject {
         const QByteArray results = folder.Read(QStringLiteral("Voltrex2.csv"));
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         QCOMPARE(window.RecordsPackBox()->count(), 3);  // all, and the two packs
         QCOMPARE(window.RecordsPackBox()->itemText(1),
                  QString::fromUtf8("NiMH 2000 mAh \xC3\x97 7 (3 records)"));
@@ -278,6 +350,7 @@ class ResultsWindowTest : public QObject {
         // file is as it was.
         ResultsWindow again;
         again.OpenFolder(folder.dir.path());
+        QVERIFY(again.WaitUntilLoaded());
         QCOMPARE(again.Names(), window.Names());
         QCOMPARE(Cell(again.Records(), 1, RecordsModel::PackColumn), QStringLiteral("Spare"));
         QCOMPARE(folder.Read(QStringLiteral("Voltrex2.csv")), results);
@@ -296,6 +369,7 @@ class ResultsWindowTest : public QObject {
         folder.Results({testing::RecordLine(Record("2026-01-10 10:00:00", "DIS", 1950.0))});
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         // A folder where the names file would go.
         QVERIFY(QDir(folder.dir.path()).mkdir(QStringLiteral("Voltrex2Results.ini")));
         QString error;
@@ -307,6 +381,7 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(window.CapacityPackBox()->currentData().toString(),
                  QStringLiteral("group:NiMH,2000,7"));
         window.Reload();
+        QVERIFY(window.WaitUntilLoaded());
         QCOMPARE(window.CapacityPackBox()->currentData().toString(),
                  QStringLiteral("group:NiMH,2000,7"));
         QCOMPARE(Cell(window.Records(), 0, RecordsModel::PackColumn),
@@ -327,6 +402,7 @@ class ResultsWindowTest : public QObject {
         });
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.ShowPackHistory(QStringLiteral("group:NiMH,2000,7"));
         QCOMPARE(window.Tabs()->currentIndex(), int(ResultsWindow::CapacityTab));
         CapacityChart* chart = window.Capacity();
@@ -367,6 +443,7 @@ class ResultsWindowTest : public QObject {
         // A pack without discharges says so.
         folder.Results({testing::RecordLine(Record("2026-01-10 12:00:00", "CHG", 2300.0))});
         window.Reload();
+        QVERIFY(window.WaitUntilLoaded());
         QCOMPARE(chart->CapacitySeries()->count(), 0);
         QVERIFY(chart->chart()->title().endsWith(QStringLiteral("no discharge yet")));
     }
@@ -377,6 +454,7 @@ class ResultsWindowTest : public QObject {
         ResultsWindow window;
         window.resize(1100, 700);
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         QCOMPARE(window.CurveFiles().size(), std::size_t{3});
         QCOMPARE(window.CurveList()->topLevelItemCount(), 3);
@@ -450,6 +528,7 @@ class ResultsWindowTest : public QObject {
         ResultsWindow window;
         window.resize(1000, 700);
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         window.ShowPackHistory(QStringLiteral("group:NiMH,2000,7"));
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -476,6 +555,7 @@ class ResultsWindowTest : public QObject {
         folder.Results({testing::RecordLine(folder.Test(charge, 5000.0))});
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.ShowCurvesOfLines({0});
         CurveChartView* view = window.Curves();
         QCOMPARE(view->SecondsPerUnit(), 3600.0);
@@ -493,6 +573,7 @@ class ResultsWindowTest : public QObject {
         ResultsWindow window;
         window.resize(1000, 700);
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         window.ShowCurvesOfLines({0, 1});
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -581,6 +662,7 @@ class ResultsWindowTest : public QObject {
         ResultsWindow window;
         window.Watcher().SetQuietMilliseconds(5);
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         window.SelectLines({0});
         window.ShowCurvesOfLines({0});
@@ -703,6 +785,7 @@ class ResultsWindowTest : public QObject {
         TwoCurves data(folder);
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.ShowCurvesOfLines({0, 1});
         CurveChartView* view = window.Curves();
         QCOMPARE(view->XAxis()->max(), 2.0);
@@ -735,6 +818,7 @@ class ResultsWindowTest : public QObject {
                       Bytes(testing::RecordLine(folder.Test(lipo, 25.0)) + "\n"));
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         QTreeWidget* list = window.CurveList();
         QCOMPARE(list->topLevelItemCount(), 4);
         const int lipoPack = window.CurvesPackBox()->findData(QStringLiteral("group:LiPo,2200,3"));
@@ -767,6 +851,7 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(testing::WriteExampleFolder(scratch.path().toStdString()), std::string());
         ResultsWindow window;
         window.OpenFolder(scratch.path());
+        QVERIFY(window.WaitUntilLoaded());
         const ResultsFile& log = window.Log();
         QCOMPARE(log.UnreadableCount(), 1);
         QCOMPARE(log.RecordCount(), 25);

@@ -125,6 +125,7 @@ int main(int argc, char* argv[]) {
     ResultsWindow window;
     window.resize(1120, 720);
     window.OpenFolder(data);
+    window.WaitUntilLoaded();
     window.show();
     int result = 1;
     QTimer::singleShot(500, &window, [&] {

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "records/CurveFile.h"
+#include "results/CurveFolder.h"
+
+class QSqlQuery;
+
+namespace voltrex::results {
+
+// The curve summaries of every folder the results window has shown, kept in
+// an SQLite database among the window's own files (never in the working
+// folder): a summary is read from the whole file once, then taken from here
+// while the file keeps its size and modification time.
+//
+// The database is never trusted blindly: one that cannot be opened, is no
+// SQLite file, was written by another program or by another version of
+// this one, or fails a query is moved aside (".damaged") and started anew;
+// every answer is checked against the file's size and time, and an envelope
+// that is not whole points is no envelope.
+//
+// Qt's SQL connections belong to the thread that made them: each cache is
+// used on one thread only.
+class CurveSummaryCache final : public SummaryStore {
+  public:
+    // The database's place: "voltrex2-results/curve-summaries.sqlite" in the
+    // user's cache folder.
+    static QString DefaultPath();
+    // The layout of the tables and of an envelope's bytes.
+    static constexpr int SchemaVersion = 1;
+
+    explicit CurveSummaryCache(const QString& path = DefaultPath());
+    ~CurveSummaryCache() override;
+    CurveSummaryCache(const CurveSummaryCache&) = delete;
+    CurveSummaryCache& operator=(const CurveSummaryCache&) = delete;
+
+    // Whether the database is in use; without it nothing is kept.
+    bool Usable() const { return usable_; }
+    // What was wrong with the database found, when it was set aside.
+    const QString& SetAside() const { return setAside_; }
+
+    std::optional<CurveFile> Find(const std::string& path, std::int64_t size,
+                                  std::int64_t modified) override;
+    void Store(const CurveFile& summary) override;
+    void Flush() override;
+
+    // The envelope of the file of that size and time; empty when unknown.
+    std::vector<CurveEnvelopePoint> Envelope(const std::string& path, std::int64_t size,
+                                             std::int64_t modified);
+
+  private:
+    bool Open();
+    bool Prepare();
+    bool Tune();
+    void Fail(const QString& what);
+
+    QString path_;
+    QString connection_;
+    // The statements asked most, prepared once.
+    std::unique_ptr<QSqlQuery> find_;
+    std::unique_ptr<QSqlQuery> store_;
+    bool usable_ = false;
+    bool inTransaction_ = false;
+    QString setAside_;
+};
+
+}  // namespace voltrex::results
