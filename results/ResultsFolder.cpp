@@ -37,7 +37,7 @@ std::optional<CapacitySummary> SummaryOf(const std::vector<CapacityPoint>& point
 
 void ResultsFolder::Open(const std::string& folder) {
     folder_ = folder;
-    wholeCurves_.clear();
+    store_->Clear();
     Load();
 }
 
@@ -68,15 +68,7 @@ void ResultsFolder::Load() {
     }
     // Curves read whole that are gone or have changed are read again when
     // next shown.
-    std::map<std::string, std::shared_ptr<const CurveFile>> kept;
-    for (const CurveFile& curve : curves) {
-        const auto found = wholeCurves_.find(curve.Name);
-        if (found != wholeCurves_.end() && found->second->FileSize == curve.FileSize &&
-            found->second->Modified == curve.Modified) {
-            kept.insert(*found);
-        }
-    }
-    wholeCurves_ = std::move(kept);
+    store_->KeepOnly(curves);
 }
 
 std::string ResultsFolder::PackOfCurve(std::size_t curve) const {
@@ -91,16 +83,7 @@ std::string ResultsFolder::PackOfLine(std::size_t line) const {
 }
 
 std::shared_ptr<const CurveFile> ResultsFolder::WholeCurve(const CurveFile& summary) {
-    const auto found = wholeCurves_.find(summary.Name);
-    if (found != wholeCurves_.end()) {
-        return found->second;
-    }
-    auto whole = std::make_shared<CurveFile>(ReadCurveFile(summary.Path));
-    whole->FileSize = summary.FileSize;
-    whole->Modified = summary.Modified;
-    std::shared_ptr<const CurveFile> shared = whole;
-    wholeCurves_.emplace(summary.Name, shared);
-    return shared;
+    return store_->Get(summary);
 }
 
 std::string ResultsFolder::LineId(std::size_t line) const {
