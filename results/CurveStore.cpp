@@ -133,6 +133,9 @@ std::vector<std::size_t> DecimatedRows(const std::vector<CurveRow>& rows,
             drawn.push_back(i);
         }
     } else {
+        // The span's first and last rows always: the curve starts and ends
+        // where it does.
+        drawn.push_back(first);
         const double perColumn = (to - from) / columns;
         std::size_t i = first;
         while (i < last) {
@@ -153,10 +156,14 @@ std::vector<std::size_t> DecimatedRows(const std::vector<CurveRow>& rows,
                     highest = i;
                 }
             }
-            drawn.push_back(std::min(lowest, highest));
-            if (lowest != highest) {
-                drawn.push_back(std::max(lowest, highest));
+            for (const std::size_t row : {std::min(lowest, highest), std::max(lowest, highest)}) {
+                if (row != drawn.back()) {
+                    drawn.push_back(row);
+                }
             }
+        }
+        if (drawn.back() != last - 1) {
+            drawn.push_back(last - 1);
         }
     }
     if (last < rows.size()) {

@@ -67,8 +67,9 @@ class CurveStore {
 // values from and to, as indices in row order: where the span holds no more
 // than `allUpTo` rows, every row; else in each column the row with the
 // lowest and the one with the highest voltage (so that a peak or a glitch of
-// one second is never lost), and the last row before the span and the first
-// after it, so the line runs on to the edges. xOf gives a row's x and must
+// one second is never lost) and the span's first and last rows; and always
+// the last row before the span and the first after it, so the line runs on to
+// the edges. xOf gives a row's x and must
 // not fall from one row to the next (elapsed time, the charge moved).
 std::vector<std::size_t> DecimatedRows(const std::vector<CurveRow>& rows,
                                        const std::function<double(const CurveRow&)>& xOf,
