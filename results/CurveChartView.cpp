@@ -8,9 +8,11 @@
 #include <QLegendMarker>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 #include "platform/CFormat.h"
 #include "records/CalendarTime.h"
@@ -148,12 +150,20 @@ double TickFor(double span) {
 }
 
 QColor CurveColour(std::size_t index, std::size_t count) {
-    // Hues evenly spaced, from a blue; lightness in three steps so that
-    // curves of neighbouring hues (and on a grey printout) differ as well.
+    // Hues evenly spaced around the circle, from a blue, each curve on its
+    // own place; curves next to each other in the list are sent a good way
+    // round (a step of about 0.38 of the circle, coprime with the count, so
+    // that every place is taken once), and lightness comes in three steps
+    // so that neighbouring hues (and a grey printout) differ as well.
     count = std::max(count, index + 1);
+    std::size_t stride = std::max<std::size_t>(1, (count * 382) / 1000);
+    while (std::gcd(stride, count) != 1) {
+        ++stride;
+    }
+    const std::size_t place = (index * stride) % count;
     constexpr double Lightness[] = {0.42, 0.58, 0.30};
     const double hue =
-        std::fmod(210.0 + 360.0 * static_cast<double>(index) / static_cast<double>(count), 360.0);
+        std::fmod(210.0 + 360.0 * static_cast<double>(place) / static_cast<double>(count), 360.0);
     return QColor::fromHslF(static_cast<float>(hue / 360.0), 0.75f,
                             static_cast<float>(Lightness[index % 3]));
 }
@@ -249,7 +259,6 @@ void CurveChartView::Request(bool wholeSpan) {
     refine_.stop();
     Job job;
     job.Axis = axis_;
-    job.Columns = Columns();
     if (wholeSpan) {
         leftOut_ = 0;
         for (const ChartCurve& curve : asked_) {
@@ -271,6 +280,12 @@ void CurveChartView::Request(bool wholeSpan) {
         job.SecondsPerUnit = secondsPerUnit_;
         job.Span = std::make_pair(xAxis_->min(), xAxis_->max());
     }
+    // Each curve gets a share of the points the chart draws smoothly: all the
+    // columns of the chart while a few curves are shown, fewer (each still
+    // with its lowest and highest, so no peak is lost) when hundreds are.
+    const auto shared =
+        static_cast<int>(PointBudget / std::max<std::size_t>(1, 2 * job.Curves.size()));
+    job.Columns = std::clamp(shared, std::min(Columns(), MinimumColumns), Columns());
     const unsigned long long number = latest_->fetch_add(1) + 1;
     if (!store_ || job.Curves.empty()) {
         drawing_ = false;
@@ -306,6 +321,7 @@ void CurveChartView::Request(bool wholeSpan) {
 
 void CurveChartView::Show(std::vector<DrawnCurve> curves, bool wholeSpan, double from, double to) {
     drawing_ = false;
+    adding_.clear();
     QChart* c = chart();
     if (!wholeSpan) {
         // The same curves, the visible span at full resolution; the rest of
@@ -351,12 +367,15 @@ void CurveChartView::Show(std::vector<DrawnCurve> curves, bool wholeSpan, double
     marks_.clear();
     c->removeAllSeries();
     series_.clear();
-    plotted_ = std::move(curves);
+    plotted_.clear();
+    adding_ = std::move(curves);
     views_.clear();
     glitches_ = 0;
 
+    // The axes first, from what the worker found: a series added to a chart
+    // whose axes then change is laid out again.
     int longest = 0;
-    for (const DrawnCurve& curve : plotted_) {
+    for (const DrawnCurve& curve : adding_) {
         longest = std::max(longest, curve.HasRows ? curve.Last.Seconds : 0);
     }
     secondsPerUnit_ = longest > 3 * 3600 ? 3600.0 : 60.0;
@@ -365,18 +384,10 @@ void CurveChartView::Show(std::vector<DrawnCurve> curves, bool wholeSpan, double
     } else {
         xAxis_->setTitleText(tr("Charge moved (mAh)"));
     }
-
     double xMaximum = 0.0;
     double yMinimum = std::numeric_limits<double>::infinity();
     double yMaximum = -std::numeric_limits<double>::infinity();
-    for (const DrawnCurve& curve : plotted_) {
-        auto* series = new QLineSeries;
-        series->setName(LegendName(curve));
-        QList<QPointF> points;
-        points.reserve(static_cast<qsizetype>(curve.Drawn.size()));
-        for (const CurveRow& row : curve.Drawn) {
-            points.append(QPointF(XOf(row), row.Volts));
-        }
+    for (const DrawnCurve& curve : adding_) {
         if (curve.HighestVolts >= curve.LowestVolts) {
             yMinimum = std::min(yMinimum, curve.LowestVolts);
             yMaximum = std::max(yMaximum, curve.HighestVolts);
@@ -385,19 +396,7 @@ void CurveChartView::Show(std::vector<DrawnCurve> curves, bool wholeSpan, double
         if (curve.HasRows) {
             xMaximum = std::max(xMaximum, XOf(curve.Last));
         }
-        series->replace(points);
-        c->addSeries(series);
-        series->attachAxis(xAxis_);
-        series->attachAxis(yAxis_);
-        series_.push_back(series);
-
-        auto* mark = new QGraphicsEllipseItem(-4, -4, 8, 8, c);
-        mark->setPen(QPen(Qt::white, 1.5));
-        mark->setZValue(21);
-        mark->hide();
-        marks_.push_back(mark);
     }
-    Recolour();
     if (!std::isfinite(yMinimum)) {
         yMinimum = 0.0;
         yMaximum = 10.0;
@@ -411,13 +410,58 @@ void CurveChartView::Show(std::vector<DrawnCurve> curves, bool wholeSpan, double
     // 80 minutes to 100).
     const double longestX = xMaximum > 0.0 ? xMaximum : 1.0;
     const double tick = TickFor(longestX);
-    xAxis_->setRange(0.0, std::ceil(longestX / tick - 1e-9) * tick);
+    SetXRange(0.0, std::ceil(longestX / tick - 1e-9) * tick);
     settingView_ = false;
     whole_ = CurrentView();
-    FitLegend();
     if (cursor_) {
         cursor_ = std::clamp(*cursor_, xAxis_->min(), xAxis_->max());
     }
+    drawing_ = true;
+    AddSeries(latest_->load());
+}
+
+void CurveChartView::AddSeries(unsigned long long number) {
+    if (latest_->load() != number) {
+        return;  // other curves were asked for meanwhile
+    }
+    // A batch a turn of the event loop: the window answers in between.
+    QChart* c = chart();
+    const std::size_t count = series_.size() + adding_.size();
+    const std::size_t batchEnd = std::min(adding_.size(), SeriesPerTurn);
+    for (std::size_t k = 0; k < batchEnd; ++k) {
+        DrawnCurve& curve = adding_[k];
+        auto* series = new QLineSeries;
+        series->setName(LegendName(curve));
+        QList<QPointF> points;
+        points.reserve(static_cast<qsizetype>(curve.Drawn.size()));
+        for (const CurveRow& row : curve.Drawn) {
+            points.append(QPointF(XOf(row), row.Volts));
+        }
+        series->replace(points);
+        const QColor colour = ColourOf(series_.size(), count);
+        QPen pen(colour);
+        pen.setWidthF(count > 50 ? 1.0 : 2.0);
+        series->setPen(pen);
+        c->addSeries(series);
+        series->attachAxis(xAxis_);
+        series->attachAxis(yAxis_);
+        series_.push_back(series);
+        plotted_.push_back(std::move(curve));
+
+        auto* mark = new QGraphicsEllipseItem(-4, -4, 8, 8, c);
+        mark->setPen(QPen(Qt::white, 1.5));
+        mark->setBrush(colour);
+        mark->setZValue(21);
+        mark->hide();
+        marks_.push_back(mark);
+    }
+    adding_.erase(adding_.begin(), adding_.begin() + static_cast<std::ptrdiff_t>(batchEnd));
+    if (!adding_.empty()) {
+        QTimer::singleShot(0, this, [this, number] { AddSeries(number); });
+        return;
+    }
+    drawing_ = false;
+    FitLegend();
     UpdateNote();
     UpdateCursorItems();
     emit ZoomChanged();
@@ -432,16 +476,19 @@ void CurveChartView::SetColouring(CurveColouring colouring) {
     emit CursorMoved();
 }
 
+QColor CurveChartView::ColourOf(std::size_t index, std::size_t count) const {
+    return colouring_ == CurveColouring::Age
+               ? AgeColour(count > 1 ? static_cast<double>(index) / static_cast<double>(count - 1)
+                                     : 1.0)
+               : CurveColour(index, count);
+}
+
 void CurveChartView::Recolour() {
     // By age: ranked by start among the curves shown (they come in start
     // order), so that ten years of a pack spread over the whole scale.
     const std::size_t count = series_.size();
     for (std::size_t i = 0; i < count; ++i) {
-        const QColor colour =
-            colouring_ == CurveColouring::Age
-                ? AgeColour(count > 1 ? static_cast<double>(i) / static_cast<double>(count - 1)
-                                      : 1.0)
-                : CurveColour(i, count);
+        const QColor colour = ColourOf(i, count);
         QPen pen(colour);
         pen.setWidthF(count > 50 ? 1.0 : 2.0);
         series_[i]->setPen(pen);
@@ -494,8 +541,18 @@ CurveChartView::View CurveChartView::CurrentView() const {
     return View{xAxis_->min(), xAxis_->max(), yAxis_->min(), yAxis_->max()};
 }
 
+void CurveChartView::SetXRange(double minimum, double maximum) {
+    // The ticks of the new span first: with the old step over a span a
+    // thousand times wider (minutes to mAh) the axis would lay out a label
+    // for each of thousands of ticks, for seconds, before the step caught up.
+    if (maximum > minimum) {
+        xAxis_->setTickInterval(TickFor(maximum - minimum));
+    }
+    xAxis_->setRange(minimum, maximum);
+}
+
 void CurveChartView::SetView(const View& view) {
-    xAxis_->setRange(view.XMinimum, view.XMaximum);
+    SetXRange(view.XMinimum, view.XMaximum);
     yAxis_->setRange(view.YMinimum, view.YMaximum);
 }
 

@@ -119,6 +119,12 @@ class CurveChartView : public QChartView {
     // zoom of a long curve shows each second); a longer one is thinned to
     // the lowest and highest of each column of pixels.
     static constexpr std::size_t AllRowsUpTo = 6000;
+    // The points of all curves together that the chart lays out within a
+    // tenth of a second or so; a curve gets at least MinimumColumns columns.
+    static constexpr std::size_t PointBudget = 60000;
+    static constexpr int MinimumColumns = 24;
+    // Series added to the chart in one turn of the event loop.
+    static constexpr std::size_t SeriesPerTurn = 12;
     // The rows left out of the voltage scale, of all curves shown.
     int Glitches() const { return glitches_; }
     // The note on the chart (glitches, curves beyond the legend); empty
@@ -162,12 +168,16 @@ class CurveChartView : public QChartView {
     };
     View CurrentView() const;
     void SetView(const View& view);
+    void SetXRange(double minimum, double maximum);
     // Does a zoom, keeping the view before it for UndoZoom.
     template <class Zoom>
     void Zooming(Zoom zoom);
 
     void Request(bool wholeSpan);
     void Show(std::vector<DrawnCurve> curves, bool wholeSpan, double from, double to);
+    // Adds the next batch of curves' series to the chart.
+    void AddSeries(unsigned long long number);
+    QColor ColourOf(std::size_t index, std::size_t count) const;
     void Recolour();
     void FitLegend();
     void UpdateNote();
@@ -187,6 +197,7 @@ class CurveChartView : public QChartView {
 
     std::vector<ChartCurve> asked_;
     std::vector<DrawnCurve> plotted_;
+    std::vector<DrawnCurve> adding_;  // read, not yet on the chart
     std::vector<QLineSeries*> series_;
     QValueAxis* xAxis_;
     QValueAxis* yAxis_;
