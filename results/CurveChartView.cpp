@@ -10,6 +10,9 @@
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -301,6 +304,11 @@ void CurveChartView::Request(bool wholeSpan) {
     const QPointer<CurveChartView> self(this);
     worker_.start([job = std::move(job), store, latest, number, self, wholeSpan] {
         std::optional<std::vector<DrawnCurve>> drawn = DrawCurves(job, *store, *latest, number);
+#ifdef __GLIBC__
+        // Reading hundreds of files leaves the worker's heap full of freed
+        // text and rows; give it back to the system rather than keep it.
+        malloc_trim(0);
+#endif
         if (!drawn || latest->load() != number) {
             return;
         }

@@ -25,8 +25,9 @@ namespace voltrex::results {
 // worker while the window's thread asks for a curve to export.
 class CurveStore {
   public:
-    // About 48 bytes a row: the default holds some 90 MB of rows.
-    static constexpr std::size_t DefaultBudgetRows = 2'000'000;
+    // About 48 bytes a row: the default holds some 50 MB of rows, a dozen
+    // ten-hour tests or three 100-hour Monitors.
+    static constexpr std::size_t DefaultBudgetRows = 1'000'000;
 
     explicit CurveStore(std::size_t budgetRows = DefaultBudgetRows) : budget_(budgetRows) {}
 
