@@ -373,6 +373,9 @@ void CurveChartView::Show(std::vector<DrawnCurve> curves, bool wholeSpan, double
         delete mark;
     }
     marks_.clear();
+    // Without the legend while series come and go: it lays itself out again
+    // for every one, hundreds of times over. FitLegend shows it again.
+    c->legend()->hide();
     c->removeAllSeries();
     series_.clear();
     plotted_.clear();
