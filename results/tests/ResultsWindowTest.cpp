@@ -784,9 +784,24 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(*view->CursorX(), 2.0);  // not beyond the axis
         QTest::keyClick(view, Qt::Key_Left, Qt::ShiftModifier);
         QCOMPARE(*view->CursorX(), 1.8);
-        // The shorter curve alone: the axis ends at its end, the cursor too.
+        // + zooms in on the middle; Backspace goes back, once.
+        QTest::keyClick(view, Qt::Key_Plus);
+        QCOMPARE(view->XAxis()->min(), 0.5);
+        QCOMPARE(view->XAxis()->max(), 1.5);
+        QTest::keyClick(view, Qt::Key_Backspace);
+        QCOMPARE(view->XAxis()->max(), 2.0);
+        QVERIFY(!view->CanUndoZoom());
+        // The shorter curve alone, asked for while both were still being
+        // read: only the later request is drawn. Its axis ends at its end,
+        // the cursor too.
+        QSignalSpy drawn(view, &CurveChartView::Drawn);
+        window.SetCheckedCurves(
+            {QStringLiteral("20261208-141503-DIS.csv"), QStringLiteral("20261209-100000-DIS.csv")});
         window.SetCheckedCurves({QStringLiteral("20261208-141503-DIS.csv")});
         QVERIFY(Drawn(view));
+        QTest::qWait(20);
+        QCOMPARE(drawn.count(), 1);
+        QCOMPARE(view->Series().size(), std::size_t{1});
         QCOMPARE(view->XAxis()->max(), 1.0);
         QCOMPARE(*view->CursorX(), 1.0);
         QTest::keyClick(view, Qt::Key_Escape);
