@@ -1,12 +1,14 @@
 #include "results/CurveChartView.h"
 
 #include <QGraphicsEllipseItem>
+#include <QGraphicsItem>
 #include <QGraphicsLineItem>
 #include <QGraphicsSimpleTextItem>
 #include <QKeyEvent>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
@@ -109,21 +111,61 @@ std::optional<std::vector<DrawnCurve>> DrawCurves(const Job& job, CurveStore& st
                 curve.Drawn.push_back(rows[i]);
             }
         }
+        // Beyond the budget the readout reads the rows drawn: holding every
+        // curve whole would defeat the store's bound. Let go at once, not
+        // after reading thousands.
         wholeRows += rows.size();
-        curve.Whole = whole;
-        drawn.push_back(std::move(curve));
-    }
-    // Beyond the budget the readout reads the rows drawn: holding every
-    // curve whole would defeat the store's bound.
-    if (wholeRows > job.Budget) {
-        for (DrawnCurve& curve : drawn) {
-            curve.Whole.reset();
+        if (wholeRows <= job.Budget) {
+            curve.Whole = whole;
+        } else if (wholeRows - rows.size() <= job.Budget) {
+            for (DrawnCurve& earlier : drawn) {
+                earlier.Whole.reset();
+            }
         }
+        drawn.push_back(std::move(curve));
     }
     return drawn;
 }
 
 }  // namespace
+
+// Hundreds of curves or more, drawn as one picture: a series each would cost
+// the chart a few hundred kilobytes and milliseconds a curve. Cached, so that
+// the cursor moving over it does not draw thousands of lines again.
+class CurveLayer : public QGraphicsItem {
+  public:
+    CurveLayer(const CurveChartView& view, QGraphicsItem* parent)
+        : QGraphicsItem(parent), view_(view) {
+        setCacheMode(QGraphicsItem::DeviceCoordinateCache);
+        setZValue(5);
+    }
+    QRectF boundingRect() const override { return view_.chart()->plotArea(); }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* /*option*/,
+               QWidget* /*widget*/) override {
+        const QRectF area = view_.chart()->plotArea();
+        painter->setClipRect(area);
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        const std::vector<DrawnCurve>& curves = view_.Curves();
+        QPolygonF line;
+        for (std::size_t i = 0; i < curves.size(); ++i) {
+            line.clear();
+            for (const CurveRow& row : curves[i].Drawn) {
+                line.append(view_.PositionOf(view_.XOf(row), row.Volts));
+            }
+            QPen pen(view_.ColourOfCurve(i), 0);
+            painter->setPen(pen);
+            painter->drawPolyline(line);
+        }
+    }
+    // The plot area, the axes or the curves have changed.
+    void Changed() {
+        prepareGeometryChange();
+        update();
+    }
+
+  private:
+    const CurveChartView& view_;
+};
 
 QString CurveTitle(const CurveFile& curve) {
     if (!curve.Start) {
@@ -212,6 +254,9 @@ CurveChartView::CurveChartView(QWidget* parent)
     note_->setZValue(22);
     note_->setBrush(QColor(0x60, 0x30, 0x00));
     connect(c, &QChart::plotAreaChanged, this, [this] {
+        if (layer_ != nullptr && layer_->isVisible()) {
+            layer_->Changed();
+        }
         UpdateCursorItems();
         UpdateNote();
     });
@@ -226,11 +271,19 @@ CurveChartView::CurveChartView(QWidget* parent)
             xAxis_->setTickInterval(TickFor(maximum - minimum));
         }
         UpdateCursorItems();
+        if (layer_ != nullptr && layer_->isVisible()) {
+            layer_->Changed();
+        }
         if (!settingView_ && !plotted_.empty()) {
             refine_.start();
         }
     });
-    connect(yAxis_, &QValueAxis::rangeChanged, this, &CurveChartView::UpdateCursorItems);
+    connect(yAxis_, &QValueAxis::rangeChanged, this, [this] {
+        if (layer_ != nullptr && layer_->isVisible()) {
+            layer_->Changed();
+        }
+        UpdateCursorItems();
+    });
     Show({}, true, 0.0, 0.0);
 }
 
@@ -335,7 +388,7 @@ void CurveChartView::Show(std::vector<DrawnCurve> curves, bool wholeSpan, double
         // The same curves, the visible span at full resolution; the rest of
         // each curve keeps the points it had, so that panning out is not
         // empty until the next read.
-        for (std::size_t i = 0; i < curves.size() && i < series_.size(); ++i) {
+        for (std::size_t i = 0; i < curves.size() && i < plotted_.size(); ++i) {
             QList<QPointF> points;
             const std::vector<CurveRow>& old = plotted_[i].Drawn;
             std::vector<CurveRow> merged;
@@ -358,11 +411,16 @@ void CurveChartView::Show(std::vector<DrawnCurve> curves, bool wholeSpan, double
             for (const CurveRow& row : merged) {
                 points.append(QPointF(XOf(row), row.Volts));
             }
-            series_[i]->replace(points);
+            if (i < series_.size()) {
+                series_[i]->replace(points);
+            }
             plotted_[i].Drawn = std::move(merged);
             if (curves[i].Whole) {
                 plotted_[i].Whole = curves[i].Whole;
             }
+        }
+        if (layer_ != nullptr && layer_->isVisible()) {
+            layer_->Changed();
         }
         UpdateCursorItems();
         emit Drawn();
@@ -379,6 +437,10 @@ void CurveChartView::Show(std::vector<DrawnCurve> curves, bool wholeSpan, double
     c->removeAllSeries();
     series_.clear();
     plotted_.clear();
+    colours_.clear();
+    if (layer_ != nullptr) {
+        layer_->hide();
+    }
     adding_ = std::move(curves);
     views_.clear();
     glitches_ = 0;
@@ -435,9 +497,21 @@ void CurveChartView::AddSeries(unsigned long long number) {
     if (latest_->load() != number) {
         return;  // other curves were asked for meanwhile
     }
-    // A batch a turn of the event loop: the window answers in between.
     QChart* c = chart();
-    const std::size_t count = series_.size() + adding_.size();
+    const std::size_t count = plotted_.size() + adding_.size();
+    if (count > SeriesUpTo) {
+        for (std::size_t i = 0; i < adding_.size(); ++i) {
+            colours_.push_back(ColourOf(i, count));
+            plotted_.push_back(std::move(adding_[i]));
+        }
+        adding_.clear();
+        if (layer_ == nullptr) {
+            layer_ = new CurveLayer(*this, c);
+        }
+        layer_->show();
+        layer_->Changed();
+    }
+    // A batch a turn of the event loop: the window answers in between.
     const std::size_t batchEnd = std::min(adding_.size(), SeriesPerTurn);
     for (std::size_t k = 0; k < batchEnd; ++k) {
         DrawnCurve& curve = adding_[k];
@@ -450,6 +524,7 @@ void CurveChartView::AddSeries(unsigned long long number) {
         }
         series->replace(points);
         const QColor colour = ColourOf(series_.size(), count);
+        colours_.push_back(colour);
         QPen pen(colour);
         pen.setWidthF(count > 50 ? 1.0 : 2.0);
         series->setPen(pen);
@@ -487,6 +562,19 @@ void CurveChartView::SetColouring(CurveColouring colouring) {
     emit CursorMoved();
 }
 
+QPointF CurveChartView::PositionOf(double x, double volts) const {
+    const QRectF area = chart()->plotArea();
+    const double xSpan = xAxis_->max() - xAxis_->min();
+    const double ySpan = yAxis_->max() - yAxis_->min();
+    return QPointF(
+        area.left() + (x - xAxis_->min()) / (xSpan > 0.0 ? xSpan : 1.0) * area.width(),
+        area.bottom() - (volts - yAxis_->min()) / (ySpan > 0.0 ? ySpan : 1.0) * area.height());
+}
+
+QColor CurveChartView::ColourOfCurve(std::size_t index) const {
+    return index < colours_.size() ? colours_[index] : QColor(Qt::black);
+}
+
 QColor CurveChartView::ColourOf(std::size_t index, std::size_t count) const {
     return colouring_ == CurveColouring::Age
                ? AgeColour(count > 1 ? static_cast<double>(index) / static_cast<double>(count - 1)
@@ -497,9 +585,15 @@ QColor CurveChartView::ColourOf(std::size_t index, std::size_t count) const {
 void CurveChartView::Recolour() {
     // By age: ranked by start among the curves shown (they come in start
     // order), so that ten years of a pack spread over the whole scale.
-    const std::size_t count = series_.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        const QColor colour = ColourOf(i, count);
+    const std::size_t count = plotted_.size();
+    for (std::size_t i = 0; i < count && i < colours_.size(); ++i) {
+        colours_[i] = ColourOf(i, count);
+    }
+    if (layer_ != nullptr && layer_->isVisible()) {
+        layer_->Changed();
+    }
+    for (std::size_t i = 0; i < series_.size(); ++i) {
+        const QColor colour = colours_[i];
         QPen pen(colour);
         pen.setWidthF(count > 50 ? 1.0 : 2.0);
         series_[i]->setPen(pen);
@@ -532,8 +626,10 @@ QString CurveChartView::Note() const {
         lines << tr("%1 left out of the voltage scale")
                      .arg(Counted(glitches_, "glitch row", "glitch rows"));
     }
-    const auto hidden = static_cast<long long>(series_.size()) - legendEntries_;
-    if (hidden > 0) {
+    const auto hidden = static_cast<long long>(plotted_.size()) - legendEntries_;
+    if (hidden > 0 && legendEntries_ == 0) {
+        lines << tr("%1 curves, named in the list below the chart").arg(hidden);
+    } else if (hidden > 0) {
         lines << tr("%1 more %2 in the list below the chart")
                      .arg(hidden)
                      .arg(hidden == 1 ? tr("curve") : tr("curves"));
@@ -641,18 +737,19 @@ QString CurveChartView::Readout() const {
     }
     auto entry = [this](std::size_t i) {
         return QStringLiteral("<br><span style=\"color:%1\">&#9632;</span> %2")
-            .arg(series_[i]->pen().color().name(), ReadoutName(plotted_[i]).toHtmlEscaped());
+            .arg(ColourOfCurve(i).name(), ReadoutName(plotted_[i]).toHtmlEscaped());
     };
     if (!cursor_) {
         text +=
             tr("Point at the chart, or press Left or Right, for the values under the "
                "cursor.");
         // The curves the legend has no room for are named here.
-        for (std::size_t i = static_cast<std::size_t>(std::max(legendEntries_, 0));
-             i < plotted_.size(); ++i) {
+        const auto first = static_cast<std::size_t>(std::max(legendEntries_, 0));
+        const std::size_t end = std::min(plotted_.size(), first + ReadoutLines);
+        for (std::size_t i = first; i < end; ++i) {
             text += entry(i);
         }
-        return text;
+        return text + MoreText(plotted_.size() - end);
     }
     if (axis_ == CurveAxis::Time) {
         text += tr("<b>Cursor at %1</b>")
@@ -660,7 +757,8 @@ QString CurveChartView::Readout() const {
     } else {
         text += tr("<b>Cursor at %1 mAh</b>").arg(Text(Format("%.1f", *cursor_)));
     }
-    for (std::size_t i = 0; i < plotted_.size(); ++i) {
+    const std::size_t end = std::min(plotted_.size(), ReadoutLines);
+    for (std::size_t i = 0; i < end; ++i) {
         const DrawnCurve& curve = plotted_[i];
         text += entry(i) + QStringLiteral(": ");
         const CurveRow* row = RowAt(curve, *cursor_);
@@ -675,11 +773,19 @@ QString CurveChartView::Readout() const {
             text += tr(" (its end)");
         }
     }
-    return text;
+    return text + MoreText(plotted_.size() - end);
+}
+
+QString CurveChartView::MoreText(std::size_t more) {
+    // A label of thousands of lines would hold the window for seconds; the
+    // curve list names every checked curve.
+    return more == 0
+               ? QString()
+               : tr("<br>… and %1 more: the checked curves in the list on the left.").arg(more);
 }
 
 void CurveChartView::UpdateCursorItems() {
-    const bool shown = cursorShown_ && cursor_ && !series_.empty() && *cursor_ >= xAxis_->min() &&
+    const bool shown = cursorShown_ && cursor_ && !plotted_.empty() && *cursor_ >= xAxis_->min() &&
                        *cursor_ <= xAxis_->max();
     cursorLine_->setVisible(shown);
     for (QGraphicsEllipseItem* mark : marks_) {
@@ -689,14 +795,16 @@ void CurveChartView::UpdateCursorItems() {
         return;
     }
     const QRectF area = chart()->plotArea();
-    const QPointF at = chart()->mapToPosition(QPointF(*cursor_, yAxis_->min()), series_.front());
+    const QPointF at = PositionOf(*cursor_, yAxis_->min());
     cursorLine_->setLine(at.x(), area.top(), at.x(), area.bottom());
-    for (std::size_t i = 0; i < series_.size(); ++i) {
+    // A mark on each curve while each is a series; hundreds drawn as one
+    // picture have the readout alone.
+    for (std::size_t i = 0; i < marks_.size() && i < plotted_.size(); ++i) {
         const CurveRow* row = RowAt(plotted_[i], *cursor_);
         if (row == nullptr || XOf(*row) < *cursor_ - (xAxis_->max() - xAxis_->min()) * 0.01) {
             continue;  // the curve has ended before the cursor
         }
-        const QPointF point = chart()->mapToPosition(QPointF(XOf(*row), row->Volts), series_[i]);
+        const QPointF point = PositionOf(XOf(*row), row->Volts);
         if (area.contains(point)) {
             marks_[i]->setPos(point);
             marks_[i]->setVisible(true);
@@ -733,7 +841,7 @@ void CurveChartView::mouseReleaseEvent(QMouseEvent* event) {
 
 void CurveChartView::mouseMoveEvent(QMouseEvent* event) {
     QChartView::mouseMoveEvent(event);
-    if (series_.empty()) {
+    if (plotted_.empty()) {
         return;
     }
     const QPointF scenePoint = mapToScene(event->position().toPoint());
@@ -741,7 +849,9 @@ void CurveChartView::mouseMoveEvent(QMouseEvent* event) {
     if (!chart()->plotArea().contains(chartPoint)) {
         return;
     }
-    SetCursorX(chart()->mapToValue(chartPoint, series_.front()).x());
+    const QRectF area = chart()->plotArea();
+    SetCursorX(xAxis_->min() +
+               (chartPoint.x() - area.left()) / area.width() * (xAxis_->max() - xAxis_->min()));
 }
 
 void CurveChartView::keyPressEvent(QKeyEvent* event) {

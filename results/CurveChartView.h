@@ -20,6 +20,7 @@ class QGraphicsSimpleTextItem;
 
 namespace voltrex::results {
 
+class CurveLayer;
 class CurveStore;
 
 // What the curves are drawn against.
@@ -93,6 +94,7 @@ class CurveChartView : public QChartView {
 
     // The store the curves are read from; none: nothing is drawn.
     void SetStore(std::shared_ptr<CurveStore> store);
+    const std::shared_ptr<CurveStore>& Store() const { return store_; }
 
     // Draws these curves, when read. A Monitor moves no charge: against
     // charge it is left out (and the readout says so).
@@ -123,6 +125,12 @@ class CurveChartView : public QChartView {
     // tenth of a second or so; a curve gets at least MinimumColumns columns.
     static constexpr std::size_t PointBudget = 60000;
     static constexpr int MinimumColumns = 24;
+    // Up to this many curves are each a series of the chart (with a mark
+    // under the cursor and a legend entry); more are drawn as one picture,
+    // and named in the list below the chart.
+    static constexpr std::size_t SeriesUpTo = 200;
+    // The readout names at most this many curves, and counts the rest.
+    static constexpr std::size_t ReadoutLines = 300;
     // Series added to the chart in one turn of the event loop.
     static constexpr std::size_t SeriesPerTurn = 12;
     // The rows left out of the voltage scale, of all curves shown.
@@ -132,6 +140,10 @@ class CurveChartView : public QChartView {
     QString Note() const;
     // How many curves the legend names; the rest are listed in the readout.
     int LegendEntries() const { return legendEntries_; }
+
+    // Where axis values are on the chart; the colour of a curve plotted.
+    QPointF PositionOf(double x, double volts) const;
+    QColor ColourOfCurve(std::size_t index) const;
 
     void SetCursorX(std::optional<double> x);
     std::optional<double> CursorX() const { return cursor_; }
@@ -185,6 +197,7 @@ class CurveChartView : public QChartView {
     // The row of the curve nearest to x on the present axis.
     const CurveRow* RowAt(const DrawnCurve& curve, double x) const;
     int Columns() const;
+    static QString MoreText(std::size_t more);
 
     std::shared_ptr<CurveStore> store_;
     QThreadPool worker_;
@@ -197,8 +210,10 @@ class CurveChartView : public QChartView {
 
     std::vector<ChartCurve> asked_;
     std::vector<DrawnCurve> plotted_;
-    std::vector<DrawnCurve> adding_;  // read, not yet on the chart
-    std::vector<QLineSeries*> series_;
+    std::vector<DrawnCurve> adding_;    // read, not yet on the chart
+    std::vector<QLineSeries*> series_;  // none when the layer draws the curves
+    std::vector<QColor> colours_;       // of each curve plotted
+    CurveLayer* layer_ = nullptr;
     QValueAxis* xAxis_;
     QValueAxis* yAxis_;
     CurveAxis axis_ = CurveAxis::Time;

@@ -286,6 +286,9 @@ void CurvesPage::ItemChanged(QTreeWidgetItem* item) {
 void CurvesPage::SetCheckedCurves(const QStringList& names) {
     checked_ = QSet<QString>(names.begin(), names.end());
     filling_ = true;
+    // Unsorted meanwhile: a check is data of the sorted column, and a sorted
+    // list of thousands sorts itself again after each.
+    list_->setSortingEnabled(false);
     QSet<QString> present;
     for (int i = 0; i < list_->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = list_->topLevelItem(i);
@@ -296,6 +299,7 @@ void CurvesPage::SetCheckedCurves(const QStringList& names) {
         present.insert(name);
         item->setCheckState(CurveStart, checked_.contains(name) ? Qt::Checked : Qt::Unchecked);
     }
+    list_->setSortingEnabled(true);
     filling_ = false;
     checked_.intersect(present);
     Replot();

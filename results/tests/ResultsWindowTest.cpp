@@ -812,6 +812,26 @@ class ResultsWindowTest : public QObject {
         QVERIFY(window.Readout()->text().startsWith(QStringLiteral("Check curves")));
     }
 
+    void curvesBeyondTheStoresBudgetAreReadOutFromTheirDrawnRows() {
+        Folder folder;
+        TwoCurves data(folder);
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        CurveChartView* view = window.Curves();
+        // 61 and 121 rows: held whole within 182 rows, not within 181.
+        for (const std::size_t budget : {181u, 182u}) {
+            view->Store()->SetBudgetRows(budget);
+            window.SetCheckedCurves({});
+            window.ShowCurvesOfLines({0, 1});
+            QVERIFY(Drawn(view));
+            QCOMPARE(view->Curves().size(), std::size_t{2});
+            for (const DrawnCurve& curve : view->Curves()) {
+                QCOMPARE(bool(curve.Whole), budget == 182u);
+            }
+            QVERIFY(view->Store()->HeldRows() <= budget);
+        }
+    }
+
     void aGlitchRowIsLeftOutOfTheScaleAndTheChartSaysSo() {
         Folder folder;
         std::string text = testing::CurveText(CurvePlan{});
@@ -895,6 +915,49 @@ class ResultsWindowTest : public QObject {
         }
         QCOMPARE(view->Series().front()->pen().color(), AgeColour(0.0));
         QCOMPARE(view->Series().back()->pen().color(), AgeColour(1.0));
+    }
+
+    void hundredsOfCurvesAreDrawnAsOnePicture() {
+        Folder folder;
+        QStringList names;
+        for (int i = 0; i < 201; ++i) {
+            CurvePlan plan;
+            plan.Start =
+                QString::asprintf("2026-12-08 %02d:%02d:00", 10 + i / 60, i % 60).toStdString();
+            plan.Seconds = 10;
+            plan.StartVolts = 8.4 + i * 0.001;
+            folder.Test(plan, 4.0);
+            names << QString::asprintf("20261208-%02d%02d00-DIS.csv", 10 + i / 60, i % 60);
+        }
+        ResultsWindow window;
+        window.resize(1000, 700);
+        window.OpenFolder(folder.dir.path());
+        window.show();
+        window.Tabs()->setCurrentIndex(ResultsWindow::CurvesTab);
+        CurveChartView* view = window.Curves();
+        // 200 are each a series; 201 one picture, without a legend.
+        window.SetCheckedCurves(names.mid(0, 200));
+        QVERIFY(Drawn(view));
+        QCOMPARE(view->Series().size(), std::size_t{200});
+        window.SetCheckedCurves(names);
+        QVERIFY(Drawn(view));
+        QCOMPARE(view->Series().size(), std::size_t{0});
+        QCOMPARE(view->Curves().size(), std::size_t{201});
+        QCOMPARE(view->Note(), QStringLiteral("201 curves, named in the list below the chart"));
+        QVERIFY(!view->chart()->legend()->isVisible());
+        // Drawn in its colour: the last curve's is on the chart.
+        const QImage image = view->grab().toImage();
+        const QRgb last = view->ColourOfCurve(200).rgb();
+        bool found = false;
+        for (int y = 0; y < image.height() && !found; ++y) {
+            for (int x = 0; x < image.width() && !found; ++x) {
+                found = image.pixel(x, y) == last;
+            }
+        }
+        QVERIFY(found);
+        view->SetCursorX(0.1);
+        QVERIFY(window.Readout()->text().contains(
+            QString::fromUtf8("2026-12-08 13:20 DIS, NiMH 2000 mAh \xC3\x97 7: 0:00:06, 8.594 V")));
     }
 
     void theCurveListShowsOnePacksCurvesAndChecksOnlyThose() {
