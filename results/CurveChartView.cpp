@@ -77,6 +77,7 @@ std::optional<std::vector<DrawnCurve>> DrawCurves(const Job& job, CurveStore& st
         DrawnCurve curve;
         curve.Info = asked.Summary;
         curve.Info.Rows.clear();
+        curve.Info.Header.clear();  // what the chart needs of it is parsed out
         curve.Pack = asked.Pack;
         const std::vector<CurveRow>& rows = whole->Rows;
         curve.HasRows = !rows.empty();
