@@ -2,10 +2,12 @@
 
 #include <QCursor>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QMouseEvent>
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "platform/CFormat.h"
 #include "results/CurveChartView.h"
@@ -32,7 +34,10 @@ CapacityChart::CapacityChart(QWidget* parent)
       resistance_(new QLineSeries),
       timeAxis_(new QDateTimeAxis),
       capacityAxis_(new QValueAxis),
-      resistanceAxis_(new QValueAxis) {
+      resistanceAxis_(new QValueAxis),
+      firstOfCycle_(new QScatterSeries),
+      notFromFull_(new QScatterSeries),
+      implausible_(new QScatterSeries) {
     setRenderHint(QPainter::Antialiasing);
     setMinimumSize(360, 260);
     QChart* c = chart();
@@ -65,24 +70,60 @@ CapacityChart::CapacityChart(QWidget* parent)
     capacity_->attachAxis(capacityAxis_);
     rated_->attachAxis(capacityAxis_);
     resistance_->attachAxis(resistanceAxis_);
+    // Hollow marks in the capacity's colour (the implausible in red): seen,
+    // and plainly not part of the line.
+    firstOfCycle_->setName(tr("First discharge of an Auto Cycle"));
+    notFromFull_->setName(tr("Did not start full"));
+    implausible_->setName(tr("Implausible record (at the edge)"));
+    for (QScatterSeries* marked : {firstOfCycle_, notFromFull_, implausible_}) {
+        marked->setBrush(Qt::NoBrush);
+        marked->setMarkerSize(10);
+        marked->setPen(QPen(marked == implausible_ ? QColor(0xc0, 0x20, 0x20) : capacityPen.color(),
+                            1.8, marked == notFromFull_ ? Qt::DotLine : Qt::SolidLine));
+        marked->setMarkerShape(marked == firstOfCycle_ ? QScatterSeries::MarkerShapeRectangle
+                                                       : QScatterSeries::MarkerShapeCircle);
+        c->addSeries(marked);
+        marked->attachAxis(timeAxis_);
+        marked->attachAxis(capacityAxis_);
+    }
 
     setMouseTracking(true);
     Show(QString(), {});
 }
 
+QScatterSeries* CapacityChart::MarkedSeries(CapacityMark mark) const {
+    switch (mark) {
+        case CapacityMark::FirstOfAutoCycle:
+            return firstOfCycle_;
+        case CapacityMark::NotFromFull:
+            return notFromFull_;
+        case CapacityMark::Implausible:
+            return implausible_;
+        case CapacityMark::Full:
+            break;
+    }
+    return nullptr;
+}
+
 std::optional<std::size_t> CapacityChart::PointAt(const QPoint& position) const {
-    // The discharge whose mark is nearest to the mouse, within a mark's size.
+    // The discharge whose mark is nearest to the mouse, within a mark's size;
+    // an implausible one where it is drawn, at the axis' edge.
     constexpr double Reach = 8.0;
     const QPointF at = chart()->mapFromScene(mapToScene(position));
     std::optional<std::size_t> best;
     double distance = Reach * Reach;
-    const QList<QPointF> points = capacity_->points();
-    for (qsizetype i = 0; i < points.size(); ++i) {
-        const QPointF mark = chart()->mapToPosition(points[i], capacity_);
+    for (std::size_t i = 0; i < points_.size(); ++i) {
+        const CapacityPoint& p = points_[i];
+        const double y =
+            p.Mark == CapacityMark::Implausible
+                ? std::clamp(p.MilliampHours, capacityAxis_->min(), capacityAxis_->max())
+                : p.MilliampHours;
+        const QPointF mark = chart()->mapToPosition(
+            QPointF(static_cast<double>(DateTimeOf(p.Time).toMSecsSinceEpoch()), y), capacity_);
         const QPointF d = mark - at;
         const double squared = d.x() * d.x() + d.y() * d.y();
         if (squared <= distance) {
-            best = static_cast<std::size_t>(i);
+            best = i;
             distance = squared;
         }
     }
@@ -121,22 +162,42 @@ QString CapacityChart::Describe(std::size_t index) const {
     if (p.Cycle != 0) {
         text += tr(", cycle %1 of %2").arg(p.Cycle).arg(p.Of);
     }
+    switch (p.Mark) {
+        case CapacityMark::FirstOfAutoCycle:
+            text +=
+                tr("\nThe first discharge of an Auto Cycle: the pack's state before it is "
+                   "unknown, so it is left out of the trend.");
+            break;
+        case CapacityMark::NotFromFull:
+            text += tr("\nThe pack was not full when it started: left out of the trend.");
+            break;
+        case CapacityMark::Implausible:
+            text +=
+                tr("\nNot a plausible record (mistyped?): drawn at the axis' edge, left out "
+                   "of the trend and the scale.");
+            break;
+        case CapacityMark::Full:
+            break;
+    }
     return text;
 }
 
 void CapacityChart::Show(const QString& packName, const std::vector<CapacityPoint>& points) {
     points_ = points;
+    packName_ = packName;
     QList<QPointF> capacity;
     QList<QPointF> resistance;
     QList<QPointF> rated;
-    double highest = 0.0;
     double highestOhms = 0.0;
     for (const CapacityPoint& p : points) {
         const auto x = static_cast<double>(DateTimeOf(p.Time).toMSecsSinceEpoch());
-        capacity.append(QPointF(x, p.MilliampHours));
-        resistance.append(QPointF(x, p.Ohms));
-        highest = std::max({highest, p.MilliampHours, static_cast<double>(p.Rated)});
-        highestOhms = std::max(highestOhms, p.Ohms);
+        if (p.Mark == CapacityMark::Full) {
+            capacity.append(QPointF(x, p.MilliampHours));
+        }
+        if (p.Mark != CapacityMark::Implausible) {
+            resistance.append(QPointF(x, p.Ohms));
+            highestOhms = std::max(highestOhms, p.Ohms);
+        }
     }
     // The span shown: the discharges, a little wider, and a day at least.
     QDateTime first = QDateTime::currentDateTime().addDays(-1);
@@ -150,27 +211,36 @@ void CapacityChart::Show(const QString& packName, const std::vector<CapacityPoin
         first = first.addMSecs(-pad);
         last = last.addMSecs(pad);
     }
-    // The rated capacity of each discharge (one value for a pack of one
-    // group), held to the axis' ends.
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const double x = i == 0 ? static_cast<double>(first.toMSecsSinceEpoch()) : capacity[i].x();
-        if (i > 0) {
-            rated.append(QPointF(x, points[i - 1].Rated));
+    // The rated capacity of each plausible discharge (one value for a pack
+    // of one group), held to the axis' ends.
+    std::vector<const CapacityPoint*> plausible;
+    for (const CapacityPoint& p : points) {
+        if (p.Mark != CapacityMark::Implausible) {
+            plausible.push_back(&p);
         }
-        rated.append(QPointF(x, points[i].Rated));
     }
-    if (!points.empty()) {
-        rated.append(QPointF(static_cast<double>(last.toMSecsSinceEpoch()), points.back().Rated));
+    for (std::size_t i = 0; i < plausible.size(); ++i) {
+        const double x =
+            i == 0 ? static_cast<double>(first.toMSecsSinceEpoch())
+                   : static_cast<double>(DateTimeOf(plausible[i]->Time).toMSecsSinceEpoch());
+        if (i > 0) {
+            rated.append(QPointF(x, plausible[i - 1]->Rated));
+        }
+        rated.append(QPointF(x, plausible[i]->Rated));
+    }
+    if (!plausible.empty()) {
+        rated.append(
+            QPointF(static_cast<double>(last.toMSecsSinceEpoch()), plausible.back()->Rated));
     }
     capacity_->replace(capacity);
     resistance_->replace(resistance);
     rated_->replace(rated);
-    capacity_->setName(tr("Discharged"));
+    capacity_->setName(tr("Discharged from full"));
     resistance_->setName(tr("Internal resistance"));
-    if (!points.empty() && std::all_of(points.begin(), points.end(), [&](const CapacityPoint& p) {
-            return p.Rated == points.front().Rated;
-        })) {
-        rated_->setName(tr("Rated %1 mAh").arg(points.front().Rated));
+    if (!plausible.empty() &&
+        std::all_of(plausible.begin(), plausible.end(),
+                    [&](const CapacityPoint* p) { return p->Rated == plausible.front()->Rated; })) {
+        rated_->setName(tr("Rated %1 mAh").arg(plausible.front()->Rated));
     } else {
         rated_->setName(tr("Rated"));
     }
@@ -180,12 +250,9 @@ void CapacityChart::Show(const QString& packName, const std::vector<CapacityPoin
     timeAxis_->setFormat(days <= 3     ? QStringLiteral("d MMM hh:mm")
                          : days <= 400 ? QStringLiteral("d MMM yyyy")
                                        : QStringLiteral("MMM yyyy"));
-    // From 0, with room above the highest point, at round ticks; the
-    // resistance axis draws no grid of its own.
-    const double top = highest > 0.0 ? highest * 1.08 : 100.0;
-    const double tick = TickFor(top);
-    capacityAxis_->setRange(0.0, std::ceil(top / tick) * tick);
-    capacityAxis_->setTickCount(static_cast<int>(std::lround(std::ceil(top / tick))) + 1);
+    FitCapacityAxis();
+    // The resistance from 0, with room above, at round ticks; it draws no
+    // grid of its own.
     const double ohmsTop = highestOhms > 0.0 ? highestOhms * 1.25 : 1.0;
     const double ohmsTick = TickFor(ohmsTop);
     resistanceAxis_->setRange(0.0, std::ceil(ohmsTop / ohmsTick) * ohmsTick);
@@ -199,6 +266,83 @@ void CapacityChart::Show(const QString& packName, const std::vector<CapacityPoin
         chart()->setTitle(packName);
     }
     chart()->legend()->setVisible(!points.empty());
+}
+
+void CapacityChart::SetFromZero(bool fromZero) {
+    fromZero_ = fromZero;
+    FitCapacityAxis();
+}
+
+void CapacityChart::FitCapacityAxis() {
+    // The scale of the discharges from full and their rated capacity; when
+    // there is none, of every plausible one. Marked discharges are placed
+    // within it, an implausible one at its edge.
+    double lowest = std::numeric_limits<double>::infinity();
+    double highest = -std::numeric_limits<double>::infinity();
+    for (const bool fullOnly : {true, false}) {
+        for (const CapacityPoint& p : points_) {
+            if (p.Mark == CapacityMark::Implausible || (fullOnly && p.Mark != CapacityMark::Full)) {
+                continue;
+            }
+            lowest = std::min(lowest, p.MilliampHours);
+            highest = std::max({highest, p.MilliampHours, static_cast<double>(p.Rated)});
+        }
+        if (std::isfinite(highest)) {
+            break;
+        }
+    }
+    if (!std::isfinite(highest)) {
+        lowest = 0.0;
+        highest = 0.0;
+    }
+    double bottom = 0.0;
+    double top = 0.0;
+    double tick = 0.0;
+    if (fromZero_ || highest <= 0.0) {
+        // From 0, with room above the highest point, at round ticks.
+        const double room = highest > 0.0 ? highest * 1.08 : 100.0;
+        tick = TickFor(room);
+        top = std::ceil(room / tick) * tick;
+    } else {
+        // The data's span and a little more, at round ticks; a single value
+        // gets a span of a twentieth of it.
+        const double pad = std::max((highest - lowest) * 0.08, highest * 0.025);
+        tick = TickFor(highest - lowest + 2.0 * pad);
+        bottom = std::max(0.0, std::floor((lowest - pad) / tick) * tick);
+        top = std::ceil((highest + pad) / tick) * tick;
+    }
+    capacityAxis_->setRange(bottom, top);
+    capacityAxis_->setTickCount(static_cast<int>(std::lround((top - bottom) / tick)) + 1);
+
+    QList<QPointF> firstOfCycle;
+    QList<QPointF> notFromFull;
+    QList<QPointF> implausible;
+    for (const CapacityPoint& p : points_) {
+        const auto x = static_cast<double>(DateTimeOf(p.Time).toMSecsSinceEpoch());
+        switch (p.Mark) {
+            case CapacityMark::FirstOfAutoCycle:
+                firstOfCycle.append(QPointF(x, p.MilliampHours));
+                break;
+            case CapacityMark::NotFromFull:
+                notFromFull.append(QPointF(x, p.MilliampHours));
+                break;
+            case CapacityMark::Implausible:
+                implausible.append(QPointF(x, std::clamp(p.MilliampHours, bottom, top)));
+                break;
+            case CapacityMark::Full:
+                break;
+        }
+    }
+    firstOfCycle_->replace(firstOfCycle);
+    notFromFull_->replace(notFromFull);
+    implausible_->replace(implausible);
+    // The legend names only the kinds there are.
+    for (QScatterSeries* marked : {firstOfCycle_, notFromFull_, implausible_}) {
+        marked->setVisible(marked->count() > 0);
+        for (QLegendMarker* marker : chart()->legend()->markers(marked)) {
+            marker->setVisible(marked->count() > 0);
+        }
+    }
 }
 
 }  // namespace voltrex::results

@@ -28,10 +28,17 @@ class CapacityChart : public QChartView {
 
     // Shows the pack's discharges (none: an empty chart saying why).
     void Show(const QString& packName, const std::vector<CapacityPoint>& points);
+    // The capacity axis from 0, or (by default) fitted to the discharges
+    // from full, so that a fade of a few percent is seen.
+    void SetFromZero(bool fromZero);
+    bool FromZero() const { return fromZero_; }
 
     QLineSeries* CapacitySeries() const { return capacity_; }
     QLineSeries* RatedSeries() const { return rated_; }
     QLineSeries* ResistanceSeries() const { return resistance_; }
+    // The discharges drawn apart, hollow, left out of the line and the
+    // scale: one series a kind of mark (none for Full).
+    QScatterSeries* MarkedSeries(CapacityMark mark) const;
     QDateTimeAxis* TimeAxis() const { return timeAxis_; }
     QValueAxis* CapacityAxis() const { return capacityAxis_; }
     QValueAxis* ResistanceAxis() const { return resistanceAxis_; }
@@ -58,7 +65,14 @@ class CapacityChart : public QChartView {
     QDateTimeAxis* timeAxis_;
     QValueAxis* capacityAxis_;
     QValueAxis* resistanceAxis_;
+    void FitCapacityAxis();
+
+    QScatterSeries* firstOfCycle_;
+    QScatterSeries* notFromFull_;
+    QScatterSeries* implausible_;
     std::vector<CapacityPoint> points_;
+    QString packName_;
+    bool fromZero_ = false;
 };
 
 }  // namespace voltrex::results

@@ -1,5 +1,6 @@
 #include "results/CapacityPage.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLocale>
@@ -22,8 +23,11 @@ CapacityPage::CapacityPage(QWidget* parent) : QWidget(parent) {
     summary_->setWordWrap(true);
     summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     chart_ = new CapacityChart(this);
+    fromZero_ = new QCheckBox(tr("Start the axis at &0"), this);
+    fromZero_->setToolTip(tr("The capacity axis from 0 mAh, or fitted to the discharges"));
+    connect(fromZero_, &QCheckBox::toggled, chart_, &CapacityChart::SetFromZero);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Row(this, {BuddyLabel(tr("&Pack:"), pack_, this), pack_}));
+    layout->addWidget(Row(this, {BuddyLabel(tr("&Pack:"), pack_, this), pack_, fromZero_}));
     layout->addWidget(summary_);
     layout->addWidget(chart_, 1);
     connect(pack_, &QComboBox::currentIndexChanged, this, &CapacityPage::PackChosen);

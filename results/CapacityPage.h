@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstddef>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 
@@ -23,6 +24,7 @@ class CapacityPage : public QWidget {
     QComboBox* PackBox() const { return pack_; }
     QLabel* Summary() const { return summary_; }
     CapacityChart* Chart() const { return chart_; }
+    QCheckBox* FromZero() const { return fromZero_; }
 
     // Shows the pack chosen in the folder as it is now; FillPacks first after
     // a load.
@@ -40,6 +42,7 @@ class CapacityPage : public QWidget {
     QComboBox* pack_;
     QLabel* summary_;
     CapacityChart* chart_;
+    QCheckBox* fromZero_;
 };
 
 }  // namespace voltrex::results

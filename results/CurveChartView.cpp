@@ -1,15 +1,28 @@
 #include "results/CurveChartView.h"
 
 #include <QGraphicsEllipseItem>
+#include <QGraphicsItem>
 #include <QGraphicsLineItem>
+#include <QGraphicsSimpleTextItem>
 #include <QKeyEvent>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QTimer>
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <cmath>
+#include <limits>
+#include <numeric>
 
 #include "platform/CFormat.h"
 #include "records/CalendarTime.h"
+#include "records/CurveGlitches.h"
+#include "results/CurveStore.h"
 #include "results/Plural.h"
 
 namespace voltrex::results {
@@ -20,7 +33,140 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+bool IsMonitor(const CurveFile& curve) {
+    return curve.Mode == ModeCode(TestMode::Monitor);
+}
+
+// The legend's entry: the curve, and its pack on a line of its own, so that
+// a long pack name is not cut short by a narrow chart.
+QString LegendName(const DrawnCurve& curve) {
+    const QString title = CurveTitle(curve.Info);
+    return curve.Pack.isEmpty() ? title
+                                : title + QStringLiteral("<br>") + curve.Pack.toHtmlEscaped();
+}
+
+// The entry on one line, for the readout.
+QString ReadoutName(const DrawnCurve& curve) {
+    const QString title = CurveTitle(curve.Info);
+    return curve.Pack.isEmpty() ? title : title + QStringLiteral(", ") + curve.Pack;
+}
+
+// What a worker is asked: the curves, and the span to draw them in (none: the
+// whole of each curve).
+struct Job {
+    std::vector<ChartCurve> Curves;
+    CurveAxis Axis = CurveAxis::Time;
+    double SecondsPerUnit = 60.0;
+    std::optional<std::pair<double, double>> Span;
+    int Columns = 700;
+    std::size_t Budget = 0;  // the rows the chart may hold whole
+};
+
+// Reads and thins out the curves; none when a later request came meanwhile.
+std::optional<std::vector<DrawnCurve>> DrawCurves(const Job& job, CurveStore& store,
+                                                  const std::atomic<unsigned long long>& latest,
+                                                  unsigned long long number) {
+    std::vector<DrawnCurve> drawn;
+    drawn.reserve(job.Curves.size());
+    std::size_t wholeRows = 0;
+    for (const ChartCurve& asked : job.Curves) {
+        if (latest.load() != number) {
+            return std::nullopt;
+        }
+        const std::shared_ptr<const CurveFile> whole = store.Get(asked.Summary);
+        DrawnCurve curve;
+        curve.Info = asked.Summary;
+        curve.Info.Rows.clear();
+        curve.Info.Header.clear();  // what the chart needs of it is parsed out
+        curve.Pack = asked.Pack;
+        const std::vector<CurveRow>& rows = whole->Rows;
+        curve.HasRows = !rows.empty();
+        if (curve.HasRows) {
+            curve.Last = rows.back();
+            curve.Info.LastRow = rows.back();
+        }
+        curve.Info.UnreadableRows = whole->UnreadableRows;
+        const std::vector<bool> glitches = GlitchRows(rows);
+        curve.Glitches = GlitchCount(glitches);
+        curve.LowestVolts = std::numeric_limits<double>::infinity();
+        curve.HighestVolts = -std::numeric_limits<double>::infinity();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (!glitches[i]) {
+                curve.LowestVolts = std::min(curve.LowestVolts, rows[i].Volts);
+                curve.HighestVolts = std::max(curve.HighestVolts, rows[i].Volts);
+            }
+        }
+        const double perUnit = job.SecondsPerUnit;
+        const auto xOf = job.Axis == CurveAxis::Time
+                             ? std::function<double(const CurveRow&)>(
+                                   [perUnit](const CurveRow& row) { return row.Seconds / perUnit; })
+                             : std::function<double(const CurveRow&)>(
+                                   [](const CurveRow& row) { return row.MilliampHours; });
+        if (curve.HasRows) {
+            // A whole curve is thinned over its own span: its columns are no
+            // wider than the chart's pixels whatever the axis.
+            const double from = job.Span ? job.Span->first : xOf(rows.front());
+            const double to = job.Span ? job.Span->second : std::max(xOf(rows.back()), from + 1e-9);
+            for (const std::size_t i :
+                 DecimatedRows(rows, xOf, from, to, job.Columns, CurveChartView::AllRowsUpTo)) {
+                curve.Drawn.push_back(rows[i]);
+            }
+        }
+        // Beyond the budget the readout reads the rows drawn: holding every
+        // curve whole would defeat the store's bound. Let go at once, not
+        // after reading thousands.
+        wholeRows += rows.size();
+        if (wholeRows <= job.Budget) {
+            curve.Whole = whole;
+        } else if (wholeRows - rows.size() <= job.Budget) {
+            for (DrawnCurve& earlier : drawn) {
+                earlier.Whole.reset();
+            }
+        }
+        drawn.push_back(std::move(curve));
+    }
+    return drawn;
+}
+
 }  // namespace
+
+// Hundreds of curves or more, drawn as one picture: a series each would cost
+// the chart a few hundred kilobytes and milliseconds a curve. Cached, so that
+// the cursor moving over it does not draw thousands of lines again.
+class CurveLayer : public QGraphicsItem {
+  public:
+    CurveLayer(const CurveChartView& view, QGraphicsItem* parent)
+        : QGraphicsItem(parent), view_(view) {
+        setCacheMode(QGraphicsItem::DeviceCoordinateCache);
+        setZValue(5);
+    }
+    QRectF boundingRect() const override { return view_.chart()->plotArea(); }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* /*option*/,
+               QWidget* /*widget*/) override {
+        const QRectF area = view_.chart()->plotArea();
+        painter->setClipRect(area);
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        const std::vector<DrawnCurve>& curves = view_.Curves();
+        QPolygonF line;
+        for (std::size_t i = 0; i < curves.size(); ++i) {
+            line.clear();
+            for (const CurveRow& row : curves[i].Drawn) {
+                line.append(view_.PositionOf(view_.XOf(row), row.Volts));
+            }
+            QPen pen(view_.ColourOfCurve(i), 0);
+            painter->setPen(pen);
+            painter->drawPolyline(line);
+        }
+    }
+    // The plot area, the axes or the curves have changed.
+    void Changed() {
+        prepareGeometryChange();
+        update();
+    }
+
+  private:
+    const CurveChartView& view_;
+};
 
 QString CurveTitle(const CurveFile& curve) {
     if (!curve.Start) {
@@ -49,17 +195,42 @@ double TickFor(double span) {
     return tick * 10.0;
 }
 
-QColor CurveColour(std::size_t index) {
-    // Tableau 10: told apart in colour and, mostly, in grey.
-    static constexpr QRgb Colours[] = {0x4e79a7, 0xf28e2b, 0xe15759, 0x76b7b2, 0x59a14f,
-                                       0xedc948, 0xb07aa1, 0xff9da7, 0x9c755f, 0xbab0ac};
-    return QColor::fromRgb(Colours[index % std::size(Colours)]);
+QColor CurveColour(std::size_t index, std::size_t count) {
+    // Hues evenly spaced around the circle, from a blue, each curve on its
+    // own place; curves next to each other in the list are sent a good way
+    // round (a step of about 0.38 of the circle, coprime with the count, so
+    // that every place is taken once), and lightness comes in three steps
+    // so that neighbouring hues (and a grey printout) differ as well.
+    count = std::max(count, index + 1);
+    std::size_t stride = std::max<std::size_t>(1, (count * 382) / 1000);
+    while (std::gcd(stride, count) != 1) {
+        ++stride;
+    }
+    const std::size_t place = (index * stride) % count;
+    constexpr double Lightness[] = {0.42, 0.58, 0.30};
+    const double hue =
+        std::fmod(210.0 + 360.0 * static_cast<double>(place) / static_cast<double>(count), 360.0);
+    return QColor::fromHslF(static_cast<float>(hue / 360.0), 0.75f,
+                            static_cast<float>(Lightness[index % 3]));
+}
+
+QColor AgeColour(double age) {
+    // Blue through violet to red: a cool-to-warm scale read in any order.
+    age = std::clamp(age, 0.0, 1.0);
+    const double hue = 230.0 + 130.0 * age;  // 230 (blue) .. 360 (red)
+    return QColor::fromHslF(static_cast<float>(std::fmod(hue, 360.0) / 360.0), 0.8f, 0.45f);
 }
 
 CurveChartView::CurveChartView(QWidget* parent)
-    : QChartView(new QChart, parent), xAxis_(new QValueAxis), yAxis_(new QValueAxis) {
+    : QChartView(new QChart, parent),
+      latest_(std::make_shared<std::atomic<unsigned long long>>(0)),
+      xAxis_(new QValueAxis),
+      yAxis_(new QValueAxis) {
+    // One worker: each request cancels the one before, so two never need
+    // to run at once.
+    worker_.setMaxThreadCount(1);
     setRenderHint(QPainter::Antialiasing);
-    setRubberBand(QChartView::HorizontalRubberBand);
+    setRubberBand(QChartView::RectangleRubberBand);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(360, 260);
@@ -80,98 +251,231 @@ CurveChartView::CurveChartView(QWidget* parent)
     cursorLine_->setPen(pen);
     cursorLine_->setZValue(20);
     cursorLine_->hide();
-    connect(c, &QChart::plotAreaChanged, this, &CurveChartView::UpdateCursorItems);
+    note_ = new QGraphicsSimpleTextItem(c);
+    note_->setZValue(22);
+    note_->setBrush(QColor(0x60, 0x30, 0x00));
+    connect(c, &QChart::plotAreaChanged, this, [this] {
+        if (layer_ != nullptr && layer_->isVisible()) {
+            layer_->Changed();
+        }
+        UpdateCursorItems();
+        UpdateNote();
+    });
     // Ticks at round values whatever the zoom.
     xAxis_->setTickType(QValueAxis::TicksDynamic);
     xAxis_->setTickAnchor(0.0);
+    refine_.setSingleShot(true);
+    refine_.setInterval(40);
+    connect(&refine_, &QTimer::timeout, this, [this] { Request(false); });
     connect(xAxis_, &QValueAxis::rangeChanged, this, [this](qreal minimum, qreal maximum) {
         if (maximum > minimum) {
             xAxis_->setTickInterval(TickFor(maximum - minimum));
         }
         UpdateCursorItems();
+        if (layer_ != nullptr && layer_->isVisible()) {
+            layer_->Changed();
+        }
+        if (!settingView_ && !plotted_.empty()) {
+            refine_.start();
+        }
     });
-    connect(yAxis_, &QValueAxis::rangeChanged, this, &CurveChartView::UpdateCursorItems);
-    Plot({}, CurveAxis::Time);
+    connect(yAxis_, &QValueAxis::rangeChanged, this, [this] {
+        if (layer_ != nullptr && layer_->isVisible()) {
+            layer_->Changed();
+        }
+        UpdateCursorItems();
+    });
+    Show({}, true, 0.0, 0.0);
 }
 
-CurveChartView::~CurveChartView() = default;
+CurveChartView::~CurveChartView() {
+    latest_->fetch_add(1);
+    worker_.waitForDone();
+}
+
+void CurveChartView::SetStore(std::shared_ptr<CurveStore> store) {
+    store_ = std::move(store);
+}
 
 double CurveChartView::XOf(const CurveRow& row) const {
     return axis_ == CurveAxis::Time ? row.Seconds / secondsPerUnit_ : row.MilliampHours;
 }
 
-void CurveChartView::Plot(std::vector<std::shared_ptr<const CurveFile>> curves, CurveAxis axis) {
+int CurveChartView::Columns() const {
+    const int width = static_cast<int>(chart()->plotArea().width());
+    return std::max(width > 10 ? width : viewport()->width() - 160, 100);
+}
+
+void CurveChartView::Plot(std::vector<ChartCurve> curves, CurveAxis axis) {
+    asked_ = std::move(curves);
+    axis_ = axis;
+    Request(true);
+}
+
+void CurveChartView::Request(bool wholeSpan) {
+    refine_.stop();
+    Job job;
+    job.Axis = axis_;
+    if (wholeSpan) {
+        leftOut_ = 0;
+        for (const ChartCurve& curve : asked_) {
+            if (axis_ == CurveAxis::Charge && IsMonitor(curve.Summary)) {
+                ++leftOut_;
+            } else {
+                job.Curves.push_back(curve);
+            }
+        }
+        // The unit from the listing's durations; set again from the rows.
+        job.SecondsPerUnit = 60.0;
+    } else {
+        if (plotted_.empty()) {
+            return;
+        }
+        for (const DrawnCurve& curve : plotted_) {
+            job.Curves.push_back(ChartCurve{curve.Info, curve.Pack});
+        }
+        job.SecondsPerUnit = secondsPerUnit_;
+        job.Span = std::make_pair(xAxis_->min(), xAxis_->max());
+    }
+    // Each curve gets a share of the points the chart draws smoothly: all the
+    // columns of the chart while a few curves are shown, fewer (each still
+    // with its lowest and highest, so no peak is lost) when hundreds are.
+    const auto shared =
+        static_cast<int>(PointBudget / std::max<std::size_t>(1, 2 * job.Curves.size()));
+    job.Columns = std::clamp(shared, std::min(Columns(), MinimumColumns), Columns());
+    const unsigned long long number = latest_->fetch_add(1) + 1;
+    if (!store_ || job.Curves.empty()) {
+        drawing_ = false;
+        if (wholeSpan) {
+            Show({}, true, 0.0, 0.0);
+        }
+        return;
+    }
+    job.Budget = store_->BudgetRows();
+    drawing_ = true;
+    const std::shared_ptr<CurveStore> store = store_;
+    const std::shared_ptr<std::atomic<unsigned long long>> latest = latest_;
+    const QPointer<CurveChartView> self(this);
+    worker_.start([job = std::move(job), store, latest, number, self, wholeSpan] {
+        std::optional<std::vector<DrawnCurve>> drawn = DrawCurves(job, *store, *latest, number);
+#ifdef __GLIBC__
+        // Reading hundreds of files leaves the worker's heap full of freed
+        // text and rows; give it back to the system rather than keep it.
+        malloc_trim(0);
+#endif
+        if (!drawn || latest->load() != number) {
+            return;
+        }
+        const double from = job.Span ? job.Span->first : 0.0;
+        const double to = job.Span ? job.Span->second : 0.0;
+        // Back on the window's thread; dropped there if the chart is gone
+        // or another request came meanwhile.
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, latest, number, wholeSpan, from, to, curves = std::move(*drawn)]() mutable {
+                if (self && latest->load() == number) {
+                    self->Show(std::move(curves), wholeSpan, from, to);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CurveChartView::Show(std::vector<DrawnCurve> curves, bool wholeSpan, double from, double to) {
+    drawing_ = false;
+    adding_.clear();
     QChart* c = chart();
+    if (!wholeSpan) {
+        // The same curves, the visible span at full resolution; the rest of
+        // each curve keeps the points it had, so that panning out is not
+        // empty until the next read.
+        for (std::size_t i = 0; i < curves.size() && i < plotted_.size(); ++i) {
+            QList<QPointF> points;
+            const std::vector<CurveRow>& old = plotted_[i].Drawn;
+            std::vector<CurveRow> merged;
+            for (const CurveRow& row : old) {
+                if (XOf(row) < from) {
+                    merged.push_back(row);
+                }
+            }
+            for (const CurveRow& row : curves[i].Drawn) {
+                if (merged.empty() || row.Seconds > merged.back().Seconds) {
+                    merged.push_back(row);
+                }
+            }
+            for (const CurveRow& row : old) {
+                if (XOf(row) > to && (merged.empty() || row.Seconds > merged.back().Seconds)) {
+                    merged.push_back(row);
+                }
+            }
+            points.reserve(static_cast<qsizetype>(merged.size()));
+            for (const CurveRow& row : merged) {
+                points.append(QPointF(XOf(row), row.Volts));
+            }
+            if (i < series_.size()) {
+                series_[i]->replace(points);
+            }
+            plotted_[i].Drawn = std::move(merged);
+            if (curves[i].Whole) {
+                plotted_[i].Whole = curves[i].Whole;
+            }
+        }
+        if (layer_ != nullptr && layer_->isVisible()) {
+            layer_->Changed();
+        }
+        UpdateCursorItems();
+        emit Drawn();
+        return;
+    }
+
     for (QGraphicsEllipseItem* mark : marks_) {
         delete mark;
     }
     marks_.clear();
+    // Without the legend while series come and go: it lays itself out again
+    // for every one, hundreds of times over. FitLegend shows it again.
+    c->legend()->hide();
     c->removeAllSeries();
     series_.clear();
     plotted_.clear();
-    axis_ = axis;
-    leftOut_ = 0;
+    colours_.clear();
+    if (layer_ != nullptr) {
+        layer_->hide();
+    }
+    adding_ = std::move(curves);
+    views_.clear();
+    glitches_ = 0;
 
+    // The axes first, from what the worker found: a series added to a chart
+    // whose axes then change is laid out again.
     int longest = 0;
-    for (const auto& curve : curves) {
-        longest = std::max(longest, curve->Duration());
+    for (const DrawnCurve& curve : adding_) {
+        longest = std::max(longest, curve.HasRows ? curve.Last.Seconds : 0);
     }
     secondsPerUnit_ = longest > 3 * 3600 ? 3600.0 : 60.0;
-    if (axis == CurveAxis::Time) {
+    if (axis_ == CurveAxis::Time) {
         xAxis_->setTitleText(secondsPerUnit_ == 60.0 ? tr("Time (min)") : tr("Time (h)"));
     } else {
         xAxis_->setTitleText(tr("Charge moved (mAh)"));
     }
-
     double xMaximum = 0.0;
     double yMinimum = std::numeric_limits<double>::infinity();
     double yMaximum = -std::numeric_limits<double>::infinity();
-    for (const auto& curve : curves) {
-        if (axis == CurveAxis::Charge && curve->Mode == ModeCode(TestMode::Monitor)) {
-            ++leftOut_;
-            continue;
+    for (const DrawnCurve& curve : adding_) {
+        if (curve.HighestVolts >= curve.LowestVolts) {
+            yMinimum = std::min(yMinimum, curve.LowestVolts);
+            yMaximum = std::max(yMaximum, curve.HighestVolts);
         }
-        auto* series = new QLineSeries;
-        series->setName(CurveTitle(*curve));
-        QPen pen(CurveColour(plotted_.size()));
-        pen.setWidthF(2.0);
-        series->setPen(pen);
-        const std::vector<CurveRow>& rows = curve->Rows;
-        const std::size_t step =
-            rows.size() > MaximumPoints ? (rows.size() + MaximumPoints - 1) / MaximumPoints : 1;
-        QList<QPointF> points;
-        points.reserve(static_cast<qsizetype>(rows.size() / step + 2));
-        for (std::size_t i = 0; i < rows.size(); i += step) {
-            points.append(QPointF(XOf(rows[i]), rows[i].Volts));
+        glitches_ += curve.Glitches;
+        if (curve.HasRows) {
+            xMaximum = std::max(xMaximum, XOf(curve.Last));
         }
-        if (!rows.empty() && (rows.size() - 1) % step != 0) {
-            points.append(QPointF(XOf(rows.back()), rows.back().Volts));
-        }
-        for (const CurveRow& row : rows) {
-            yMinimum = std::min(yMinimum, row.Volts);
-            yMaximum = std::max(yMaximum, row.Volts);
-        }
-        if (!rows.empty()) {
-            xMaximum = std::max(xMaximum, XOf(rows.back()));
-        }
-        series->replace(points);
-        c->addSeries(series);
-        series->attachAxis(xAxis_);
-        series->attachAxis(yAxis_);
-        series_.push_back(series);
-        plotted_.push_back(curve);
-
-        auto* mark = new QGraphicsEllipseItem(-4, -4, 8, 8, c);
-        mark->setPen(QPen(Qt::white, 1.5));
-        mark->setBrush(pen.color());
-        mark->setZValue(21);
-        mark->hide();
-        marks_.push_back(mark);
     }
     if (!std::isfinite(yMinimum)) {
         yMinimum = 0.0;
         yMaximum = 10.0;
     }
+    settingView_ = true;
     const double margin = std::max(0.05, (yMaximum - yMinimum) * 0.05);
     yAxis_->setRange(yMinimum - margin, yMaximum + margin);
     yAxis_->applyNiceNumbers();
@@ -180,21 +484,220 @@ void CurveChartView::Plot(std::vector<std::shared_ptr<const CurveFile>> curves, 
     // 80 minutes to 100).
     const double longestX = xMaximum > 0.0 ? xMaximum : 1.0;
     const double tick = TickFor(longestX);
-    xAxis_->setRange(0.0, std::ceil(longestX / tick - 1e-9) * tick);
-    c->legend()->setVisible(!series_.empty());
+    SetXRange(0.0, std::ceil(longestX / tick - 1e-9) * tick);
+    settingView_ = false;
+    whole_ = CurrentView();
     if (cursor_) {
         cursor_ = std::clamp(*cursor_, xAxis_->min(), xAxis_->max());
     }
+    drawing_ = true;
+    AddSeries(latest_->load());
+}
+
+void CurveChartView::AddSeries(unsigned long long number) {
+    if (latest_->load() != number) {
+        return;  // other curves were asked for meanwhile
+    }
+    QChart* c = chart();
+    const std::size_t count = plotted_.size() + adding_.size();
+    if (count > SeriesUpTo) {
+        for (std::size_t i = 0; i < adding_.size(); ++i) {
+            colours_.push_back(ColourOf(i, count));
+            plotted_.push_back(std::move(adding_[i]));
+        }
+        adding_.clear();
+        if (layer_ == nullptr) {
+            layer_ = new CurveLayer(*this, c);
+        }
+        layer_->show();
+        layer_->Changed();
+    }
+    // A batch a turn of the event loop: the window answers in between.
+    const std::size_t batchEnd = std::min(adding_.size(), SeriesPerTurn);
+    for (std::size_t k = 0; k < batchEnd; ++k) {
+        DrawnCurve& curve = adding_[k];
+        auto* series = new QLineSeries;
+        series->setName(LegendName(curve));
+        QList<QPointF> points;
+        points.reserve(static_cast<qsizetype>(curve.Drawn.size()));
+        for (const CurveRow& row : curve.Drawn) {
+            points.append(QPointF(XOf(row), row.Volts));
+        }
+        series->replace(points);
+        const QColor colour = ColourOf(series_.size(), count);
+        colours_.push_back(colour);
+        QPen pen(colour);
+        pen.setWidthF(count > 50 ? 1.0 : 2.0);
+        series->setPen(pen);
+        c->addSeries(series);
+        series->attachAxis(xAxis_);
+        series->attachAxis(yAxis_);
+        series_.push_back(series);
+        plotted_.push_back(std::move(curve));
+
+        auto* mark = new QGraphicsEllipseItem(-4, -4, 8, 8, c);
+        mark->setPen(QPen(Qt::white, 1.5));
+        mark->setBrush(colour);
+        mark->setZValue(21);
+        mark->hide();
+        marks_.push_back(mark);
+    }
+    adding_.erase(adding_.begin(), adding_.begin() + static_cast<std::ptrdiff_t>(batchEnd));
+    if (!adding_.empty()) {
+        QTimer::singleShot(0, this, [this, number] { AddSeries(number); });
+        return;
+    }
+    drawing_ = false;
+    FitLegend();
+    UpdateNote();
+    UpdateCursorItems();
+    emit ZoomChanged();
+    emit Drawn();
+    emit CursorMoved();
+}
+
+void CurveChartView::SetColouring(CurveColouring colouring) {
+    colouring_ = colouring;
+    Recolour();
     UpdateCursorItems();
     emit CursorMoved();
 }
 
-void CurveChartView::ResetZoom() {
-    chart()->zoomReset();
+QPointF CurveChartView::PositionOf(double x, double volts) const {
+    const QRectF area = chart()->plotArea();
+    const double xSpan = xAxis_->max() - xAxis_->min();
+    const double ySpan = yAxis_->max() - yAxis_->min();
+    return QPointF(
+        area.left() + (x - xAxis_->min()) / (xSpan > 0.0 ? xSpan : 1.0) * area.width(),
+        area.bottom() - (volts - yAxis_->min()) / (ySpan > 0.0 ? ySpan : 1.0) * area.height());
 }
 
-const CurveRow* CurveChartView::RowAt(const CurveFile& curve, double x) const {
-    const std::vector<CurveRow>& rows = curve.Rows;
+QColor CurveChartView::ColourOfCurve(std::size_t index) const {
+    return index < colours_.size() ? colours_[index] : QColor(Qt::black);
+}
+
+QColor CurveChartView::ColourOf(std::size_t index, std::size_t count) const {
+    return colouring_ == CurveColouring::Age
+               ? AgeColour(count > 1 ? static_cast<double>(index) / static_cast<double>(count - 1)
+                                     : 1.0)
+               : CurveColour(index, count);
+}
+
+void CurveChartView::Recolour() {
+    // By age: ranked by start among the curves shown (they come in start
+    // order), so that ten years of a pack spread over the whole scale.
+    const std::size_t count = plotted_.size();
+    for (std::size_t i = 0; i < count && i < colours_.size(); ++i) {
+        colours_[i] = ColourOf(i, count);
+    }
+    if (layer_ != nullptr && layer_->isVisible()) {
+        layer_->Changed();
+    }
+    for (std::size_t i = 0; i < series_.size(); ++i) {
+        const QColor colour = colours_[i];
+        QPen pen(colour);
+        pen.setWidthF(count > 50 ? 1.0 : 2.0);
+        series_[i]->setPen(pen);
+        marks_[i]->setBrush(colour);
+    }
+}
+
+void CurveChartView::FitLegend() {
+    // The legend holds as many entries as its height has lines; the rest
+    // are named in the readout below the chart, and the note says so.
+    QLegend* legend = chart()->legend();
+    const QList<QLegendMarker*> markers = legend->markers();
+    const int line = 2 * fontMetrics().lineSpacing() + 6;  // two lines an entry
+    const int fit = std::max(2, (viewport()->height() - 40) / line);
+    const auto count = static_cast<int>(markers.size());
+    const int entries = count <= fit ? count : fit - 1;
+    for (int i = 0; i < count; ++i) {
+        markers[i]->setVisible(i < entries);
+    }
+    legend->setVisible(!series_.empty());
+    if (entries != legendEntries_) {
+        legendEntries_ = entries;
+        emit CursorMoved();  // the readout names the curves beyond the legend
+    }
+}
+
+QString CurveChartView::Note() const {
+    QStringList lines;
+    if (glitches_ > 0) {
+        lines << tr("%1 left out of the voltage scale")
+                     .arg(Counted(glitches_, "glitch row", "glitch rows"));
+    }
+    const auto hidden = static_cast<long long>(plotted_.size()) - legendEntries_;
+    if (hidden > 0 && legendEntries_ == 0) {
+        lines << tr("%1 curves, named in the list below the chart").arg(hidden);
+    } else if (hidden > 0) {
+        lines << tr("%1 more %2 in the list below the chart")
+                     .arg(hidden)
+                     .arg(hidden == 1 ? tr("curve") : tr("curves"));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void CurveChartView::UpdateNote() {
+    note_->setText(Note());
+    const QRectF area = chart()->plotArea();
+    note_->setPos(area.left() + 6, area.top() + 4);
+    note_->setVisible(!note_->text().isEmpty());
+}
+
+CurveChartView::View CurveChartView::CurrentView() const {
+    return View{xAxis_->min(), xAxis_->max(), yAxis_->min(), yAxis_->max()};
+}
+
+void CurveChartView::SetXRange(double minimum, double maximum) {
+    // The ticks of the new span first: with the old step over a span a
+    // thousand times wider (minutes to mAh) the axis would lay out a label
+    // for each of thousands of ticks, for seconds, before the step caught up.
+    if (maximum > minimum) {
+        xAxis_->setTickInterval(TickFor(maximum - minimum));
+    }
+    xAxis_->setRange(minimum, maximum);
+}
+
+void CurveChartView::SetView(const View& view) {
+    SetXRange(view.XMinimum, view.XMaximum);
+    yAxis_->setRange(view.YMinimum, view.YMaximum);
+}
+
+template <class Zoom>
+void CurveChartView::Zooming(Zoom zoom) {
+    const View before = CurrentView();
+    zoom();
+    if (!(CurrentView() == before)) {
+        views_.push_back(before);
+        emit ZoomChanged();
+    }
+}
+
+void CurveChartView::ResetZoom() {
+    if (whole_) {
+        Zooming([this] { SetView(*whole_); });
+    }
+}
+
+bool CurveChartView::UndoZoom() {
+    if (views_.empty()) {
+        return false;
+    }
+    SetView(views_.back());
+    views_.pop_back();
+    emit ZoomChanged();
+    return true;
+}
+
+void CurveChartView::ZoomTo(double xMinimum, double xMaximum, double yMinimum, double yMaximum) {
+    Zooming([&] { SetView(View{xMinimum, xMaximum, yMinimum, yMaximum}); });
+}
+
+const CurveRow* CurveChartView::RowAt(const DrawnCurve& curve, double x) const {
+    // Every row while the curve is held whole, else the rows drawn (one
+    // within a column of pixels of the cursor).
+    const std::vector<CurveRow>& rows = curve.Whole ? curve.Whole->Rows : curve.Drawn;
     if (rows.empty()) {
         return nullptr;
     }
@@ -230,11 +733,24 @@ QString CurveChartView::Readout() const {
                          leftOut_ == 1 ? tr("is") : tr("are"));
     }
     if (plotted_.empty()) {
-        return text + tr("Check curves in the list to see them here.");
+        return text + (drawing_ ? tr("Reading the curves\u2026")
+                                : tr("Check curves in the list to see them here."));
     }
+    auto entry = [this](std::size_t i) {
+        return QStringLiteral("<br><span style=\"color:%1\">&#9632;</span> %2")
+            .arg(ColourOfCurve(i).name(), ReadoutName(plotted_[i]).toHtmlEscaped());
+    };
     if (!cursor_) {
-        return text + tr("Point at the chart, or press Left or Right, for the values under the "
-                         "cursor.");
+        text +=
+            tr("Point at the chart, or press Left or Right, for the values under the "
+               "cursor.");
+        // The curves the legend has no room for are named here.
+        const auto first = static_cast<std::size_t>(std::max(legendEntries_, 0));
+        const std::size_t end = std::min(plotted_.size(), first + ReadoutLines);
+        for (std::size_t i = first; i < end; ++i) {
+            text += entry(i);
+        }
+        return text + MoreText(plotted_.size() - end);
     }
     if (axis_ == CurveAxis::Time) {
         text += tr("<b>Cursor at %1</b>")
@@ -242,10 +758,10 @@ QString CurveChartView::Readout() const {
     } else {
         text += tr("<b>Cursor at %1 mAh</b>").arg(Text(Format("%.1f", *cursor_)));
     }
-    for (std::size_t i = 0; i < plotted_.size(); ++i) {
-        const CurveFile& curve = *plotted_[i];
-        text += QStringLiteral("<br><span style=\"color:%1\">&#9632;</span> %2: ")
-                    .arg(CurveColour(i).name(), CurveTitle(curve).toHtmlEscaped());
+    const std::size_t end = std::min(plotted_.size(), ReadoutLines);
+    for (std::size_t i = 0; i < end; ++i) {
+        const DrawnCurve& curve = plotted_[i];
+        text += entry(i) + QStringLiteral(": ");
         const CurveRow* row = RowAt(curve, *cursor_);
         if (row == nullptr) {
             text += tr("no rows");
@@ -254,15 +770,23 @@ QString CurveChartView::Readout() const {
         text += tr("%1, %2 V, %3 mAh")
                     .arg(ElapsedText(row->Seconds), Text(Format("%.3f", row->Volts)),
                          Text(Format("%.1f", row->MilliampHours)));
-        if (row == &curve.Rows.back() && XOf(*row) < *cursor_) {
+        if (row->Seconds == curve.Last.Seconds && XOf(*row) < *cursor_) {
             text += tr(" (its end)");
         }
     }
-    return text;
+    return text + MoreText(plotted_.size() - end);
+}
+
+QString CurveChartView::MoreText(std::size_t more) {
+    // A label of thousands of lines would hold the window for seconds; the
+    // curve list names every checked curve.
+    return more == 0
+               ? QString()
+               : tr("<br>… and %1 more: the checked curves in the list on the left.").arg(more);
 }
 
 void CurveChartView::UpdateCursorItems() {
-    const bool shown = cursorShown_ && cursor_ && !series_.empty() && *cursor_ >= xAxis_->min() &&
+    const bool shown = cursorShown_ && cursor_ && !plotted_.empty() && *cursor_ >= xAxis_->min() &&
                        *cursor_ <= xAxis_->max();
     cursorLine_->setVisible(shown);
     for (QGraphicsEllipseItem* mark : marks_) {
@@ -272,14 +796,16 @@ void CurveChartView::UpdateCursorItems() {
         return;
     }
     const QRectF area = chart()->plotArea();
-    const QPointF at = chart()->mapToPosition(QPointF(*cursor_, yAxis_->min()), series_.front());
+    const QPointF at = PositionOf(*cursor_, yAxis_->min());
     cursorLine_->setLine(at.x(), area.top(), at.x(), area.bottom());
-    for (std::size_t i = 0; i < series_.size(); ++i) {
-        const CurveRow* row = RowAt(*plotted_[i], *cursor_);
+    // A mark on each curve while each is a series; hundreds drawn as one
+    // picture have the readout alone.
+    for (std::size_t i = 0; i < marks_.size() && i < plotted_.size(); ++i) {
+        const CurveRow* row = RowAt(plotted_[i], *cursor_);
         if (row == nullptr || XOf(*row) < *cursor_ - (xAxis_->max() - xAxis_->min()) * 0.01) {
             continue;  // the curve has ended before the cursor
         }
-        const QPointF point = chart()->mapToPosition(QPointF(XOf(*row), row->Volts), series_[i]);
+        const QPointF point = PositionOf(XOf(*row), row->Volts);
         if (area.contains(point)) {
             marks_[i]->setPos(point);
             marks_[i]->setVisible(true);
@@ -287,9 +813,36 @@ void CurveChartView::UpdateCursorItems() {
     }
 }
 
+void CurveChartView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        pressed_ = CurrentView();
+    }
+    if (event->button() == Qt::RightButton) {
+        event->accept();  // handled on release: back to the view before
+        return;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void CurveChartView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        UndoZoom();
+        event->accept();
+        return;
+    }
+    QChartView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && pressed_) {
+        if (!(CurrentView() == *pressed_)) {
+            views_.push_back(*pressed_);
+            emit ZoomChanged();
+        }
+        pressed_.reset();
+    }
+}
+
 void CurveChartView::mouseMoveEvent(QMouseEvent* event) {
     QChartView::mouseMoveEvent(event);
-    if (series_.empty()) {
+    if (plotted_.empty()) {
         return;
     }
     const QPointF scenePoint = mapToScene(event->position().toPoint());
@@ -297,7 +850,9 @@ void CurveChartView::mouseMoveEvent(QMouseEvent* event) {
     if (!chart()->plotArea().contains(chartPoint)) {
         return;
     }
-    SetCursorX(chart()->mapToValue(chartPoint, series_.front()).x());
+    const QRectF area = chart()->plotArea();
+    SetCursorX(xAxis_->min() +
+               (chartPoint.x() - area.left()) / area.width() * (xAxis_->max() - xAxis_->min()));
 }
 
 void CurveChartView::keyPressEvent(QKeyEvent* event) {
@@ -322,21 +877,33 @@ void CurveChartView::keyPressEvent(QKeyEvent* event) {
             return;
         case Qt::Key_Plus:
         case Qt::Key_Equal:
-            chart()->zoomIn();
+            Zooming([this] { chart()->zoomIn(); });
             return;
         case Qt::Key_Minus:
-            chart()->zoomOut();
+            Zooming([this] { chart()->zoomOut(); });
             return;
         case Qt::Key_0:
             ResetZoom();
             return;
+        case Qt::Key_Backspace:
+            UndoZoom();
+            return;
+        case Qt::Key_Z:
+            if (event->modifiers() & Qt::ControlModifier) {
+                UndoZoom();
+                return;
+            }
+            break;
         default:
-            QChartView::keyPressEvent(event);
+            break;
     }
+    QChartView::keyPressEvent(event);
 }
 
 void CurveChartView::resizeEvent(QResizeEvent* event) {
     QChartView::resizeEvent(event);
+    FitLegend();
+    UpdateNote();
     UpdateCursorItems();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -121,6 +122,17 @@ CurvesPage::CurvesPage(ResultsFolder& folder, QWidget* parent) : QWidget(parent)
     connect(pack_, &QComboBox::currentIndexChanged, this, &CurvesPage::FilterList);
     connect(againstTime_, &QRadioButton::toggled, this, &CurvesPage::Replot);
     connect(chart_, &CurveChartView::CursorMoved, this, &CurvesPage::UpdateReadout);
+    connect(chart_, &CurveChartView::Drawn, this, [this] {
+        UpdateReadout();
+        emit Replotted();
+    });
+    connect(byAge_, &QCheckBox::toggled, this, [this](bool byAge) {
+        chart_->SetColouring(byAge ? CurveColouring::Age : CurveColouring::Distinct);
+    });
+    connect(back_, &QPushButton::clicked, chart_, &CurveChartView::UndoZoom);
+    connect(chart_, &CurveChartView::ZoomChanged, this,
+            [this] { back_->setEnabled(chart_->CanUndoZoom()); });
+    chart_->SetStore(folder_.Store());
     UpdateReadout();
 }
 
@@ -176,6 +188,11 @@ QWidget* CurvesPage::BuildChart() {
     auto* axisGroup = new QButtonGroup(right);
     axisGroup->addButton(againstTime_);
     axisGroup->addButton(againstCharge_);
+    byAge_ = new QCheckBox(tr("Colour by &age"), right);
+    byAge_->setToolTip(tr("The oldest curve blue, the newest red"));
+    back_ = new QPushButton(tr("&Back"), right);
+    back_->setToolTip(tr("Back to the view before the last zoom (Backspace or the right button)"));
+    back_->setEnabled(false);
     chart_ = new CurveChartView(right);
     readout_ = new QLabel(right);
     readout_->setTextFormat(Qt::RichText);
@@ -189,8 +206,8 @@ QWidget* CurvesPage::BuildChart() {
     readoutArea_ = readoutArea;
     auto* layout = new QVBoxLayout(right);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(
-        Row(right, {new QLabel(tr("Voltage against:"), right), againstTime_, againstCharge_}));
+    layout->addWidget(Row(right, {new QLabel(tr("Voltage against:"), right), againstTime_,
+                                  againstCharge_, byAge_, back_}));
     layout->addWidget(chart_, 1);
     layout->addWidget(readoutArea);
     return right;
@@ -206,7 +223,6 @@ void CurvesPage::FillList() {
     list_->setSortingEnabled(false);
     list_->clear();
     const std::vector<CurveFile>& curves = folder_.Curves();
-    const PackGrouping& grouping = folder_.Grouping();
     QSet<QString> present;
     QList<QTreeWidgetItem*> items;
     for (std::size_t i = 0; i < curves.size(); ++i) {
@@ -217,19 +233,25 @@ void CurvesPage::FillList() {
         }
         const QString name = Text(curve.Name);
         present.insert(name);
-        QString packName;
-        if (const std::optional<std::size_t> pack = grouping.Find(folder_.PackOfCurve(i))) {
-            packName = Text(grouping.Packs[*pack].Name);
-        } else if (!curve.Type.empty()) {
-            packName = Text(PackKey{curve.Type, curve.Rated, curve.Cells}.Label());
-        }
-        items << CurveListItem(curve, packName, checked_.contains(name));
+        items << CurveListItem(curve, PackName(i), checked_.contains(name));
     }
     list_->addTopLevelItems(items);
     checked_.intersect(present);
     list_->setSortingEnabled(true);
     filling_ = false;
     FilterList();
+}
+
+QString CurvesPage::PackName(std::size_t i) const {
+    const PackGrouping& grouping = folder_.Grouping();
+    const CurveFile& curve = folder_.Curves()[i];
+    if (const std::optional<std::size_t> pack = grouping.Find(folder_.PackOfCurve(i))) {
+        return Text(grouping.Packs[*pack].Name);
+    }
+    if (!curve.Type.empty()) {
+        return Text(PackKey{curve.Type, curve.Rated, curve.Cells}.Label());
+    }
+    return QString();
 }
 
 void CurvesPage::FilterList() {
@@ -264,6 +286,9 @@ void CurvesPage::ItemChanged(QTreeWidgetItem* item) {
 void CurvesPage::SetCheckedCurves(const QStringList& names) {
     checked_ = QSet<QString>(names.begin(), names.end());
     filling_ = true;
+    // Unsorted meanwhile: a check is data of the sorted column, and a sorted
+    // list of thousands sorts itself again after each.
+    list_->setSortingEnabled(false);
     QSet<QString> present;
     for (int i = 0; i < list_->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = list_->topLevelItem(i);
@@ -274,6 +299,7 @@ void CurvesPage::SetCheckedCurves(const QStringList& names) {
         present.insert(name);
         item->setCheckState(CurveStart, checked_.contains(name) ? Qt::Checked : Qt::Unchecked);
     }
+    list_->setSortingEnabled(true);
     filling_ = false;
     checked_.intersect(present);
     Replot();
@@ -292,15 +318,16 @@ QStringList CurvesPage::CheckedCurves() const {
 
 void CurvesPage::Replot() {
     replot_.stop();
-    std::vector<std::shared_ptr<const CurveFile>> shown;
-    for (const CurveFile& curve : folder_.Curves()) {
-        if (curve.Usable() && checked_.contains(Text(curve.Name))) {
-            shown.push_back(folder_.WholeCurve(curve));
+    // The chart reads them in its worker: the summaries are enough here.
+    std::vector<ChartCurve> shown;
+    const std::vector<CurveFile>& curves = folder_.Curves();
+    for (std::size_t i = 0; i < curves.size(); ++i) {
+        if (curves[i].Usable() && checked_.contains(Text(curves[i].Name))) {
+            shown.push_back(ChartCurve{curves[i], PackName(i)});
         }
     }
     chart_->Plot(std::move(shown), againstTime_->isChecked() ? CurveAxis::Time : CurveAxis::Charge);
     UpdateReadout();
-    emit Replotted();
 }
 
 void CurvesPage::UpdateReadout() {

@@ -6,8 +6,10 @@
 #include <QTimer>
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QRadioButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -32,6 +34,8 @@ class CurvesPage : public QWidget {
     QLabel* Readout() const { return readout_; }
     QRadioButton* AgainstTime() const { return againstTime_; }
     QRadioButton* AgainstCharge() const { return againstCharge_; }
+    QCheckBox* ByAge() const { return byAge_; }
+    QPushButton* BackButton() const { return back_; }
 
     // Shows the folder's curves after a load, keeping the pack chosen and
     // the curves checked that are still there.
@@ -46,7 +50,7 @@ class CurvesPage : public QWidget {
     void Replot();
 
   signals:
-    // The chart shows other curves.
+    // The chart shows other curves (once they are read).
     void Replotted();
 
   private:
@@ -54,6 +58,8 @@ class CurvesPage : public QWidget {
     void FilterList();
     void ItemChanged(QTreeWidgetItem* item);
     void UpdateReadout();
+    // The name of the pack of the folder's curve, for the list and legend.
+    QString PackName(std::size_t curve) const;
     QWidget* BuildList();
     QWidget* BuildChart();
 
@@ -69,6 +75,8 @@ class CurvesPage : public QWidget {
     QWidget* readoutArea_;
     QRadioButton* againstTime_;
     QRadioButton* againstCharge_;
+    QCheckBox* byAge_;
+    QPushButton* back_;
 };
 
 }  // namespace voltrex::results

@@ -48,7 +48,7 @@ void ResultsFolder::Open(const std::string& folder) {
 
 void ResultsFolder::SetFolder(const std::string& folder) {
     folder_ = folder;
-    wholeCurves_.clear();
+    store_->Clear();
     log_ = ResultsFile{};
     names_ = PackNames{};
     namesProblems_.clear();
@@ -76,15 +76,7 @@ void ResultsFolder::SetCurves(std::vector<CurveFile> curves) {
     curves_ = std::move(curves);
     // Curves read whole that are gone or have changed are read again when
     // next shown.
-    std::map<std::string, std::shared_ptr<const CurveFile>> kept;
-    for (const CurveFile& curve : curves_) {
-        const auto found = wholeCurves_.find(curve.Name);
-        if (found != wholeCurves_.end() && found->second->FileSize == curve.FileSize &&
-            found->second->Modified == curve.Modified) {
-            kept.insert(*found);
-        }
-    }
-    wholeCurves_ = std::move(kept);
+    store_->KeepOnly(curves_);
     Relate();
 }
 
@@ -123,16 +115,7 @@ std::string ResultsFolder::PackOfLine(std::size_t line) const {
 }
 
 std::shared_ptr<const CurveFile> ResultsFolder::WholeCurve(const CurveFile& summary) {
-    const auto found = wholeCurves_.find(summary.Name);
-    if (found != wholeCurves_.end()) {
-        return found->second;
-    }
-    auto whole = std::make_shared<CurveFile>(ReadCurveFile(summary.Path));
-    whole->FileSize = summary.FileSize;
-    whole->Modified = summary.Modified;
-    std::shared_ptr<const CurveFile> shared = whole;
-    wholeCurves_.emplace(summary.Name, shared);
-    return shared;
+    return store_->Get(summary);
 }
 
 std::string ResultsFolder::LineId(std::size_t line) const {

@@ -11,6 +11,7 @@
 #include "records/ResultsFile.h"
 #include "results/CapacityHistory.h"
 #include "results/CurveFolder.h"
+#include "results/CurveStore.h"
 #include "results/PackGrouping.h"
 #include "results/PackNames.h"
 
@@ -97,8 +98,10 @@ class ResultsFolder {
     // The pack id of a line's record; empty for an unreadable line.
     std::string PackOfLine(std::size_t line) const;
 
-    // The curve read whole, every row: from the cache, or read now.
+    // The curve read whole, every row: from the store, or read now.
     std::shared_ptr<const CurveFile> WholeCurve(const CurveFile& summary);
+    // The bounded store of curves read whole, shared with the chart's worker.
+    const std::shared_ptr<CurveStore>& Store() const { return store_; }
 
     // What names a line across a reload: a record's id, or for a line that
     // is no record its text.
@@ -136,8 +139,8 @@ class ResultsFolder {
     CurveFolder curveFolder_;
     std::vector<std::optional<std::size_t>> curveOfLine_;
     std::vector<std::string> curvePack_;
-    // Curves read whole for the chart, by file name.
-    std::map<std::string, std::shared_ptr<const CurveFile>> wholeCurves_;
+    // Curves read whole for the chart and the exports, the last used kept.
+    std::shared_ptr<CurveStore> store_ = std::make_shared<CurveStore>();
 };
 
 }  // namespace voltrex::results

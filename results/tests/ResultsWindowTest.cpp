@@ -2,6 +2,7 @@
 // headless on the offscreen platform.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -108,6 +110,14 @@ RecordPlan Record(const char* time, const char* mode, double mah, const char* ty
     plan.Cells = cells;
     plan.Ohms = ohms;
     return plan;
+}
+
+// The chart reads its curves in a worker: true once they are drawn and laid
+// out (at the next turn of the event loop, as the user sees them).
+bool Drawn(const CurveChartView* view) {
+    const bool drawn = QTest::qWaitFor([view] { return !view->Drawing(); }, 5000);
+    QCoreApplication::processEvents();
+    return drawn;
 }
 
 QString Cell(const QAbstractItemModel* model, int row, int column) {
@@ -469,11 +479,14 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(window.CheckedCurves(), QStringList({QStringLiteral("20261208-141503-DIS.csv"),
                                                       QStringLiteral("20261209-100000-DIS.csv")}));
         CurveChartView* view = window.Curves();
+        QVERIFY(Drawn(view));
         QCOMPARE(view->Series().size(), std::size_t{2});
         QCOMPARE(view->chart()->series().size(), 2);
         QCOMPARE(view->Series()[0]->count(), 61);
         QCOMPARE(view->Series()[1]->count(), 121);
-        QCOMPARE(view->Series()[0]->name(), QStringLiteral("2026-12-08 14:15 DIS"));
+        // The legend names the pack of each.
+        QCOMPARE(view->Series()[0]->name(),
+                 QString::fromUtf8("2026-12-08 14:15 DIS<br>NiMH 2000 mAh \xC3\x97 7"));
         QVERIFY(view->Series()[0]->pen().color() != view->Series()[1]->pen().color());
         // Against time, in minutes.
         QCOMPARE(view->Series()[1]->at(120), QPointF(2.0, 8.38));
@@ -484,12 +497,12 @@ class ResultsWindowTest : public QObject {
         view->SetCursorX(1.0);
         QString readout = window.Readout()->text();
         QVERIFY2(readout.contains(QStringLiteral("Cursor at 0:01:00")), qPrintable(readout));
-        QVERIFY2(
-            readout.contains(QStringLiteral("2026-12-08 14:15 DIS: 0:01:00, 8.340 V, 25.0 mAh")),
-            qPrintable(readout));
-        QVERIFY2(
-            readout.contains(QStringLiteral("2026-12-09 10:00 DIS: 0:01:00, 8.440 V, 25.0 mAh")),
-            qPrintable(readout));
+        QVERIFY2(readout.contains(QString::fromUtf8("14:15 DIS, NiMH 2000 mAh \xC3\x97 7: 0:01:00, "
+                                                    "8.340 V, 25.0 mAh")),
+                 qPrintable(readout));
+        QVERIFY2(readout.contains(QString::fromUtf8("10:00 DIS, NiMH 2000 mAh \xC3\x97 7: 0:01:00, "
+                                                    "8.440 V, 25.0 mAh")),
+                 qPrintable(readout));
         view->SetCursorX(1.5);
         readout = window.Readout()->text();
         QVERIFY2(readout.contains(QStringLiteral("0:01:00, 8.340 V, 25.0 mAh (its end)")),
@@ -505,8 +518,10 @@ class ResultsWindowTest : public QObject {
         // Against the charge moved, in mAh; the Monitor is left out there.
         window.SetCheckedCurves(window.CheckedCurves()
                                 << QStringLiteral("20261210-100000-MON.csv"));
+        QVERIFY(Drawn(view));
         QCOMPARE(view->Series().size(), std::size_t{3});
         window.AgainstCharge()->setChecked(true);
+        QVERIFY(Drawn(view));
         QCOMPARE(view->Axis(), CurveAxis::Charge);
         QCOMPARE(view->Series().size(), std::size_t{2});
         QCOMPARE(view->Series()[0]->count(), 61);
@@ -517,9 +532,9 @@ class ResultsWindowTest : public QObject {
         view->SetCursorX(12.5);
         readout = window.Readout()->text();
         QVERIFY(readout.contains(QStringLiteral("1 Monitor curve moved no charge")));
-        QVERIFY2(
-            readout.contains(QStringLiteral("2026-12-08 14:15 DIS: 0:00:30, 8.370 V, 12.5 mAh")),
-            qPrintable(readout));
+        QVERIFY2(readout.contains(QString::fromUtf8("14:15 DIS, NiMH 2000 mAh \xC3\x97 7: 0:00:30, "
+                                                    "8.370 V, 12.5 mAh")),
+                 qPrintable(readout));
     }
 
     void pointingAtADischargeNamesItAndClickingShowsItsCurve() {
@@ -556,15 +571,36 @@ class ResultsWindowTest : public QObject {
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
         QVERIFY(window.WaitUntilLoaded());
+        window.resize(1000, 700);
+        window.show();
         window.ShowCurvesOfLines({0});
         CurveChartView* view = window.Curves();
+        QVERIFY(Drawn(view));
         QCOMPARE(view->SecondsPerUnit(), 3600.0);
         QCOMPARE(view->XAxis()->titleText(), QStringLiteral("Time (h)"));
-        QVERIFY(view->Series()[0]->count() <= int(CurveChartView::MaximumPoints) + 1);
-        QVERIFY(view->Series()[0]->count() > int(CurveChartView::MaximumPoints) / 2);
+        // The lowest and highest of each column of pixels (and the row after).
+        const int columns = int(view->chart()->plotArea().width());
+        QVERIFY2(view->Series()[0]->count() <= 2 * columns + 1,
+                 qPrintable(QString::number(view->Series()[0]->count())));
+        QVERIFY(view->Series()[0]->count() >= columns / 2);
         QCOMPARE(view->Series()[0]->points().back(), QPointF(5.0, 8.4 + 0.18));
         view->SetCursorX(1.0 + 1.0 / 3600.0);  // 1:00:01, a row no point shows
         QVERIFY(window.Readout()->text().contains(QStringLiteral("1:00:01, 8.436 V")));
+
+        // Zoomed to an hour and a half, read again: every second of it.
+        view->ZoomTo(1.0, 2.5, 8.0, 9.0);
+        QTRY_VERIFY_WITH_TIMEOUT(view->Series()[0]->count() > 5401, 5000);
+        int inSpan = 0;
+        for (const QPointF& point : view->Series()[0]->points()) {
+            inSpan += point.x() >= 1.0 && point.x() <= 2.5 ? 1 : 0;
+        }
+        QCOMPARE(inSpan, 5401);
+        // Back, by the right button: the whole curve's view.
+        QVERIFY(view->CanUndoZoom());
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, QPoint(200, 200));
+        QCOMPARE(view->XAxis()->min(), 0.0);
+        QCOMPARE(view->XAxis()->max(), 5.0);
+        QVERIFY(!view->CanUndoZoom());
     }
 
     void chartsAndCurvesAreExportedReadably() {
@@ -577,6 +613,7 @@ class ResultsWindowTest : public QObject {
         window.show();
         window.ShowCurvesOfLines({0, 1});
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(Drawn(window.Curves()));
         QString error;
 
         const QString png = folder.Path(QStringLiteral("curves.png"));
@@ -588,7 +625,7 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(image.size(), expected);
         QVERIFY(image.width() > 300 && image.height() > 200);
         // Drawn, not blank: the curves' colours are in it.
-        const QRgb first = CurveColour(0).rgb();
+        const QRgb first = window.Curves()->Series()[0]->pen().color().rgb();
         bool found = false;
         for (int y = 0; y < image.height() && !found; ++y) {
             for (int x = 0; x < image.width() && !found; ++x) {
@@ -626,7 +663,9 @@ class ResultsWindowTest : public QObject {
         // The axes, the legend and the lines are in the drawing as such.
         QVERIFY2(texts.contains(QStringLiteral("Voltage (V)")), qPrintable(texts.join('|')));
         QVERIFY(texts.contains(QStringLiteral("Time (min)")));
-        QVERIFY(texts.contains(QStringLiteral("2026-12-09 10:00 DIS")));
+        QVERIFY2(texts.contains(QStringLiteral("2026-12-09 10:00 DIS")),
+                 qPrintable(texts.join('|')));
+        QVERIFY(texts.contains(QString::fromUtf8("NiMH 2000 mAh \xC3\x97 7")));
         QVERIFY(polylines >= 2);
         QVERIFY(QSvgRenderer(svg).isValid());
 
@@ -666,6 +705,7 @@ class ResultsWindowTest : public QObject {
         window.show();
         window.SelectLines({0});
         window.ShowCurvesOfLines({0});
+        QVERIFY(Drawn(window.Curves()));
         window.Tabs()->setCurrentIndex(ResultsWindow::RecordsTab);
         QCOMPARE(window.Records()->rowCount(), 2);
 
@@ -687,6 +727,7 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(window.CurveOfLine()[2], std::optional<std::size_t>(3));
         QCOMPARE(window.SelectedLines(), std::vector<std::size_t>{0});
         QCOMPARE(window.CheckedCurves(), QStringList{QStringLiteral("20261208-141503-DIS.csv")});
+        QVERIFY(Drawn(window.Curves()));
         QCOMPARE(window.Curves()->Series().size(), std::size_t{1});
         QCOMPARE(window.Curves()->Series().at(0)->count(), 91);
         // Newest first: the new record at the top.
@@ -745,10 +786,40 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(chart.TimeAxis()->min().msecsTo(noon), 12 * Hour + 24 * Hour / 20);
         QCOMPARE(noon.msecsTo(chart.TimeAxis()->max()), 12 * Hour + 24 * Hour / 20);
         QCOMPARE(chart.TimeAxis()->format(), QStringLiteral("d MMM hh:mm"));
-        // Round ticks above the highest value, the rated capacity included.
+        // Fitted to the value and the rated capacity, a fortieth of the
+        // highest beyond them, at round ticks.
+        QCOMPARE(chart.CapacityAxis()->min(), 1840.0);
+        QCOMPARE(chart.CapacityAxis()->max(), 2060.0);
+        QCOMPARE(chart.CapacityAxis()->tickCount(), 12);
+        QCOMPARE(chart.ResistanceAxis()->max(), 0.25);
+        // From 0: room above the highest value.
+        chart.SetFromZero(true);
+        QCOMPARE(chart.CapacityAxis()->min(), 0.0);
         QCOMPARE(chart.CapacityAxis()->max(), 2500.0);
         QCOMPARE(chart.CapacityAxis()->tickCount(), 6);
+        chart.SetFromZero(false);
+
+        // Marked discharges are drawn apart and change neither the line nor
+        // the scale; an implausible one sits at the axis' edge.
+        std::vector<CapacityPoint> marked(4, point);
+        marked[1].Mark = CapacityMark::FirstOfAutoCycle;
+        marked[1].MilliampHours = 1200.0;
+        marked[2].Mark = CapacityMark::Implausible;
+        marked[2].MilliampHours = 1700000.0;
+        marked[2].Ohms = 95.0;
+        marked[3].Mark = CapacityMark::FirstOfAutoCycle;
+        marked[3].MilliampHours = 1000.0;
+        chart.Show(QStringLiteral("Marked"), marked);
+        QCOMPARE(chart.CapacitySeries()->count(), 1);
+        QCOMPARE(chart.CapacityAxis()->max(), 2060.0);
         QCOMPARE(chart.ResistanceAxis()->max(), 0.25);
+        QCOMPARE(chart.MarkedSeries(CapacityMark::FirstOfAutoCycle)->count(), 2);
+        QCOMPARE(chart.MarkedSeries(CapacityMark::Implausible)->at(0).y(), 2060.0);
+        QCOMPARE(chart.MarkedSeries(CapacityMark::NotFromFull)->count(), 0);
+        // The legend names only the kinds there are.
+        QVERIFY(!chart.MarkedSeries(CapacityMark::NotFromFull)->isVisible());
+        QVERIFY(chart.MarkedSeries(CapacityMark::Implausible)->isVisible());
+        QVERIFY(chart.Describe(2).contains(QStringLiteral("Not a plausible record")));
 
         // Forty days: a twentieth of them either side; a pack put together
         // from two capacities steps its rated line.
@@ -788,6 +859,7 @@ class ResultsWindowTest : public QObject {
         QVERIFY(window.WaitUntilLoaded());
         window.ShowCurvesOfLines({0, 1});
         CurveChartView* view = window.Curves();
+        QVERIFY(Drawn(view));
         QCOMPARE(view->XAxis()->max(), 2.0);
         QCOMPARE(view->XAxis()->tickInterval(), 0.2);
         view->SetCursorX(1.9);
@@ -795,15 +867,180 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(*view->CursorX(), 2.0);  // not beyond the axis
         QTest::keyClick(view, Qt::Key_Left, Qt::ShiftModifier);
         QCOMPARE(*view->CursorX(), 1.8);
-        // The shorter curve alone: the axis ends at its end, the cursor too.
+        // + zooms in on the middle; Backspace goes back, once.
+        QTest::keyClick(view, Qt::Key_Plus);
+        QCOMPARE(view->XAxis()->min(), 0.5);
+        QCOMPARE(view->XAxis()->max(), 1.5);
+        QTest::keyClick(view, Qt::Key_Backspace);
+        QCOMPARE(view->XAxis()->max(), 2.0);
+        QVERIFY(!view->CanUndoZoom());
+        // The shorter curve alone, asked for while both were still being
+        // read: only the later request is drawn. Its axis ends at its end,
+        // the cursor too.
+        QSignalSpy drawn(view, &CurveChartView::Drawn);
+        window.SetCheckedCurves(
+            {QStringLiteral("20261208-141503-DIS.csv"), QStringLiteral("20261209-100000-DIS.csv")});
         window.SetCheckedCurves({QStringLiteral("20261208-141503-DIS.csv")});
+        QVERIFY(Drawn(view));
+        QTest::qWait(20);
+        QCOMPARE(drawn.count(), 1);
+        QCOMPARE(view->Series().size(), std::size_t{1});
         QCOMPARE(view->XAxis()->max(), 1.0);
         QCOMPARE(*view->CursorX(), 1.0);
         QTest::keyClick(view, Qt::Key_Escape);
         QVERIFY(!view->CursorX());
         QVERIFY(window.Readout()->text().startsWith(QStringLiteral("Point at the chart")));
         window.SetCheckedCurves({});
+        QVERIFY(Drawn(view));
         QVERIFY(window.Readout()->text().startsWith(QStringLiteral("Check curves")));
+    }
+
+    void curvesBeyondTheStoresBudgetAreReadOutFromTheirDrawnRows() {
+        Folder folder;
+        TwoCurves data(folder);
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        CurveChartView* view = window.Curves();
+        // 61 and 121 rows: held whole within 182 rows, not within 181.
+        for (const std::size_t budget : {181u, 182u}) {
+            view->Store()->SetBudgetRows(budget);
+            window.SetCheckedCurves({});
+            window.ShowCurvesOfLines({0, 1});
+            QVERIFY(Drawn(view));
+            QCOMPARE(view->Curves().size(), std::size_t{2});
+            for (const DrawnCurve& curve : view->Curves()) {
+                QCOMPARE(bool(curve.Whole), budget == 182u);
+            }
+            QVERIFY(view->Store()->HeldRows() <= budget);
+        }
+    }
+
+    void aGlitchRowIsLeftOutOfTheScaleAndTheChartSaysSo() {
+        Folder folder;
+        std::string text = testing::CurveText(CurvePlan{});
+        const std::size_t row = text.find("\n30,8.3700,");
+        QVERIFY(row != std::string::npos);
+        text.replace(row, 11, "\n30,47.9000,");
+        folder.Write(QStringLiteral("curves/20261208-141503-DIS.csv"), Bytes(text));
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        window.SetCheckedCurves({QStringLiteral("20261208-141503-DIS.csv")});
+        CurveChartView* view = window.Curves();
+        QVERIFY(Drawn(view));
+        QCOMPARE(view->Glitches(), 1);
+        QVERIFY(view->YAxis()->max() < 9.0);
+        QCOMPARE(view->Note(), QStringLiteral("1 glitch row left out of the voltage scale"));
+        // Drawn all the same, and read at the cursor as it is.
+        QCOMPARE(view->Series()[0]->at(30).y(), 47.9);
+        view->SetCursorX(0.5);
+        QVERIFY(window.Readout()->text().contains(QStringLiteral("0:00:30, 47.900 V")));
+    }
+
+    void manyCurvesKeepTheirOwnColoursAndEveryOneIsNamed() {
+        for (const std::size_t count : {2u, 10u, 11u, 300u}) {
+            QSet<QRgb> colours;
+            for (std::size_t i = 0; i < count; ++i) {
+                colours.insert(CurveColour(i, count).rgb());
+            }
+            QCOMPARE(std::size_t(colours.size()), count);
+        }
+        QVERIFY(AgeColour(0.0).blue() > AgeColour(0.0).red());
+        QVERIFY(AgeColour(1.0).red() > AgeColour(1.0).blue());
+
+        Folder folder;
+        QStringList names;
+        for (int i = 0; i < 60; ++i) {
+            CurvePlan plan;
+            plan.Start = QStringLiteral("2026-12-08 %1:%2:00")
+                             .arg(10 + i / 60)
+                             .arg(i % 60, 2, 10, QLatin1Char('0'))
+                             .toStdString();
+            plan.Seconds = 10;
+            folder.Test(plan, 4.0);
+            names << QString::asprintf("20261208-%02d%02d00-DIS.csv", 10 + i / 60, i % 60);
+        }
+        ResultsWindow window;
+        window.resize(1000, 700);
+        window.OpenFolder(folder.dir.path());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.Tabs()->setCurrentIndex(ResultsWindow::CurvesTab);
+        window.SetCheckedCurves(names);
+        CurveChartView* view = window.Curves();
+        QVERIFY(Drawn(view));
+        QCOMPARE(view->Series().size(), std::size_t{60});
+        QSet<QRgb> shown;
+        for (const QLineSeries* series : view->Series()) {
+            shown.insert(series->pen().color().rgb());
+        }
+        QCOMPARE(shown.size(), 60);
+        // The legend holds what fits; the note counts the rest and the
+        // readout names them.
+        const int entries = view->LegendEntries();
+        QVERIFY2(entries > 5 && entries < 60, qPrintable(QString::number(entries)));
+        int visible = 0;
+        for (const QLegendMarker* marker : view->chart()->legend()->markers()) {
+            visible += marker->isVisible() ? 1 : 0;
+        }
+        QCOMPARE(visible, entries);
+        QVERIFY2(view->Note().contains(QStringLiteral("%1 more curves").arg(60 - entries)),
+                 qPrintable(view->Note()));
+        const QString readout = window.Readout()->text();
+        QVERIFY2(readout.contains(QString::asprintf("2026-12-08 10:%02d DIS", entries)),
+                 qPrintable(readout.left(400)));
+        QVERIFY(readout.contains(QStringLiteral("2026-12-08 10:59 DIS")));
+        QVERIFY(!readout.contains(QString::asprintf("2026-12-08 10:%02d DIS", entries - 1)));
+        // By age: the oldest blue, the newest red.
+        for (QCheckBox* box : window.findChildren<QCheckBox*>()) {
+            if (box->text() == QStringLiteral("Colour by &age")) {
+                box->setChecked(true);
+            }
+        }
+        QCOMPARE(view->Series().front()->pen().color(), AgeColour(0.0));
+        QCOMPARE(view->Series().back()->pen().color(), AgeColour(1.0));
+    }
+
+    void hundredsOfCurvesAreDrawnAsOnePicture() {
+        Folder folder;
+        QStringList names;
+        for (int i = 0; i < 201; ++i) {
+            CurvePlan plan;
+            plan.Start =
+                QString::asprintf("2026-12-08 %02d:%02d:00", 10 + i / 60, i % 60).toStdString();
+            plan.Seconds = 10;
+            plan.StartVolts = 8.4 + i * 0.001;
+            folder.Test(plan, 4.0);
+            names << QString::asprintf("20261208-%02d%02d00-DIS.csv", 10 + i / 60, i % 60);
+        }
+        ResultsWindow window;
+        window.resize(1000, 700);
+        window.OpenFolder(folder.dir.path());
+        window.show();
+        window.Tabs()->setCurrentIndex(ResultsWindow::CurvesTab);
+        CurveChartView* view = window.Curves();
+        // 200 are each a series; 201 one picture, without a legend.
+        window.SetCheckedCurves(names.mid(0, 200));
+        QVERIFY(Drawn(view));
+        QCOMPARE(view->Series().size(), std::size_t{200});
+        window.SetCheckedCurves(names);
+        QVERIFY(Drawn(view));
+        QCOMPARE(view->Series().size(), std::size_t{0});
+        QCOMPARE(view->Curves().size(), std::size_t{201});
+        QCOMPARE(view->Note(), QStringLiteral("201 curves, named in the list below the chart"));
+        QVERIFY(!view->chart()->legend()->isVisible());
+        // Drawn in its colour: the last curve's is on the chart.
+        const QImage image = view->grab().toImage();
+        const QRgb last = view->ColourOfCurve(200).rgb();
+        bool found = false;
+        for (int y = 0; y < image.height() && !found; ++y) {
+            for (int x = 0; x < image.width() && !found; ++x) {
+                found = image.pixel(x, y) == last;
+            }
+        }
+        QVERIFY(found);
+        view->SetCursorX(0.1);
+        QVERIFY(window.Readout()->text().contains(
+            QString::fromUtf8("2026-12-08 13:20 DIS, NiMH 2000 mAh \xC3\x97 7: 0:00:06, 8.594 V")));
     }
 
     void theCurveListShowsOnePacksCurvesAndChecksOnlyThose() {
