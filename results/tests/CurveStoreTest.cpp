@@ -82,7 +82,7 @@ TEST_F(CurveStoreTest, AChangedFileIsReadAgain) {
 }
 
 // Rows at one a second, 8 V, with the given rows at other voltages.
-std::vector<CurveRow> Rows(int count, std::vector<std::pair<int, double>> peaks = {}) {
+std::vector<CurveRow> StoredRows(int count, std::vector<std::pair<int, double>> peaks = {}) {
     std::vector<CurveRow> rows;
     for (int i = 0; i < count; ++i) {
         rows.push_back(CurveRow{i, 8.0, -1.0, 9, i / 3.6, 0.0});
@@ -116,7 +116,7 @@ TEST(DecimatedRows, EveryRowUpToTheLimitElseTheLowestAndHighestOfEachColumn) {
         {"the whole curve in 4 columns", 0, 999, 4, 10, 4 + 1, 0, 999},
         {"a span beyond the curve", 2000, 3000, 10, 1000, 1, 999, 999},
     };
-    const std::vector<CurveRow> rows = Rows(1000);
+    const std::vector<CurveRow> rows = StoredRows(1000);
     for (const Case& c : cases) {
         const std::vector<std::size_t> drawn =
             DecimatedRows(rows, Seconds, c.From, c.To, c.Columns, c.AllUpTo);
@@ -132,7 +132,7 @@ TEST(DecimatedRows, EveryRowUpToTheLimitElseTheLowestAndHighestOfEachColumn) {
 
 TEST(DecimatedRows, APeakOrADipOfOneSecondIsNeverLost) {
     // 360,000 rows (a 100-hour Monitor) in 700 columns: about 514 a column.
-    const std::vector<CurveRow> rows = Rows(360000, {{123457, 47.9}, {250001, 0.0}});
+    const std::vector<CurveRow> rows = StoredRows(360000, {{123457, 47.9}, {250001, 0.0}});
     const std::vector<std::size_t> drawn = DecimatedRows(rows, Seconds, 0, 359999, 700, 4000);
     EXPECT_LE(drawn.size(), 2u * 700u + 1u);
     EXPECT_NE(std::find(drawn.begin(), drawn.end(), 123457u), drawn.end());
