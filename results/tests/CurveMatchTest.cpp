@@ -187,7 +187,7 @@ TEST_F(SummerTime, ATestAcrossTheChangeKeepsItsCurve) {
         const std::vector<CurveFile> curves = {ParseCurveText(text, false)};
         RecordPlan record;
         record.Time = c.Record;
-        EXPECT_EQ(MatchCurves(Log({record}), curves)[0].has_value(), c.Matched)
+        EXPECT_EQ(MatchCurves(testing::ResultsLog({record}), curves)[0].has_value(), c.Matched)
             << c.Start << " " << c.StartUtc << " " << c.Record;
     }
 }

@@ -253,11 +253,11 @@ TEST(CapacityHistory, OnlyADischargeFromAFullChargeMeasuresThePack) {
     RecordPlan charge;
     charge.Mode = "CHG";
     charge.Time = "2026-01-10 08:00:00";
-    const ResultsFile log =
-        Log({charge, discharge("2026-01-11 09:00:00", 0),  // started 24 h after
-             discharge("2026-01-11 09:00:01", 0),          // a second later
-             discharge("2026-01-10 09:30:00", 1), discharge("2026-01-10 09:40:00", 2),
-             discharge("2026-01-10 09:50:00", 0, 1700000.0)});
+    const ResultsFile log = testing::ResultsLog(
+        {charge, discharge("2026-01-11 09:00:00", 0),  // started 24 h after
+         discharge("2026-01-11 09:00:01", 0),          // a second later
+         discharge("2026-01-10 09:30:00", 1), discharge("2026-01-10 09:40:00", 2),
+         discharge("2026-01-10 09:50:00", 0, 1700000.0)});
     const PackGrouping grouping = GroupRecords(log, PackNames{});
     ASSERT_EQ(grouping.Packs.size(), 1u);
     const std::vector<CapacityPoint> points = CapacityHistory(log, grouping.Packs[0]);
