@@ -100,21 +100,24 @@ std::size_t FormedFrom(const std::vector<FullDischarge>& full, int rated,
                                                                                              : 0;
 }
 
+// A figure of a discharge: its capacity (a dead pack's 0 mAh is measured
+// too) or its resistance (0: none was measured).
+using Figure = std::optional<double> (*)(const FullDischarge&);
+
 Rate Scaled(const RobustLine& line, double factor) {
     return {line.Slope * factor, line.Low * factor, line.High * factor};
 }
 
-std::optional<Trend> TrendOf(const std::vector<FullDischarge>& window,
-                             double (*value)(const FullDischarge&), double confidence) {
+std::optional<Trend> TrendOf(const std::vector<FullDischarge>& window, Figure value,
+                             double confidence) {
     std::vector<double> times;
     std::vector<double> cycles;
     std::vector<double> values;
     for (const FullDischarge& discharge : window) {
-        const double v = value(discharge);
-        if (v > 0.0) {
+        if (const std::optional<double> v = value(discharge)) {
             times.push_back(static_cast<double>(discharge.Seconds));
             cycles.push_back(discharge.Cycle);
-            values.push_back(v);
+            values.push_back(*v);
         }
     }
     const std::optional<RobustLine> byTime = FitRobustLine(times, values, confidence);
@@ -199,22 +202,22 @@ Replacement ReplacementOf(const PackHealth& health, const HealthSettings& settin
 }
 
 std::vector<double> RecentValues(const std::vector<FullDischarge>& full, std::size_t count,
-                                 double (*value)(const FullDischarge&)) {
+                                 Figure value) {
     std::vector<double> values;
     for (auto it = full.rbegin(); it != full.rend() && values.size() < count; ++it) {
-        if (value(*it) > 0.0) {
-            values.push_back(value(*it));
+        if (const std::optional<double> v = value(*it)) {
+            values.push_back(*v);
         }
     }
     return values;
 }
 
-double CapacityOf(const FullDischarge& discharge) {
+std::optional<double> CapacityOf(const FullDischarge& discharge) {
     return discharge.MilliampHours;
 }
 
-double OhmsOf(const FullDischarge& discharge) {
-    return discharge.Ohms;
+std::optional<double> OhmsOf(const FullDischarge& discharge) {
+    return discharge.Ohms > 0.0 ? std::optional<double>(discharge.Ohms) : std::nullopt;
 }
 
 }  // namespace

@@ -166,7 +166,7 @@ TEST(PackHealth, APackThatDoesNotFadeGetsNoDate) {
 TEST(PackHealth, TheThresholdDecidesTheVerdictAndTheProjection) {
     // Without noise: 1 mAh a day from 2000 mAh, so 1600 mAh (80 %) on day 400
     // and 1620 mAh (81 %) on day 380; weekly, that is cycles 58.1 and 55.3.
-    // A flat pack is due exactly below the threshold.
+    // A flat pack is due just below the threshold.
     const struct {
         double Fade;
         double Start;
@@ -181,6 +181,7 @@ TEST(PackHealth, TheThresholdDecidesTheVerdictAndTheProjection) {
         {0.0, 1599.9, 0.80, Outlook::Reached, 0, 0},
         {0.0, 1620.0, 0.81, Outlook::NotFading, 0, 0},
         {0.0, 1619.9, 0.81, Outlook::Reached, 0, 0},
+        {0.0, 0.0, 0.80, Outlook::Reached, 0, 0},  // dead: nothing came out
     };
     for (const auto& c : cases) {
         HealthSettings settings;
