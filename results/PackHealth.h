@@ -91,8 +91,10 @@ enum class Outlook {
 
 // When the capacity reaches the replace-at threshold, by the trend: the
 // fitted line, and the earliest and latest its interval allows. Dates are
-// calendar seconds; none where that trend does not fall beyond doubt, or
-// reaches it only in more than a century or LongestProjectionCycles.
+// calendar seconds, never before the last test (a fit already below the
+// threshold is due now); none where that trend does not fall beyond doubt or
+// reaches it only after LongestProjectionYears or LongestProjectionCycles
+// (a latest of none: not within them).
 struct Replacement {
     Outlook Verdict = Outlook::Unknown;
     double ThresholdMilliampHours = 0.0;
