@@ -19,14 +19,6 @@ CurveFile Curve(const CurvePlan& plan, const char* name) {
     return curve;
 }
 
-ResultsFile Log(const std::vector<RecordPlan>& records) {
-    std::string text = testing::ResultsHeaderLine();
-    for (const RecordPlan& record : records) {
-        text += testing::RecordLine(record) + "\n";
-    }
-    return ParseResultsText(text);
-}
-
 // The curve starts 14:15:03 and has 60 seconds of rows: it ends at 14:16:03.
 TEST(CurveMatch, AcceptsARecordUpToFiveSecondsFromTheCurvesEndAndNoFurther) {
     const std::vector<CurveFile> curves = {Curve(CurvePlan{}, "a.csv")};
@@ -35,14 +27,14 @@ TEST(CurveMatch, AcceptsARecordUpToFiveSecondsFromTheCurvesEndAndNoFurther) {
     for (const char* time : within) {
         RecordPlan record;
         record.Time = time;
-        EXPECT_EQ(MatchCurves(Log({record}), curves)[0], 0u) << time;
+        EXPECT_EQ(MatchCurves(testing::ResultsLog({record}), curves)[0], 0u) << time;
     }
     const char* const beyond[] = {"2026-12-08 14:15:57", "2026-12-08 14:16:09",
                                   "2026-12-08 14:15:03"};
     for (const char* time : beyond) {
         RecordPlan record;
         record.Time = time;
-        EXPECT_FALSE(MatchCurves(Log({record}), curves)[0]) << time;
+        EXPECT_FALSE(MatchCurves(testing::ResultsLog({record}), curves)[0]) << time;
     }
 }
 
@@ -56,7 +48,8 @@ TEST(CurveMatch, WantsTheSameModeTypeCellsAndCapacity) {
     sixCells.Cells = 6;
     RecordPlan smaller;
     smaller.Rated = 1800;
-    const auto matched = MatchCurves(Log({charge, lipo, sixCells, smaller, RecordPlan{}}), curves);
+    const auto matched =
+        MatchCurves(testing::ResultsLog({charge, lipo, sixCells, smaller, RecordPlan{}}), curves);
     EXPECT_FALSE(matched[0]);
     EXPECT_FALSE(matched[1]);
     EXPECT_FALSE(matched[2]);
@@ -87,7 +80,7 @@ TEST(CurveMatch, GivesEachCurveToItsNearestRecordAndEachRecordItsNearestFreeCurv
     RecordPlan charged;
     charged.Mode = "CHG";
     charged.Time = "2026-12-08 15:16:11";
-    const auto matched = MatchCurves(Log({near, exact, charged}), curves);
+    const auto matched = MatchCurves(testing::ResultsLog({near, exact, charged}), curves);
     EXPECT_EQ(matched[0], 0u);
     EXPECT_EQ(matched[1], 1u);
     EXPECT_EQ(matched[2], 2u);
@@ -98,7 +91,7 @@ TEST(CurveMatch, LeavesUnreadableLinesMonitorsAndBrokenFilesAlone) {
     monitor.Mode = "MON";
     std::vector<CurveFile> curves = {Curve(monitor, "m.csv"), Curve(CurvePlan{}, "a.csv")};
     curves[1].Problem = "not readable";
-    ResultsFile log = Log({RecordPlan{}});
+    ResultsFile log = testing::ResultsLog({RecordPlan{}});
     log.Lines.push_back(ParseResultLine("garbage", 3));
     const auto matched = MatchCurves(log, curves);
     ASSERT_EQ(matched.size(), 2u);

@@ -51,4 +51,12 @@ std::string ResultsHeaderLine() {
            "\"mWh\",\"Ohms\",\"V/Cell\"\n";
 }
 
+ResultsFile ResultsLog(const std::vector<RecordPlan>& records) {
+    std::string text = ResultsHeaderLine();
+    for (const RecordPlan& record : records) {
+        text += RecordLine(record) + "\n";
+    }
+    return ParseResultsText(text);
+}
+
 }  // namespace voltrex::results::testing

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "records/ResultsFile.h"
 
 namespace voltrex::results::testing {
 
@@ -41,5 +44,7 @@ struct RecordPlan {
 
 std::string RecordLine(const RecordPlan& plan);  // without its line break
 std::string ResultsHeaderLine();                 // with its line break
+// A results file of these records, read.
+ResultsFile ResultsLog(const std::vector<RecordPlan>& records);
 
 }  // namespace voltrex::results::testing

@@ -31,14 +31,6 @@ RecordPlan Record(const char* time, const char* mode, const char* type, int rate
     return plan;
 }
 
-ResultsFile Log(const std::vector<RecordPlan>& records) {
-    std::string text = testing::ResultsHeaderLine();
-    for (const RecordPlan& record : records) {
-        text += testing::RecordLine(record) + "\n";
-    }
-    return ParseResultsText(text);
-}
-
 const std::vector<RecordPlan> Records = {
     Record("2026-01-10 10:00:00", "DIS", "NiMH", 2000, 7, 1950.0),  // 0
     Record("2026-01-10 12:00:00", "CHG", "NiMH", 2000, 7, 2300.0),  // 1
@@ -49,7 +41,7 @@ const std::vector<RecordPlan> Records = {
 };
 
 TEST(PackGrouping, GroupsByTypeCapacityAndCellsLatestTestedFirst) {
-    const ResultsFile log = Log(Records);
+    const ResultsFile log = testing::ResultsLog(Records);
     const PackGrouping grouping = GroupRecords(log, PackNames{});
     ASSERT_EQ(grouping.Packs.size(), 3u);
     EXPECT_EQ(grouping.Packs[0].Name, "NiMH 2000 mAh \xC3\x97 7");
@@ -65,7 +57,7 @@ TEST(PackGrouping, GroupsByTypeCapacityAndCellsLatestTestedFirst) {
 }
 
 TEST(PackGrouping, TheUsersNamesMakeThePacks) {
-    const ResultsFile log = Log(Records);
+    const ResultsFile log = testing::ResultsLog(Records);
     PackNames names;
     ASSERT_TRUE(names.SetGroupName({"NiMH", 2000, 7}, "  Transmitter\n"));
     // The two January records were of a second pack alike in every field.
@@ -193,7 +185,7 @@ TEST(PackNames, ReadsAFileEditedByHandAndSaysWhatItLeftOut) {
 }
 
 TEST(CapacityHistory, HoldsThePacksDischargesInCalendarOrder) {
-    const ResultsFile log = Log(Records);
+    const ResultsFile log = testing::ResultsLog(Records);
     const PackGrouping grouping = GroupRecords(log, PackNames{});
     const std::vector<CapacityPoint> points = CapacityHistory(log, grouping.Packs[0]);
     ASSERT_EQ(points.size(), 3u);  // the charge and the other packs left out

@@ -1,0 +1,70 @@
+# A faster build for the presets: most of the tree's compile time is headers
+# parsed again and again, Qt's above all, and GoogleTest's in every test
+# source. With VOLTREX_FAST_BUILD
+#   - the Qt programs and their window tests precompile the Qt headers they
+#     use (once per target, or once for a group of targets with the same
+#     flags);
+#   - the GoogleTest programs compile their sources in batches (one unity
+#     source per few test files), which also shares their template code.
+# The production sources without Qt are compiled one by one in every build,
+# and the package build (no preset) turns it all off, so each source is
+# still checked to include what it uses.
+#
+#   voltrex_qt_pch(<target> [TEST])
+#       precompiles the Qt Widgets headers the windows use (with QtTest's for
+#       a TEST library)
+#   voltrex_reuse_pch(<target> <from>)
+#       lets <target> use the headers precompiled for <from>, which must be
+#       built with the same flags
+#   voltrex_batch_test_sources()
+#       at the end of the top-level list: every GoogleTest program of a tests/
+#       folder compiles in batches
+
+option(VOLTREX_FAST_BUILD
+       "Precompile the Qt headers and compile the GoogleTest programs in batches" OFF)
+
+set(_voltrex_qt_pch_headers
+  <QApplication> <QCheckBox> <QComboBox> <QDialog> <QDir> <QFile> <QFileInfo> <QLabel>
+  <QLineEdit> <QMessageBox> <QObject> <QPushButton> <QString> <QStringList> <QTimer>
+  <QVBoxLayout> <QWidget> <functional> <map> <memory> <optional> <string> <vector>)
+
+function(voltrex_qt_pch target)
+  if(NOT VOLTREX_FAST_BUILD)
+    return()
+  endif()
+  set(headers ${_voltrex_qt_pch_headers})
+  if(ARGN STREQUAL "TEST")
+    list(APPEND headers <QtTest>)
+  endif()
+  target_precompile_headers(${target} PRIVATE ${headers})
+endfunction()
+
+function(voltrex_reuse_pch target from)
+  if(VOLTREX_FAST_BUILD)
+    target_precompile_headers(${target} REUSE_FROM ${from})
+  endif()
+endfunction()
+
+function(_voltrex_batch_tests_under dir)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(subdir IN LISTS subdirs)
+    _voltrex_batch_tests_under(${subdir})
+  endforeach()
+  if(NOT dir MATCHES "/tests$")
+    return()
+  endif()
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    get_target_property(links ${target} LINK_LIBRARIES)
+    if(type STREQUAL "EXECUTABLE" AND links MATCHES "GTest::")
+      set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+    endif()
+  endforeach()
+endfunction()
+
+function(voltrex_batch_test_sources)
+  if(VOLTREX_FAST_BUILD)
+    _voltrex_batch_tests_under(${PROJECT_SOURCE_DIR})
+  endif()
+endfunction()
