@@ -333,7 +333,7 @@ void CurvesPage::Replot() {
 void CurvesPage::UpdateReadout() {
     readout_->setText(chart_->Readout());
     // A line for the cursor and one for each curve, up to eight; more scroll.
-    const int lines = std::clamp(static_cast<int>(chart_->Series().size()) + 1, 2, 9);
+    const int lines = std::clamp(static_cast<int>(chart_->Curves().size()) + 1, 2, 9);
     readoutArea_->setFixedHeight(readout_->fontMetrics().lineSpacing() * lines + 8);
 }
 

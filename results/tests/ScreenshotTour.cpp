@@ -57,7 +57,7 @@ std::vector<std::size_t> DischargesToShow(const ResultsWindow& window) {
     const Pack& pack = window.Grouping().Packs.front();
     std::vector<std::size_t> discharges;
     for (const std::size_t line : pack.Lines) {
-        const ResultLine& entry = window.Log().Lines[line];
+        const voltrex::ResultLine& entry = window.Log().Lines[line];
         if (entry.Record.Mode == "DIS") {
             discharges.push_back(line);
         }
@@ -85,8 +85,12 @@ int Tour(ResultsWindow& window, const QDir& output) {
     saved = Save(window, output, "results-capacity.png") && saved;
 
     window.ShowCurvesOfLines(discharges);
-    Settle(200);
     CurveChartView* curves = window.Curves();
+    // The chart reads its curves in a worker; give it the time it needs.
+    for (int waited = 0; curves->Drawing() && waited < 10000; waited += 50) {
+        Settle(50);
+    }
+    Settle(200);
     curves->setFocus();
     curves->SetCursorX(curves->XAxis()->min() +
                        (curves->XAxis()->max() - curves->XAxis()->min()) * 0.62);
