@@ -32,8 +32,9 @@ class CurveSummaryCache final : public SummaryStore {
     // The database's place: "voltrex2-results/curve-summaries.sqlite" in the
     // user's cache folder.
     static QString DefaultPath();
-    // The layout of the tables and of an envelope's bytes.
-    static constexpr int SchemaVersion = 1;
+    // The layout of the tables and of an envelope's bytes, and what a
+    // summary counts: 2 leaves glitch rows out of the voltage range.
+    static constexpr int SchemaVersion = 2;
 
     explicit CurveSummaryCache(const QString& path = DefaultPath());
     ~CurveSummaryCache() override;

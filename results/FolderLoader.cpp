@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QMetaObject>
 
+#include "records/CurveGlitches.h"
 #include "results/CurveSummaryCache.h"
 
 namespace voltrex::results {
@@ -36,7 +37,7 @@ class FolderReader : public QObject {
                 return;
             }
             // A few files at a time, so that a new Load is not kept waiting.
-            curves_.ReadSome(4, cache_.get(), nullptr);
+            curves_.ReadSome(4, cache_.get(), GlitchRows);
             if (sinceHanded.elapsed() >= 250 || curves_.Left() == 0) {
                 HandCurves(generation, total);
                 sinceHanded.restart();
