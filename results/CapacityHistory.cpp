@@ -1,6 +1,7 @@
 #include "results/CapacityHistory.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace voltrex::results {
 
@@ -34,16 +35,30 @@ bool Implausible(const ResultRecord& record, std::optional<std::int64_t> fileWri
 }
 
 std::vector<CapacityPoint> CapacityHistory(const ResultsFile& log, const Pack& pack) {
-    std::vector<CapacityPoint> points;
-    std::vector<std::int64_t> chargeEnds;
+    // The pack's plausible tests by their end, each a charge or not. A
+    // discharge that follows a discharge with no charge recorded between
+    // them did not start full. One with nothing before it, or after a
+    // charge however long ago, is taken as full: the owner may charge with
+    // another charger, and a pack that sat a while after its charge has lost
+    // little of it.
+    struct End {
+        std::int64_t Seconds = 0;
+        bool Charge = false;
+        std::size_t Line = 0;
+    };
+    std::vector<End> ends;
     for (const std::size_t line : pack.Lines) {
         const ResultLine& entry = log.Lines.at(line);
-        if (entry.Readable && entry.Record.Mode == ModeCode(TestMode::Charge) &&
-            !Implausible(entry.Record, log.Written)) {
-            chargeEnds.push_back(entry.Record.Seconds);
+        if (entry.Readable && !Implausible(entry.Record, log.Written)) {
+            ends.push_back(
+                {entry.Record.Seconds, entry.Record.Mode == ModeCode(TestMode::Charge), line});
         }
     }
-    std::sort(chargeEnds.begin(), chargeEnds.end());
+    const auto earlier = [](const End& a, const End& b) {
+        return std::tie(a.Seconds, a.Charge) < std::tie(b.Seconds, b.Charge);
+    };
+    std::sort(ends.begin(), ends.end(), earlier);
+    std::vector<CapacityPoint> points;
     for (const std::size_t line : pack.Lines) {
         const ResultLine& entry = log.Lines.at(line);
         if (!entry.Readable || entry.Record.Mode != ModeCode(TestMode::Discharge)) {
@@ -53,17 +68,20 @@ std::vector<CapacityPoint> CapacityHistory(const ResultsFile& log, const Pack& p
         CapacityPoint point{
             line,         record.Time,  record.Seconds, record.MilliampHours, record.Ohms,
             record.Rated, record.Cycle, record.Of,      CapacityMark::Full};
-        const std::int64_t start = StartSeconds(record);
-        // The latest charge that ended before the discharge started (a few
-        // seconds' slack for the estimate of the start).
-        const auto after = std::upper_bound(chargeEnds.begin(), chargeEnds.end(), start + 60);
-        const bool fromFull =
-            after != chargeEnds.begin() && start - *(after - 1) <= FullChargeKeepsSeconds;
+        // The last test that ended before this one started (a minute's slack
+        // for the estimate of the start); a charge sorts after a discharge
+        // that ended in the same second.
+        auto before = std::upper_bound(ends.begin(), ends.end(),
+                                       End{StartSeconds(record) + 60, true, 0}, earlier);
+        while (before != ends.begin() && (before - 1)->Line == line) {
+            --before;  // a discharge shorter than the slack is not its own predecessor
+        }
+        const bool afterDischarge = before != ends.begin() && !(before - 1)->Charge;
         if (Implausible(record, log.Written)) {
             point.Mark = CapacityMark::Implausible;
         } else if (record.Cycle == 1) {
             point.Mark = CapacityMark::FirstOfAutoCycle;
-        } else if (!fromFull) {
+        } else if (afterDischarge) {
             point.Mark = CapacityMark::NotFromFull;
         }
         points.push_back(point);

@@ -17,7 +17,8 @@ enum class CapacityMark {
     Full,
     // An Auto Cycle's first discharge: the pack came in whatever state it was.
     FirstOfAutoCycle,
-    // No charge of the pack ended shortly before the discharge started.
+    // The pack's test before it was a discharge too: no charge was recorded
+    // between them, so this one measured what the other left.
     NotFromFull,
     // A record no pack can give (a line mistyped or damaged by hand): more
     // than ten times its rating or 100 Ah, a negative charge, a resistance
@@ -30,8 +31,6 @@ inline constexpr double MostPlausibleMilliampHours = 100000.0;
 inline constexpr double MostPlausibleTimesRated = 10.0;
 inline constexpr double MostPlausibleOhms = 5.0;
 inline constexpr int EarliestPlausibleYear = 2000;
-// How long after a charge a discharge still starts from a full pack.
-inline constexpr int FullChargeKeepsSeconds = 24 * 3600;
 
 // One discharge of a pack: what it gave, and when.
 struct CapacityPoint {

@@ -249,7 +249,7 @@ TEST(CapacityHistory, ARecordBeyondWhatAPackCanGiveIsImplausible) {
 }
 
 TEST(CapacityHistory, OnlyADischargeFromAFullChargeMeasuresThePack) {
-    // One pack: a charge, then discharges of an hour each (1500 mAh at
+    // One pack: charges, and discharges of an hour each (1500 mAh at
     // 1500 mA) ending when given.
     const auto discharge = [](const char* time, int cycle, double milliampHours = 1500.0) {
         RecordPlan plan;
@@ -259,23 +259,35 @@ TEST(CapacityHistory, OnlyADischargeFromAFullChargeMeasuresThePack) {
         plan.MilliampHours = milliampHours;
         return plan;
     };
-    RecordPlan charge;
-    charge.Mode = "CHG";
-    charge.Time = "2026-01-10 08:00:00";
-    const ResultsFile log = testing::ResultsLog(
-        {charge, discharge("2026-01-11 09:00:00", 0),  // started 24 h after
-         discharge("2026-01-11 09:00:01", 0),          // a second later
-         discharge("2026-01-10 09:30:00", 1), discharge("2026-01-10 09:40:00", 2),
-         discharge("2026-01-10 09:50:00", 0, 1700000.0)});
+    const auto charge = [](const char* time) {
+        RecordPlan plan;
+        plan.Mode = "CHG";
+        plan.Time = time;
+        return plan;
+    };
+    const ResultsFile log = testing::ResultsLog({
+        discharge("2026-01-09 09:00:00", 0),  // nothing before it: taken as full
+        charge("2026-01-10 08:00:00"),
+        discharge("2026-01-11 09:00:00", 0),  // after the mistyped one: its
+        discharge("2026-01-10 09:30:00", 1),  // predecessor is 09:40
+        discharge("2026-01-10 09:40:00", 2),  // the charge before it
+        discharge("2026-01-10 09:50:00", 0, 1700000.0),
+        charge("2026-01-20 08:01:00"),        // ends at the start's slack
+        discharge("2026-01-20 09:00:00", 0),  // so it counts
+        charge("2026-01-30 08:01:01"),        // a second past it
+        discharge("2026-01-30 09:00:00", 0),  // so it does not
+    });
     const PackGrouping grouping = GroupRecords(log, PackNames{});
     ASSERT_EQ(grouping.Packs.size(), 1u);
     const std::vector<CapacityPoint> points = CapacityHistory(log, grouping.Packs[0]);
-    ASSERT_EQ(points.size(), 5u);
-    EXPECT_EQ(points[0].Mark, CapacityMark::FirstOfAutoCycle);
-    EXPECT_EQ(points[1].Mark, CapacityMark::Full);
-    EXPECT_EQ(points[2].Mark, CapacityMark::Implausible);
-    EXPECT_EQ(points[3].Mark, CapacityMark::Full);
-    EXPECT_EQ(points[4].Mark, CapacityMark::NotFromFull);
+    const std::vector<CapacityMark> expected = {
+        CapacityMark::Full,        CapacityMark::FirstOfAutoCycle, CapacityMark::Full,
+        CapacityMark::Implausible, CapacityMark::NotFromFull,      CapacityMark::Full,
+        CapacityMark::NotFromFull};
+    ASSERT_EQ(points.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(points[i].Mark, expected[i]) << "discharge " << i;
+    }
     // The best of the pack is no mistyped record.
     EXPECT_DOUBLE_EQ(SummaryOf(points)->BestMilliampHours, 1500.0);
 }

@@ -407,6 +407,7 @@ class ResultsWindowTest : public QObject {
             testing::RecordLine(Record("2026-02-10 10:00:00", "DIS", 2150.0, "LiPo", 2200, 3)),
             testing::RecordLine(
                 Record("2026-03-10 10:30:15", "DIS", 1900.0, "NiMH", 2000, 7, 0.21)),
+            testing::RecordLine(Record("2026-05-31 20:00:00", "CHG", 2200.0)),
             testing::RecordLine(
                 Record("2026-06-01 08:00:00", "DIS", 1850.0, "NiMH", 2000, 7, 0.24)),
         });
@@ -538,8 +539,18 @@ class ResultsWindowTest : public QObject {
     }
 
     void pointingAtADischargeNamesItAndClickingShowsItsCurve() {
+        // Two discharges, each after a charge: both measure the pack.
         Folder folder;
-        TwoCurves data(folder);
+        CurvePlan second;
+        second.Start = "2026-12-09 10:00:00";
+        second.Seconds = 120;
+        second.StartVolts = 8.5;
+        RecordPlan charge;
+        charge.Time = "2026-12-08 20:00:00";
+        charge.Mode = "CHG";
+        folder.Results({testing::RecordLine(folder.Test(CurvePlan{}, 25.0)),
+                        testing::RecordLine(charge),
+                        testing::RecordLine(folder.Test(second, 50.0))});
         ResultsWindow window;
         window.resize(1000, 700);
         window.OpenFolder(folder.dir.path());
@@ -900,6 +911,7 @@ class ResultsWindowTest : public QObject {
         TwoCurves data(folder);
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         CurveChartView* view = window.Curves();
         // 61 and 121 rows: held whole within 182 rows, not within 181.
         for (const std::size_t budget : {181u, 182u}) {
@@ -924,6 +936,7 @@ class ResultsWindowTest : public QObject {
         folder.Write(QStringLiteral("curves/20261208-141503-DIS.csv"), Bytes(text));
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.SetCheckedCurves({QStringLiteral("20261208-141503-DIS.csv")});
         CurveChartView* view = window.Curves();
         QVERIFY(Drawn(view));
@@ -962,6 +975,7 @@ class ResultsWindowTest : public QObject {
         ResultsWindow window;
         window.resize(1000, 700);
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.Tabs()->setCurrentIndex(ResultsWindow::CurvesTab);
@@ -1015,6 +1029,7 @@ class ResultsWindowTest : public QObject {
         ResultsWindow window;
         window.resize(1000, 700);
         window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
         window.show();
         window.Tabs()->setCurrentIndex(ResultsWindow::CurvesTab);
         CurveChartView* view = window.Curves();
