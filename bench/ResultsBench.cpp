@@ -326,8 +326,8 @@ int main(int argc, char** argv) {
     } else if (action == QLatin1String("reload")) {
         window.Tabs()->setCurrentIndex(ResultsWindow::RecordsTab);
         window.RecordsTable()->selectAll();
-        run.Measure(
-            "reload", [&] { window.Reload(); }, opened);
+        const auto reload = [&] { window.Reload(); };
+        run.Measure("reload", reload, opened);
     } else if (action == QLatin1String("find")) {
         window.Tabs()->setCurrentIndex(ResultsWindow::RecordsTab);
         run.Measure(

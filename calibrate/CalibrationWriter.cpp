@@ -215,7 +215,7 @@ std::optional<std::string> SaveCalibration(const std::string& path, const Calibr
     const std::string stamp = Format("-%04d%02d%02d-%02d%02d%02d", now.Year, now.Month, now.Day,
                                      now.Hour, now.Minute, now.Second);
     copyPath = base + stamp + ".ini";
-    struct stat existing {};
+    struct stat existing = {};
     for (int n = 2; ::lstat(copyPath.c_str(), &existing) == 0; ++n) {
         copyPath = base + stamp + Format("-%d", n) + ".ini";
     }
