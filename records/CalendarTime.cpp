@@ -127,19 +127,30 @@ std::optional<std::int64_t> ParseUtcTime(std::string_view text) {
     return CalendarSeconds(*time);
 }
 
+namespace {
+
+// The time as the C library's broken-down fields; summer as tm_isdst (-1:
+// let mktime decide).
+std::tm BrokenDown(const LocalTime& time, int summer) {
+    std::tm fields = {};
+    fields.tm_year = time.Year - 1900;
+    fields.tm_mon = time.Month - 1;
+    fields.tm_mday = time.Day;
+    fields.tm_hour = time.Hour;
+    fields.tm_min = time.Minute;
+    fields.tm_sec = time.Second;
+    fields.tm_isdst = summer;
+    return fields;
+}
+
+}  // namespace
+
 std::vector<std::int64_t> LocalMoments(const LocalTime& time) {
     std::vector<std::int64_t> moments;
     // The C library knows the zone's rules: the time read as standard time
     // and as summer time, each kept when it reads back as the same time.
     for (const int summer : {0, 1}) {
-        std::tm fields = {};
-        fields.tm_year = time.Year - 1900;
-        fields.tm_mon = time.Month - 1;
-        fields.tm_mday = time.Day;
-        fields.tm_hour = time.Hour;
-        fields.tm_min = time.Minute;
-        fields.tm_sec = time.Second;
-        fields.tm_isdst = summer;
+        std::tm fields = BrokenDown(time, summer);
         const std::time_t moment = std::mktime(&fields);
         std::tm back = {};
         if (moment == static_cast<std::time_t>(-1) || localtime_r(&moment, &back) == nullptr) {
@@ -152,14 +163,7 @@ std::vector<std::int64_t> LocalMoments(const LocalTime& time) {
     }
     if (moments.empty()) {
         // A time the clocks skipped: as the C library reads it.
-        std::tm fields = {};
-        fields.tm_year = time.Year - 1900;
-        fields.tm_mon = time.Month - 1;
-        fields.tm_mday = time.Day;
-        fields.tm_hour = time.Hour;
-        fields.tm_min = time.Minute;
-        fields.tm_sec = time.Second;
-        fields.tm_isdst = -1;
+        std::tm fields = BrokenDown(time, -1);
         moments.push_back(static_cast<std::int64_t>(std::mktime(&fields)));
     }
     std::sort(moments.begin(), moments.end());
