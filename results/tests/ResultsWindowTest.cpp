@@ -125,6 +125,22 @@ QString Cell(const QAbstractItemModel* model, int row, int column) {
 }
 
 // Two discharges with their curves: 60 and 120 seconds, 1.5 A.
+// Discharges of ten seconds a minute apart from 10:00, each starting
+// voltsStep higher than the one before; their file names.
+QStringList ShortCurves(const Folder& folder, int count, double voltsStep) {
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        CurvePlan plan;
+        plan.Start =
+            QString::asprintf("2026-12-08 %02d:%02d:00", 10 + i / 60, i % 60).toStdString();
+        plan.Seconds = 10;
+        plan.StartVolts += i * voltsStep;
+        folder.Test(plan, 4.0);
+        names << QString::asprintf("20261208-%02d%02d00-DIS.csv", 10 + i / 60, i % 60);
+    }
+    return names;
+}
+
 struct TwoCurves {
     explicit TwoCurves(const Folder& folder) {
         CurvePlan first;
@@ -961,17 +977,7 @@ class ResultsWindowTest : public QObject {
         QVERIFY(AgeColour(1.0).red() > AgeColour(1.0).blue());
 
         Folder folder;
-        QStringList names;
-        for (int i = 0; i < 60; ++i) {
-            CurvePlan plan;
-            plan.Start = QStringLiteral("2026-12-08 %1:%2:00")
-                             .arg(10 + i / 60)
-                             .arg(i % 60, 2, 10, QLatin1Char('0'))
-                             .toStdString();
-            plan.Seconds = 10;
-            folder.Test(plan, 4.0);
-            names << QString::asprintf("20261208-%02d%02d00-DIS.csv", 10 + i / 60, i % 60);
-        }
+        const QStringList names = ShortCurves(folder, 60, 0.0);
         ResultsWindow window;
         window.resize(1000, 700);
         window.OpenFolder(folder.dir.path());
@@ -1016,16 +1022,7 @@ class ResultsWindowTest : public QObject {
 
     void hundredsOfCurvesAreDrawnAsOnePicture() {
         Folder folder;
-        QStringList names;
-        for (int i = 0; i < 201; ++i) {
-            CurvePlan plan;
-            plan.Start =
-                QString::asprintf("2026-12-08 %02d:%02d:00", 10 + i / 60, i % 60).toStdString();
-            plan.Seconds = 10;
-            plan.StartVolts = 8.4 + i * 0.001;
-            folder.Test(plan, 4.0);
-            names << QString::asprintf("20261208-%02d%02d00-DIS.csv", 10 + i / 60, i % 60);
-        }
+        const QStringList names = ShortCurves(folder, 201, 0.001);
         ResultsWindow window;
         window.resize(1000, 700);
         window.OpenFolder(folder.dir.path());
