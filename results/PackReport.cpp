@@ -101,8 +101,10 @@ std::string ReplacementText(const PackReport& report) {
             return Format("now: %.1f mAh is below %.0f mAh", health.Capacity.value_or(0.0),
                           replace.ThresholdMilliampHours);
         case Outlook::NotFading:
-            return Format("not fading: its capacity does not fall beyond doubt (below %.0f mAh)",
-                          replace.ThresholdMilliampHours);
+            return Format(
+                "not fading: its capacity does not fall beyond doubt, so no date "
+                "for %.0f mAh is projected",
+                replace.ThresholdMilliampHours);
         case Outlook::Fading:
             break;
     }
@@ -514,12 +516,13 @@ std::vector<std::string> LabelLines(const PackReport& report) {
     std::string capacity =
         health.Capacity ? Format("%.0f mAh", *health.Capacity) : std::string("Capacity unknown");
     if (health.StateOfHealth) {
-        capacity += Format("  %.1f %% of %d", ShownPercent(*health.StateOfHealth), health.Rated);
+        capacity +=
+            Format(", %.1f %% of %d mAh", ShownPercent(*health.StateOfHealth), health.Rated);
     } else if (health.Capacity) {
-        capacity += "  rating unknown";
+        capacity += ", rating unknown";
     }
     if (health.BelowThreshold()) {
-        capacity += "  REPLACE";
+        capacity += ": REPLACE";
     }
     lines.push_back(capacity);
     lines.push_back(health.Ohms ? Format("Ri %.4f %s", *health.Ohms, Ohm)

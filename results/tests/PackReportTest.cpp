@@ -259,7 +259,7 @@ class PackReportTest : public QObject {
                  qPrintable(QStringLiteral("%1 x %2 pt").arg(pdf.Width).arg(pdf.Height)));
         // Every label says its pack's figures.
         for (const QString& figure :
-             {QStringLiteral("1700 mAh 85.0 % of 2000"), QStringLiteral("Ri 0.2000 \u03A9"),
+             {QStringLiteral("1700 mAh, 85.0 % of 2000 mAh"), QStringLiteral("Ri 0.2000 \u03A9"),
               QStringLiteral("Tested 2026-03-12")}) {
             QVERIFY2(pdf.Text.count(figure) == packs * copies, qPrintable(figure));
         }
