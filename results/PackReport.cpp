@@ -755,7 +755,7 @@ QString FileNameOf(const QString& name) {
 // A page of the paper drawn for the screen, at about a third of its size.
 QImage PagePreview(const QPageSize& page, const QMarginsF& margins,
                    const std::function<void(QPainter&, const QRectF&, double)>& paint) {
-    constexpr double Dpi = 56.0;
+    constexpr double Dpi = 50.0;
     const QSizeF paper = page.size(QPageSize::Millimeter);
     const double px = Dpi / MillimetresPerInch;
     QImage image((paper * px).toSize(), QImage::Format_ARGB32_Premultiplied);
@@ -820,6 +820,10 @@ void ShowReportDialog(QWidget* parent, const PackReport& report) {
     QObject::connect(print, &QPushButton::clicked, &dialog, [&] {
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageSize(pageSize());
+        // The page's margins, as on the PDF: no printer prints to the edge.
+        printer.setPageMargins(
+            QMarginsF(ReportMarginMm, ReportMarginMm, ReportMarginMm, ReportMarginMm),
+            QPageLayout::Millimeter);
         QPrintDialog ask(&printer, &dialog);
         ask.setWindowTitle(Tr("Print Report"));
         if (ask.exec() == QDialog::Accepted) {
