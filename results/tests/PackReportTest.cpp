@@ -2,6 +2,7 @@
 // reads them: poppler-utils' pdfinfo for the pages and their size,
 // pdftotext for what they say.
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -14,6 +15,7 @@
 #include "CurveTestData.h"
 #include "results/PackReport.h"
 #include "results/ResultsFolder.h"
+#include "results/ResultsWindow.h"
 
 using namespace voltrex::results;
 using testing::CurvePlan;
@@ -263,6 +265,23 @@ class PackReportTest : public QObject {
               QStringLiteral("Tested 2026-03-12")}) {
             QVERIFY2(pdf.Text.count(figure) == packs * copies, qPrintable(figure));
         }
+    }
+
+    void theReportAndLabelAreOfferedForThePackOfTheCurrentRecord() {
+        QTemporaryDir dir;
+        WriteFolder(dir.path(), PackPlan{{1710.0, 1690.0, 1700.0}});
+        ResultsWindow window;
+        QAction* report = nullptr;
+        QAction* label = nullptr;
+        for (QAction* action : window.findChildren<QAction*>()) {
+            report = action->text() == QStringLiteral("Pack &Report\u2026") ? action : report;
+            label = action->text() == QStringLiteral("Pack &Label\u2026") ? action : label;
+        }
+        QVERIFY(report && label);
+        QVERIFY(!report->isEnabled() && !label->isEnabled());  // no folder, no pack
+        window.OpenFolder(dir.path());
+        QVERIFY(window.WaitUntilLoaded());
+        QVERIFY(report->isEnabled() && label->isEnabled());
     }
 
     void aPdfIsOnLetterWhereTheCountryUsesIt_data() {
