@@ -110,10 +110,14 @@ std::string ReplacementText(const PackReport& report) {
     }
     std::string text = Format("below %.0f mAh ", replace.ThresholdMilliampHours);
     if (replace.Date) {
-        text += "about " + MonthText(*replace.Date);
+        const std::string month = MonthText(*replace.Date);
+        text += "about " + month;
         if (replace.EarliestDate && replace.LatestDate) {
-            text += " (" + MonthText(*replace.EarliestDate) + " to " +
-                    MonthText(*replace.LatestDate) + ")";
+            const std::string earliest = MonthText(*replace.EarliestDate);
+            const std::string latest = MonthText(*replace.LatestDate);
+            if (earliest != month || latest != month) {
+                text += " (" + earliest + " to " + latest + ")";
+            }
         } else if (replace.EarliestDate) {
             text += " (" + MonthText(*replace.EarliestDate) + " or later)";
         }

@@ -164,6 +164,17 @@ class PackReportTest : public QObject {
                                                    "it is replaced at"),
                                     QStringLiteral("now: 1599.9 mAh is below 1600 mAh")}
             << QStringList{QStringLiteral("80.0 % of its rated"), QStringLiteral("not fading")};
+        QTest::newRow("fading 10 mAh a cycle")
+            << QList<double>{2000.0, 1990.0, 1980.0, 1970.0, 1960.0, 1950.0,
+                             1940.0, 1930.0, 1920.0, 1910.0, 1900.0, 1890.0}
+            << 2000 << true << QString()
+            << QStringList{QStringLiteral("Last test 2026-03-21"),
+                           QStringLiteral("1900.0 mAh now, best 2000.0 mAh"),
+                           QStringLiteral("-1000.0 mAh per 100 cycles (-1000.0 to -1000.0)"),
+                           QStringLiteral("below 1600 mAh about April 2026, near cycle 41"),
+                           QStringLiteral("12 discharges, 12 of them from a full charge"),
+                           QStringLiteral("mean of the latest 10 cycles")}
+            << QStringList{QStringLiteral("not fading"), QStringLiteral("unknown")};
         QTest::newRow("no rating")
             << QList<double>{1710.0, 1690.0, 1700.0} << 0 << true << QString()
             << always + QStringList{QStringLiteral("rated capacity not entered"),
