@@ -208,6 +208,32 @@ for entry in json.load(open("build/ci/compile_commands.json")):
     return "$status"
 }
 
+# The sanitizer build compiles the core a second time. It runs beside the
+# rest of the suite at the lowest priority, so that it takes only the time
+# the cores would otherwise be idle (the build's waits for a precompiled
+# header or a link, the window tests' waits) and never slows what is timed:
+# the window tests' checks that no action holds the thread. Its output goes
+# to build/asan-core.log, shown when it fails.
+sanitizer_build=
+background_sanitizer_build() {
+    echo "Building the core under the sanitizers beside the rest (build/asan-core.log)"
+    # A session of its own, so that a failure of the rest stops its
+    # compilers too.
+    setsid nice -n 19 cmake --build --preset asan-core -j "$jobs" >build/asan-core.log 2>&1 &
+    sanitizer_build=$!
+    trap 'kill -- "-$sanitizer_build" 2>/dev/null || true' EXIT
+}
+finish_sanitizer_build() {
+    echo "Waiting for the sanitizer build"
+    if ! wait "$sanitizer_build"; then
+        cat build/asan-core.log >&2
+        echo "The sanitizer build (asan-core) failed: its log is above and in build/asan-core.log" >&2
+        exit 1
+    fi
+    trap - EXIT
+    tail -1 build/asan-core.log
+}
+
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # Sourced (by the tests of tools/tests), the functions are all it defines.
@@ -240,11 +266,12 @@ test)
     echo "Checking the includes against the layering (tools/check-layering)"
     tools/check-layering
     cmake --preset ci
+    cmake --preset asan-core
+    background_sanitizer_build
     cmake --build --preset ci -j "$jobs"
     ctest --preset ci -j "$jobs"
     check_tidy
-    cmake --preset asan-core
-    cmake --build --preset asan-core -j "$jobs"
+    finish_sanitizer_build
     ctest --preset asan-core -j "$jobs"
     ;;
 asan)
