@@ -58,7 +58,7 @@ void CapacityPage::Show(const ResultsFolder& folder) {
     }
     const Pack& p = grouping.Packs[*pack];
     const std::vector<CapacityPoint> points = CapacityHistory(folder.Log(), p);
-    chart_->Show(Text(p.Name), points);
+    chart_->Show(Text(p.Name), points, HealthOf(folder.Log(), p, folder.HealthSettingsOf(p.Id)));
     const std::optional<CapacitySummary> summary = SummaryOf(points);
     if (!summary) {
         summary_->setText(
