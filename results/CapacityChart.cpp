@@ -104,12 +104,12 @@ CapacityChart::CapacityChart(QWidget* parent)
     // The trend: the threshold in red, the fit in the capacity's colour, its
     // projection dashed and the interval of the projection shaded faintly.
     threshold_->setPen(QPen(QColor(0xd0, 0x30, 0x30), 1.5, Qt::DashDotLine));
-    fit_->setPen(QPen(QColor(0x2a, 0x4d, 0x80), 2.0));
+    fit_->setPen(QPen(QColor(0x6a, 0x3d, 0x9a), 2.0));
     fit_->setName(tr("Trend"));
-    projection_->setPen(QPen(QColor(0x2a, 0x4d, 0x80), 2.0, Qt::DashLine));
+    projection_->setPen(QPen(QColor(0x6a, 0x3d, 0x9a), 2.0, Qt::DashLine));
     projection_->setName(tr("Projection"));
     interval_->setPen(Qt::NoPen);
-    interval_->setBrush(QColor(0x4e, 0x79, 0xa7, 0x30));
+    interval_->setBrush(QColor(0x6a, 0x3d, 0x9a, 0x30));
     interval_->setName(tr("Its interval"));
     c->addSeries(interval_);
     for (QAbstractSeries* series :

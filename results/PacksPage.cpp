@@ -65,8 +65,8 @@ PacksPage::PacksPage(QWidget* parent) : QWidget(parent), model_(new PacksModel(t
     table_->sortByColumn(PacksModel::HealthColumn, Qt::AscendingOrder);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                            QAbstractItemView::SelectedClicked);
+    // F2 names the pack, as on the records.
+    table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked);
     table_->setItemDelegateForColumn(PacksModel::ReplaceAtColumn, new PercentDelegate(table_));
     table_->setAlternatingRowColors(true);
     table_->setWordWrap(false);

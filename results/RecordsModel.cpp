@@ -219,7 +219,8 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
                 return tr("No curve file in curves/ belongs to this record.");
             }
             if (column == NoteColumn) {
-                return Note(row).isEmpty() ? tr("Your note of this record (F2 to write one)")
+                return Note(row).isEmpty() ? tr("Your note of this record: click here on the "
+                                                "chosen row to write one")
                                            : Note(row);
             }
             return {};
@@ -314,7 +315,7 @@ QVariant RecordsModel::headerData(int section, Qt::Orientation orientation, int 
         QT_TR_NOOP("Mean voltage per cell"),
         QT_TR_NOOP("The pack the record belongs to"),
         QT_TR_NOOP("The record's curve file in curves/"),
-        QT_TR_NOOP("Your note of the record (F2 or a click on the chosen row writes one)")};
+        QT_TR_NOOP("Your note of the record (a click on the chosen row's note writes one)")};
     if (section < 0 || section >= ColumnCount) {
         return {};
     }

@@ -548,6 +548,9 @@ class ResultsWindowTest : public QObject {
         QVERIFY(due.x() <= static_cast<double>(chart->TimeAxis()->max().toMSecsSinceEpoch()));
         QVERIFY(chart->CapacityAxis()->min() <= 1600.0);
         QVERIFY(chart->IntervalSeries()->isVisible());
+        QVERIFY2(again.CapacitySummary()->text().contains(QStringLiteral(
+                     "State of health 93.5 % (replaced below 80 %): reaches it about")),
+                 qPrintable(again.CapacitySummary()->text()));
         // A pack that does not fade has no projection.
         again.ShowPackHistory(QStringLiteral("group:NiMH,2000,4"));
         QCOMPARE(chart->ProjectionSeries()->count(), 0);
