@@ -268,6 +268,37 @@ TEST(PackNames, RefusesThresholdsAndNotesItCouldNotKeep) {
                             "line 8: not a record (date time mode)"}));
 }
 
+TEST(PackNames, ANoteKeepsItsLinesAndNothingThatWouldBreakTheFile) {
+    struct Case {
+        std::string note;
+        std::string kept;
+    };
+    for (const Case& c : std::vector<Case>{{"one", "one"},
+                                           {"  one  ", "one"},
+                                           {"a\rb", "a\nb"},
+                                           {"a\r\nb", "a\nb"},
+                                           {"a\n\rb", "a\n\nb"},
+                                           {"\n\n a \n\n", "a"},
+                                           {"a\x01"
+                                            "b\x7f"
+                                            "c\td",
+                                            "a b c d"},
+                                           {std::string("a\0b", 3), "a b"},
+                                           {"= at the start", "= at the start"},
+                                           {"\\n is no line break", "\\n is no line break"},
+                                           {"ends with \\", "ends with \\"},
+                                           {"[PackNotes]", "[PackNotes]"},
+                                           {"\n \t \n", ""}}) {
+        EXPECT_EQ(CleanNote(c.note), c.kept) << c.note;
+        PackNames names;
+        ASSERT_TRUE(names.SetPackNote("name:x", c.note));
+        ASSERT_TRUE(names.SetRecordNote("2026-01-10 10:00:00 DIS", c.note));
+        const PackNames back = PackNames::Parse(names.Text());
+        EXPECT_EQ(back.PackNote("name:x"), c.kept) << c.note;
+        EXPECT_EQ(back.RecordNote("2026-01-10 10:00:00 DIS"), c.kept) << c.note;
+    }
+}
+
 TEST(PackNames, AnOldFileReadsAndALaterVersionsSectionsAreKept) {
     const std::string old =
         "[Groups]\nNiMH,2000,7 = Sender\n[Records]\n2026-01-10 10:00:00 DIS = Spare\n";

@@ -28,6 +28,7 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 #include <clocale>
+#include <limits>
 
 #include "CurveTestData.h"
 #include "ExampleData.h"
@@ -473,10 +474,22 @@ class ResultsWindowTest : public QObject {
         page->Table()->sortByColumn(PacksModel::LastTestColumn, Qt::DescendingOrder);
         QCOMPARE(cellsOf(0), 5);
         QCOMPARE(cellsOf(1), 4);
+        // Due now first, then by the projected date, then the packs that do
+        // not fade.
+        page->Table()->sortByColumn(PacksModel::ReplacementColumn, Qt::AscendingOrder);
+        QCOMPARE(cellsOf(0), 1);
+        QCOMPARE(cellsOf(1), 5);
 
         // The owner replaces the 3-cell pack at 85 %: it is due now; an
         // empty threshold is the default again.
+        QString error;
         page->Table()->sortByColumn(PacksModel::HealthColumn, Qt::AscendingOrder);
+        QVERIFY(!page->Sorted()->setData(sorted->index(3, PacksModel::ReplaceAtColumn), 0.99));
+        QVERIFY(page->Sorted()->setData(sorted->index(3, PacksModel::ReplaceAtColumn), 90.0));
+        QCOMPARE(band(3), HealthBand::Replace);
+        QVERIFY(page->Sorted()->setData(sorted->index(3, PacksModel::ReplaceAtColumn), QString()));
+        QCOMPARE(band(3), HealthBand::Good);
+        QVERIFY(!window.Names().ReplaceAt("group:NiMH,2000,4"));
         QVERIFY(!page->Sorted()->setData(sorted->index(2, PacksModel::ReplaceAtColumn), 100.1));
         QVERIFY(page->Sorted()->setData(sorted->index(2, PacksModel::ReplaceAtColumn), 85.0));
         QCOMPARE(cellsOf(2), 3);
@@ -490,6 +503,10 @@ class ResultsWindowTest : public QObject {
         QVERIFY(page->Sorted()->setData(sorted->index(0, PacksModel::NoteColumn),
                                         QString::fromUtf8("cell 3 weak \u21B5 retire=yes")));
         QCOMPARE(window.Names().PackNote("group:NiMH,2000,1"), "cell 3 weak\nretire=yes");
+        QVERIFY(
+            !(window.Filter()->index(0, RecordsModel::PackColumn).flags() & Qt::ItemIsEditable));
+        QVERIFY(window.Filter()->index(0, RecordsModel::NoteColumn).flags() & Qt::ItemIsEditable);
+        QVERIFY(!window.SetRecordNote(window.Log().Lines.size(), QStringLiteral("x"), error));
         QVERIFY(window.Filter()->setData(window.Filter()->index(0, RecordsModel::NoteColumn),
                                          QStringLiteral("left in the car")));
         const std::string latest = window.Log().Lines.back().Record.Id();
@@ -555,6 +572,25 @@ class ResultsWindowTest : public QObject {
         again.ShowPackHistory(QStringLiteral("group:NiMH,2000,4"));
         QCOMPARE(chart->ProjectionSeries()->count(), 0);
         QCOMPARE(chart->ThresholdSeries()->at(0).y(), 1600.0);
+    }
+
+    void aTrendReadsAsAShareOfTheRatingWithItsUncertainty() {
+        const double infinity = std::numeric_limits<double>::infinity();
+        const struct {
+            Rate rate;
+            int rated;
+            const char* text;
+        } cases[] = {
+            {{-24.0, -32.0, -16.0}, 2000, "\u22121.2 \u00B1 0.4 %/month"},
+            {{24.0, 16.0, 32.0}, 2000, "+1.2 \u00B1 0.4 %/month"},
+            {{-0.9, -3.0, 1.0}, 2000, "0.0 \u00B1 0.1 %/month"},
+            {{-24.0, -infinity, 1.0}, 2000, "\u22121.2 %/month"},
+            {{-24.0, -32.0, infinity}, 2000, "\u22121.2 %/month"},
+            {{-24.0, -32.0, -16.0}, 0, ""},
+        };
+        for (const auto& c : cases) {
+            QCOMPARE(PacksModel::RateText(c.rate, c.rated, "month"), QString::fromUtf8(c.text));
+        }
     }
 
     void aNamesFileThatCannotBeWrittenIsReportedAndChangesNothing() {
