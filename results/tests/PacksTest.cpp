@@ -337,6 +337,15 @@ TEST(PackNames, APacksThresholdAndNoteGoWithItWhenItIsRenamed) {
     EXPECT_EQ(merged.ReplaceAt("name:Taken"), 0.9);
     EXPECT_EQ(merged.PackNote("name:Taken"), "sender");
 
+    // Named back to nothing: the group's own id gets them again.
+    ResultsFolder renamed;
+    renamed.SetFiles({log, *named, {}});
+    const std::optional<PackNames> unnamed = renamed.RenamedPack("name:Sender", "", error);
+    ASSERT_TRUE(unnamed) << error;
+    EXPECT_EQ(unnamed->ReplaceAt("group:NiMH,2000,7"), 0.7);
+    EXPECT_EQ(unnamed->PackNote("group:NiMH,2000,7"), "sender");
+    EXPECT_FALSE(unnamed->ReplaceAt("name:Sender"));
+
     folder.SetFiles({log, *named, {}});
     const std::vector<PackHealth> health = folder.Health();
     ASSERT_EQ(health.size(), folder.Grouping().Packs.size());

@@ -568,10 +568,19 @@ class ResultsWindowTest : public QObject {
         QVERIFY2(again.CapacitySummary()->text().contains(QStringLiteral(
                      "State of health 93.5 % (replaced below 80 %): reaches it about")),
                  qPrintable(again.CapacitySummary()->text()));
-        // A pack that does not fade has no projection.
+        // A pack that does not fade has no projection; one below its
+        // threshold neither, and says so.
         again.ShowPackHistory(QStringLiteral("group:NiMH,2000,4"));
         QCOMPARE(chart->ProjectionSeries()->count(), 0);
         QCOMPARE(chart->ThresholdSeries()->at(0).y(), 1600.0);
+        QVERIFY(!chart->IntervalSeries()->isVisible());
+        QVERIFY(again.CapacitySummary()->text().endsWith(QStringLiteral("not fading.")));
+        again.ShowPackHistory(QStringLiteral("group:NiMH,2000,3"));
+        QCOMPARE(chart->ThresholdSeries()->at(0).y(), 1700.0);
+        QCOMPARE(chart->FitSeries()->count(), 2);
+        QCOMPARE(chart->ProjectionSeries()->count(), 0);
+        QVERIFY(again.CapacitySummary()->text().contains(
+            QStringLiteral("State of health 84.9 % (replaced below 85 %): replace it now.")));
     }
 
     void aTrendReadsAsAShareOfTheRatingWithItsUncertainty() {
