@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "platform/CFormat.h"
+#include "records/CalendarTime.h"
 #include "results/CurveChartView.h"
 
 namespace voltrex::results {
@@ -18,6 +19,13 @@ namespace {
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// A pack's calendar seconds as the time axis counts them.
+double ChartTime(double calendarSeconds) {
+    return static_cast<double>(
+        DateTimeOf(CalendarTimeAt(static_cast<std::int64_t>(std::llround(calendarSeconds))))
+            .toMSecsSinceEpoch());
 }
 
 }  // namespace
@@ -37,7 +45,13 @@ CapacityChart::CapacityChart(QWidget* parent)
       resistanceAxis_(new QValueAxis),
       firstOfCycle_(new QScatterSeries),
       notFromFull_(new QScatterSeries),
-      implausible_(new QScatterSeries) {
+      implausible_(new QScatterSeries),
+      threshold_(new QLineSeries),
+      fit_(new QLineSeries),
+      projection_(new QLineSeries),
+      intervalHigh_(new QLineSeries),
+      intervalLow_(new QLineSeries),
+      interval_(new QAreaSeries(intervalHigh_, intervalLow_)) {
     setRenderHint(QPainter::Antialiasing);
     setMinimumSize(360, 260);
     QChart* c = chart();
@@ -85,6 +99,26 @@ CapacityChart::CapacityChart(QWidget* parent)
         c->addSeries(marked);
         marked->attachAxis(timeAxis_);
         marked->attachAxis(capacityAxis_);
+    }
+
+    // The trend: the threshold in red, the fit in the capacity's colour, its
+    // projection dashed and the interval of the projection shaded faintly.
+    threshold_->setPen(QPen(QColor(0xd0, 0x30, 0x30), 1.5, Qt::DashDotLine));
+    fit_->setPen(QPen(QColor(0x6a, 0x3d, 0x9a), 2.0));
+    fit_->setName(tr("Trend"));
+    projection_->setPen(QPen(QColor(0x6a, 0x3d, 0x9a), 2.0, Qt::DashLine));
+    projection_->setName(tr("Projection"));
+    interval_->setPen(Qt::NoPen);
+    interval_->setBrush(QColor(0x6a, 0x3d, 0x9a, 0x30));
+    interval_->setName(tr("Its interval"));
+    c->addSeries(interval_);
+    for (QAbstractSeries* series :
+         std::initializer_list<QAbstractSeries*>{interval_, threshold_, fit_, projection_}) {
+        if (series != interval_) {
+            c->addSeries(series);
+        }
+        series->attachAxis(timeAxis_);
+        series->attachAxis(capacityAxis_);
     }
 
     setMouseTracking(true);
@@ -182,9 +216,11 @@ QString CapacityChart::Describe(std::size_t index) const {
     return text;
 }
 
-void CapacityChart::Show(const QString& packName, const std::vector<CapacityPoint>& points) {
+void CapacityChart::Show(const QString& packName, const std::vector<CapacityPoint>& points,
+                         const std::optional<PackHealth>& health) {
     points_ = points;
     packName_ = packName;
+    health_ = health;
     QList<QPointF> capacity;
     QList<QPointF> resistance;
     QList<QPointF> rated;
@@ -210,6 +246,16 @@ void CapacityChart::Show(const QString& packName, const std::vector<CapacityPoin
         const qint64 pad = span < Day ? (Day - span) / 2 + Day / 20 : span / 20;
         first = first.addMSecs(-pad);
         last = last.addMSecs(pad);
+        // Room for the projected replacement when it falls within as long
+        // again as the history (or a year) after the latest discharge.
+        if (health && health->Replace.Date && health->Replace.Verdict == Outlook::Fading) {
+            const QDateTime due = QDateTime::fromMSecsSinceEpoch(
+                static_cast<qint64>(ChartTime(static_cast<double>(*health->Replace.Date))));
+            const qint64 reach = std::max(span, 365 * Day);
+            if (due > last && DateTimeOf(points.back().Time).msecsTo(due) <= reach) {
+                last = due.addMSecs(pad);
+            }
+        }
     }
     // The rated capacity of each plausible discharge (one value for a pack
     // of one group), held to the axis' ends.
@@ -246,6 +292,8 @@ void CapacityChart::Show(const QString& packName, const std::vector<CapacityPoin
     }
 
     timeAxis_->setRange(first, last);
+    ShowTrend(static_cast<double>(first.toMSecsSinceEpoch()),
+              static_cast<double>(last.toMSecsSinceEpoch()));
     const qint64 days = first.daysTo(last);
     timeAxis_->setFormat(days <= 3     ? QStringLiteral("d MMM hh:mm")
                          : days <= 400 ? QStringLiteral("d MMM yyyy")
@@ -266,6 +314,64 @@ void CapacityChart::Show(const QString& packName, const std::vector<CapacityPoin
         chart()->setTitle(packName);
     }
     chart()->legend()->setVisible(!points.empty());
+}
+
+void CapacityChart::ShowTrend(double first, double last) {
+    QList<QPointF> threshold;
+    QList<QPointF> fit;
+    QList<QPointF> projection;
+    QList<QPointF> high;
+    QList<QPointF> low;
+    const bool rated = health_ && health_->Rated > 0 && health_->Replace.ThresholdMilliampHours > 0;
+    if (rated) {
+        const double at = health_->Replace.ThresholdMilliampHours;
+        threshold << QPointF(first, at) << QPointF(last, at);
+        threshold_->setName(tr("Replace below %1 mAh").arg(Text(Format("%.0f", at))));
+    }
+    if (rated && health_->CapacityTrend) {
+        const RobustLine& line = health_->CapacityTrend->ByTime;
+        const double at = health_->Replace.ThresholdMilliampHours;
+        fit << QPointF(ChartTime(line.FirstX), line.At(line.FirstX))
+            << QPointF(ChartTime(line.LastX), line.At(line.LastX));
+        const Replacement& r = health_->Replace;
+        if (r.Verdict == Outlook::Fading && r.Date) {
+            // The fitted line on to the threshold, or to the chart's end.
+            const double start = line.LastX;
+            // The chart's end in the pack's calendar seconds.
+            const double axisEnd = start + (last - ChartTime(start)) / 1000.0;
+            const double end = std::min(static_cast<double>(*r.Date), axisEnd);
+            projection << QPointF(ChartTime(start), line.At(start))
+                       << QPointF(ChartTime(end), line.At(end));
+            // The interval: between the lines of the steepest and the gentlest
+            // slope it allows, down to the threshold.
+            const auto y = [&](double slope, double x) {
+                return std::max(at, line.CentreY + slope * (x - line.CentreX));
+            };
+            if (std::isfinite(line.Low) && std::isfinite(line.High)) {
+                constexpr int Steps = 24;
+                for (int i = 0; i <= Steps; ++i) {
+                    const double x = start + (axisEnd - start) * i / Steps;
+                    const double chartX = ChartTime(x);
+                    high << QPointF(chartX, y(line.High, x));
+                    low << QPointF(chartX, y(line.Low, x));
+                }
+            }
+        }
+    }
+    threshold_->replace(threshold);
+    fit_->replace(fit);
+    projection_->replace(projection);
+    intervalHigh_->replace(high);
+    intervalLow_->replace(low);
+    for (QAbstractSeries* series :
+         std::initializer_list<QAbstractSeries*>{threshold_, fit_, projection_, interval_}) {
+        const bool shown =
+            series == interval_ ? !high.isEmpty() : static_cast<QXYSeries*>(series)->count() > 0;
+        series->setVisible(shown);
+        for (QLegendMarker* marker : chart()->legend()->markers(series)) {
+            marker->setVisible(shown);
+        }
+    }
 }
 
 void CapacityChart::SetFromZero(bool fromZero) {
@@ -294,6 +400,9 @@ void CapacityChart::FitCapacityAxis() {
     if (!std::isfinite(highest)) {
         lowest = 0.0;
         highest = 0.0;
+    } else if (health_ && health_->Replace.ThresholdMilliampHours > 0.0) {
+        // The threshold in sight, however far above it the pack still is.
+        lowest = std::min(lowest, health_->Replace.ThresholdMilliampHours);
     }
     double bottom = 0.0;
     double top = 0.0;

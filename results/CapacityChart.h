@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAreaSeries>
 #include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "results/CapacityHistory.h"
+#include "results/PackHealth.h"
 
 namespace voltrex::results {
 
@@ -26,8 +28,11 @@ class CapacityChart : public QChartView {
   public:
     explicit CapacityChart(QWidget* parent = nullptr);
 
-    // Shows the pack's discharges (none: an empty chart saying why).
-    void Show(const QString& packName, const std::vector<CapacityPoint>& points);
+    // Shows the pack's discharges (none: an empty chart saying why), and
+    // with its health the threshold it is replaced at, the trend fitted to
+    // its recent discharges and where that trend reaches the threshold.
+    void Show(const QString& packName, const std::vector<CapacityPoint>& points,
+              const std::optional<PackHealth>& health = std::nullopt);
     // The capacity axis from 0, or (by default) fitted to the discharges
     // from full, so that a fade of a few percent is seen.
     void SetFromZero(bool fromZero);
@@ -36,6 +41,11 @@ class CapacityChart : public QChartView {
     QLineSeries* CapacitySeries() const { return capacity_; }
     QLineSeries* RatedSeries() const { return rated_; }
     QLineSeries* ResistanceSeries() const { return resistance_; }
+    QLineSeries* ThresholdSeries() const { return threshold_; }
+    QLineSeries* FitSeries() const { return fit_; }
+    QLineSeries* ProjectionSeries() const { return projection_; }
+    // Between the earliest and the latest the trend's interval allows.
+    QAreaSeries* IntervalSeries() const { return interval_; }
     // The discharges drawn apart, hollow, left out of the line and the
     // scale: one series a kind of mark (none for Full).
     QScatterSeries* MarkedSeries(CapacityMark mark) const;
@@ -66,10 +76,19 @@ class CapacityChart : public QChartView {
     QValueAxis* capacityAxis_;
     QValueAxis* resistanceAxis_;
     void FitCapacityAxis();
+    // The trend's lines over the span shown.
+    void ShowTrend(double first, double last);
 
     QScatterSeries* firstOfCycle_;
     QScatterSeries* notFromFull_;
     QScatterSeries* implausible_;
+    QLineSeries* threshold_;
+    QLineSeries* fit_;
+    QLineSeries* projection_;
+    QLineSeries* intervalHigh_;
+    QLineSeries* intervalLow_;
+    QAreaSeries* interval_;
+    std::optional<PackHealth> health_;
     std::vector<CapacityPoint> points_;
     QString packName_;
     bool fromZero_ = false;

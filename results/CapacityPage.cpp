@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "platform/CFormat.h"
+#include "records/CalendarTime.h"
 #include "results/CapacityChart.h"
 #include "results/PackBox.h"
 #include "results/Plural.h"
@@ -58,7 +59,9 @@ void CapacityPage::Show(const ResultsFolder& folder) {
     }
     const Pack& p = grouping.Packs[*pack];
     const std::vector<CapacityPoint> points = CapacityHistory(folder.Log(), p);
-    chart_->Show(Text(p.Name), points);
+    const HealthSettings settings = folder.HealthSettingsOf(p.Id);
+    const PackHealth health = HealthOf(folder.Log(), p, settings);
+    chart_->Show(Text(p.Name), points, health);
     const std::optional<CapacitySummary> summary = SummaryOf(points);
     if (!summary) {
         summary_->setText(
@@ -80,6 +83,30 @@ void CapacityPage::Show(const ResultsFolder& folder) {
     text += tr(", best %1 mAh; internal resistance %2 \u03A9 then, %3 \u03A9 now.")
                 .arg(Text(Format("%.1f", s.BestMilliampHours)), Text(Format("%.4f", s.FirstOhms)),
                      Text(Format("%.4f", s.LatestOhms)));
+    if (health.StateOfHealth) {
+        text += Text(Format(" State of health %.1f %% (replaced below %g %%): ",
+                            *health.StateOfHealth * 100.0, settings.ReplaceAt * 100.0));
+        const Replacement& r = health.Replace;
+        switch (r.Verdict) {
+            case Outlook::Reached:
+                text += tr("replace it now.");
+                break;
+            case Outlook::NotFading:
+                text += tr("not fading.");
+                break;
+            case Outlook::Fading:
+                text +=
+                    r.Date ? tr("reaches it about %1")
+                                 .arg(QLocale().toString(DateTimeOf(CalendarTimeAt(*r.Date)).date(),
+                                                         QStringLiteral("MMM yyyy")))
+                           : tr("reaches it");
+                text += r.Cycle ? tr(", cycle %1.").arg(*r.Cycle) : QStringLiteral(".");
+                break;
+            case Outlook::Unknown:
+                text += tr("too few discharges from full for a trend.");
+                break;
+        }
+    }
     summary_->setText(text);
 }
 

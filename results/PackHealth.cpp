@@ -271,6 +271,8 @@ std::optional<RobustLine> FitRobustLine(const std::vector<double>& x, const std:
         centres[i] = y[i] - line.Slope * (x[i] - line.CentreX);
     }
     line.CentreY = MedianOf(std::move(centres));
+    line.FirstX = *std::min_element(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n));
+    line.LastX = *std::max_element(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n));
     return line;
 }
 
@@ -352,6 +354,23 @@ PackHealth HealthOf(const ResultsFile& log, const Pack& pack, const HealthSettin
     health.ResistanceTrend = TrendOf(window, OhmsOf, settings.Confidence);
     health.Replace = ReplacementOf(health, settings);
     return health;
+}
+
+HealthBand BandOf(const PackHealth& health, double replaceAt) {
+    if (health.BelowThreshold()) {
+        return HealthBand::Replace;
+    }
+    if (!health.StateOfHealth) {
+        return HealthBand::Unknown;
+    }
+    // In points, so that 85.0 % against 80 % is out of the band whatever the
+    // rounding of 0.8 + 0.05.
+    const double points = *health.StateOfHealth * 100.0;
+    const double limit = replaceAt * 100.0;
+    if (points < limit - 1e-9) {
+        return HealthBand::Replace;
+    }
+    return points < limit + NearThresholdPoints - 1e-9 ? HealthBand::Near : HealthBand::Good;
 }
 
 std::vector<std::vector<std::size_t>> MatchPacks(const std::vector<PackHealth>& packs,

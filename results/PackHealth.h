@@ -21,7 +21,7 @@ inline constexpr double SecondsPerMonth = 365.2425 / 12.0 * 86400.0;
 
 struct HealthSettings {
     // The pack is due for replacing below this share of its rating.
-    double ReplaceAt = 0.8;
+    double ReplaceAt = DefaultReplaceAt;
     // The capacity now: the median of this many latest full discharges, so
     // that one bad test neither condemns nor saves a pack.
     std::size_t RecentDischarges = 3;
@@ -51,6 +51,9 @@ struct RobustLine {
     // median of what the points say the line is there.
     double CentreX = 0.0;
     double CentreY = 0.0;
+    // The span of the points' x.
+    double FirstX = 0.0;
+    double LastX = 0.0;
     std::size_t Points = 0;
 
     double At(double x) const { return CentreY + Slope * (x - CentreX); }
@@ -140,6 +143,13 @@ struct PackHealth {
 };
 
 PackHealth HealthOf(const ResultsFile& log, const Pack& pack, const HealthSettings& settings = {});
+
+// How a pack stands against the threshold it was judged by, for its colour:
+// below it, within NearThresholdPoints percentage points above it, or
+// further; unknown without a state of health.
+enum class HealthBand { Unknown, Replace, Near, Good };
+inline constexpr double NearThresholdPoints = 5.0;
+HealthBand BandOf(const PackHealth& health, double replaceAt);
 
 // How close packs must be to make a set: capacities within a share of the
 // rating, resistances per cell within a share of the lower.

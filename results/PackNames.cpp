@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include "platform/CFormat.h"
@@ -53,6 +54,69 @@ bool ValidRecordId(std::string_view id) {
            id.find_first_of("=\n") == std::string_view::npos;
 }
 
+bool HasControl(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
+// "group:<type>,<rated>,<cells>" or "name:<name>", as PackGrouping makes them.
+bool ValidPackId(std::string_view id) {
+    const auto after = [&](std::string_view prefix) {
+        return id.substr(0, prefix.size()) == prefix && id.size() > prefix.size();
+    };
+    return (after("group:") || after("name:")) && !HasControl(id) && id == Trimmed(id);
+}
+
+// A key or a value as written: a backslash starts an escape, so that "=" can
+// be part of a key and a note can hold line breaks.
+std::string Escaped(std::string_view text, bool key) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '=' && key) {
+            out += "\\=";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Unescaped(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            ++i;
+            out += text[i] == 'n' ? '\n' : text[i];
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// "key = value" split at the first "=" that no backslash escapes.
+std::optional<KeyValue> SplitEscapedKey(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\\') {
+            ++i;
+        } else if (line[i] == '=') {
+            return KeyValue{Trimmed(line.substr(0, i)), Trimmed(line.substr(i + 1))};
+        }
+    }
+    return std::nullopt;
+}
+
+// A percentage as it reads best: "80", "72.5".
+std::string PercentText(double share) {
+    return Format("%.6g", std::round(share * 1e5) / 1e3);
+}
+
 }  // namespace
 
 std::string PackKey::Label() const {
@@ -66,6 +130,103 @@ std::string CleanName(std::string_view name) {
         clean += byte < 0x20 || byte == 0x7F ? ' ' : c;
     }
     return std::string(Trimmed(clean));
+}
+
+std::string CleanNote(std::string_view note) {
+    std::string clean;
+    std::string line;
+    const auto endLine = [&] {
+        clean += Trimmed(line);
+        line.clear();
+    };
+    for (std::size_t i = 0; i < note.size(); ++i) {
+        const char c = note[i];
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < note.size() && note[i + 1] == '\n') {
+                ++i;
+            }
+            endLine();
+            clean += '\n';
+        } else {
+            line += byte < 0x20 || byte == 0x7F ? ' ' : c;
+        }
+    }
+    endLine();
+    // No empty lines at either end.
+    const std::size_t first = clean.find_first_not_of('\n');
+    if (first == std::string::npos) {
+        return {};
+    }
+    return clean.substr(first, clean.find_last_not_of('\n') - first + 1);
+}
+
+std::optional<double> PackNames::ReplaceAt(const std::string& packId) const {
+    const auto found = replaceAt_.find(packId);
+    return found == replaceAt_.end() ? std::nullopt : std::optional<double>(found->second);
+}
+
+bool PackNames::SetReplaceAt(const std::string& packId, std::optional<double> share) {
+    if (!ValidPackId(packId) || (share && !(*share >= LeastReplaceAt && *share <= 1.0))) {
+        return false;
+    }
+    if (share) {
+        // Kept to a thousandth of a percent, as it is written and read back.
+        replaceAt_[packId] = std::round(*share * 1e5) / 1e3 / 100.0;
+    } else {
+        replaceAt_.erase(packId);
+    }
+    return true;
+}
+
+std::string PackNames::PackNote(const std::string& packId) const {
+    const auto found = packNotes_.find(packId);
+    return found == packNotes_.end() ? std::string() : found->second;
+}
+
+bool PackNames::SetPackNote(const std::string& packId, std::string_view note) {
+    if (!ValidPackId(packId)) {
+        return false;
+    }
+    std::string clean = CleanNote(note);
+    if (clean.empty()) {
+        packNotes_.erase(packId);
+    } else {
+        packNotes_[packId] = std::move(clean);
+    }
+    return true;
+}
+
+std::string PackNames::RecordNote(const std::string& recordId) const {
+    const auto found = recordNotes_.find(recordId);
+    return found == recordNotes_.end() ? std::string() : found->second;
+}
+
+bool PackNames::SetRecordNote(const std::string& recordId, std::string_view note) {
+    if (!ValidRecordId(recordId)) {
+        return false;
+    }
+    std::string clean = CleanNote(note);
+    if (clean.empty()) {
+        recordNotes_.erase(recordId);
+    } else {
+        recordNotes_[recordId] = std::move(clean);
+    }
+    return true;
+}
+
+void PackNames::MovePackSettings(const std::string& oldId, const std::string& newId) {
+    if (oldId == newId || !ValidPackId(newId)) {
+        return;
+    }
+    if (const auto share = replaceAt_.find(oldId); share != replaceAt_.end()) {
+        replaceAt_.emplace(newId, share->second);
+        replaceAt_.erase(share);
+    }
+    if (const auto note = packNotes_.find(oldId); note != packNotes_.end()) {
+        packNotes_.emplace(newId, note->second);
+        packNotes_.erase(note);
+    }
 }
 
 std::optional<std::string> PackNames::GroupName(const PackKey& key) const {
@@ -145,12 +306,38 @@ std::string PackNames::Text() const {
             text += id + " = " + name + "\n";
         }
     }
+    if (!replaceAt_.empty()) {
+        text += "[ReplaceAt]\n";
+        for (const auto& [id, share] : replaceAt_) {
+            text += Escaped(id, true) + " = " + PercentText(share) + "\n";
+        }
+    }
+    for (const auto& [section, notes] :
+         {std::pair{"[PackNotes]\n", &packNotes_}, std::pair{"[RecordNotes]\n", &recordNotes_}}) {
+        if (!notes->empty()) {
+            text += section;
+            for (const auto& [id, note] : *notes) {
+                text += Escaped(id, true) + " = " + Escaped(note, false) + "\n";
+            }
+        }
+    }
+    for (const std::string& line : later_) {
+        text += line + "\n";
+    }
     return text;
 }
 
 PackNames PackNames::Parse(std::string_view text, std::vector<std::string>* problems) {
     PackNames names;
-    enum class Section { None, Groups, Records } section = Section::None;
+    enum class Section {
+        None,
+        Groups,
+        Records,
+        ReplaceAt,
+        PackNotes,
+        RecordNotes,
+        Later
+    } section = Section::None;
     int lineNumber = 0;
     auto problem = [&](const char* what) {
         if (problems != nullptr) {
@@ -160,19 +347,54 @@ PackNames PackNames::Parse(std::string_view text, std::vector<std::string>* prob
     for (const std::string_view raw : SplitLines(text)) {
         ++lineNumber;
         const std::string_view line = Trimmed(raw);
-        if (line.empty() || line.front() == '#' || line.front() == ';') {
-            continue;
-        }
-        if (line == "[Groups]") {
-            section = Section::Groups;
-            continue;
-        }
-        if (line == "[Records]") {
-            section = Section::Records;
+        if (line.empty()) {
             continue;
         }
         if (line.front() == '[') {
-            section = Section::None;  // a section of a later version
+            static constexpr std::pair<std::string_view, Section> Known[] = {
+                {"[Groups]", Section::Groups},
+                {"[Records]", Section::Records},
+                {"[ReplaceAt]", Section::ReplaceAt},
+                {"[PackNotes]", Section::PackNotes},
+                {"[RecordNotes]", Section::RecordNotes}};
+            section = Section::Later;
+            for (const auto& [heading, known] : Known) {
+                if (line == heading) {
+                    section = known;
+                }
+            }
+            if (section == Section::Later) {
+                names.later_.emplace_back(line);
+            }
+            continue;
+        }
+        if (section == Section::Later) {
+            // Kept as it is for the version that wrote it, comments too.
+            names.later_.emplace_back(TrimBlanks(raw));
+            continue;
+        }
+        if (line.front() == '#' || line.front() == ';') {
+            continue;
+        }
+        if (section == Section::ReplaceAt || section == Section::PackNotes ||
+            section == Section::RecordNotes) {
+            const std::optional<KeyValue> setting = SplitEscapedKey(line);
+            if (!setting) {
+                problem("no \"=\"");
+                continue;
+            }
+            const std::string id = Unescaped(setting->Key);
+            if (section == Section::ReplaceAt) {
+                const std::optional<double> percent = ParseDecimal(setting->Value);
+                if (!percent || !names.SetReplaceAt(id, *percent / 100.0)) {
+                    problem("not a pack and a share of its rating in %");
+                }
+            } else if (!(section == Section::PackNotes
+                             ? names.SetPackNote(id, Unescaped(setting->Value))
+                             : names.SetRecordNote(id, Unescaped(setting->Value)))) {
+                problem(section == Section::PackNotes ? "not a pack"
+                                                      : "not a record (date time mode)");
+            }
             continue;
         }
         const std::optional<KeyValue> pair = SplitKeyValue(line);

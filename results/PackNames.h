@@ -14,6 +14,12 @@ namespace voltrex::results {
 // (Voltrex2.ini, Voltrex2.csv) are never written by it.
 inline constexpr const char* PackNamesFileName = "Voltrex2Results.ini";
 
+// A pack is due for replacing below this share of its rating unless its
+// owner chose otherwise (the usual pass mark of battery analysers).
+inline constexpr double DefaultReplaceAt = 0.8;
+// The lowest threshold an owner can choose: 1 % of the rating.
+inline constexpr double LeastReplaceAt = 0.01;
+
 // What groups records by default: a pack is its cell type, rated capacity and
 // number of cells, as the user entered them for the test.
 struct PackKey {
@@ -42,9 +48,18 @@ struct PackKey {
 //   NiMH,2000,7 = Transmitter
 //   [Records]
 //   2026-12-08 14:15:03 DIS = Receiver B
+//   [ReplaceAt]
+//   name:Transmitter = 75
+//   [PackNotes]
+//   name:Transmitter = Cell 3 swapped\nin May
+//   [RecordNotes]
+//   2026-12-08 14:15:03 DIS = left in the car overnight
 //
 // A group's key is type, rated capacity and cells; a record's is its time
-// and mode. Names are one line of UTF-8 text.
+// and mode; a pack's settings are keyed by its id (results/PackGrouping.h),
+// an "=" or "\" in it written "\=", "\\". Names are one line of UTF-8
+// text; a note's line breaks are written "\n". The sections of a later
+// version are kept as they are.
 class PackNames {
   public:
     std::optional<std::string> GroupName(const PackKey& key) const;
@@ -62,7 +77,27 @@ class PackNames {
     // default groups).
     void RenamePack(std::string_view oldName, std::string_view newName);
 
-    bool Empty() const { return groups_.empty() && records_.empty(); }
+    // The share of its rating below which the pack is due for replacing, if
+    // its owner chose one, to a thousandth of a percent. A share outside
+    // [LeastReplaceAt, 1] is refused: false; none takes the choice away.
+    std::optional<double> ReplaceAt(const std::string& packId) const;
+    bool SetReplaceAt(const std::string& packId, std::optional<double> share);
+
+    // Short notes of a pack and of a record; an empty note takes it away.
+    // A note for what is no pack or record id is refused: false.
+    std::string PackNote(const std::string& packId) const;
+    bool SetPackNote(const std::string& packId, std::string_view note);
+    std::string RecordNote(const std::string& recordId) const;
+    bool SetRecordNote(const std::string& recordId, std::string_view note);
+
+    // A pack's threshold and note go with it when its id changes (a group
+    // named, a pack renamed); those the new id had already stay.
+    void MovePackSettings(const std::string& oldId, const std::string& newId);
+
+    bool Empty() const {
+        return groups_.empty() && records_.empty() && replaceAt_.empty() && packNotes_.empty() &&
+               recordNotes_.empty() && later_.empty();
+    }
     bool operator==(const PackNames&) const = default;
 
     // The file's text, and back. Lines that cannot be read are left out of
@@ -80,7 +115,16 @@ class PackNames {
   private:
     std::map<PackKey, std::string> groups_;
     std::map<std::string, std::string> records_;
+    std::map<std::string, double> replaceAt_;
+    std::map<std::string, std::string> packNotes_;
+    std::map<std::string, std::string> recordNotes_;
+    // The lines of sections this version does not know, headings included.
+    std::vector<std::string> later_;
 };
+
+// A note as it can be kept: its lines without blanks at their ends, other
+// control characters as spaces.
+std::string CleanNote(std::string_view note);
 
 // A name as it can be kept: one line, without blanks at its ends.
 std::string CleanName(std::string_view name);

@@ -11,14 +11,11 @@
 #include "platform/CFormat.h"
 #include "records/CalendarTime.h"
 #include "results/CapacityHistory.h"
+#include "results/Widgets.h"
 
 namespace voltrex::results {
 
 namespace {
-
-QString Text(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 constexpr double Lowest = -std::numeric_limits<double>::infinity();
 
@@ -32,8 +29,10 @@ RecordsModel::RecordsModel(QObject* parent) : QAbstractTableModel(parent) {
 
 void RecordsModel::Show(const ResultsFile* log, const PackGrouping* grouping,
                         const std::vector<CurveFile>* curves,
-                        const std::vector<std::optional<std::size_t>>* curveOfLine) {
+                        const std::vector<std::optional<std::size_t>>* curveOfLine,
+                        const PackNames* names) {
     beginResetModel();
+    names_ = names;
     log_ = log;
     grouping_ = grouping;
     curves_ = curves;
@@ -89,6 +88,13 @@ QString RecordsModel::CurveName(std::size_t index) const {
     return Text((*curves_)[*(*curveOfLine_)[index]].Name);
 }
 
+QString RecordsModel::Note(std::size_t index) const {
+    if (names_ == nullptr || log_ == nullptr || !log_->Lines[index].Readable) {
+        return {};
+    }
+    return Text(names_->RecordNote(log_->Lines[index].Record.Id()));
+}
+
 QVariant RecordsModel::Display(const ResultLine& line, std::size_t index, int column) const {
     if (!line.Readable) {
         if (column == DateColumn) {
@@ -125,6 +131,8 @@ QVariant RecordsModel::Display(const ResultLine& line, std::size_t index, int co
             return PackName(index);
         case CurveColumn:
             return CurveName(index);
+        case NoteColumn:
+            return NoteOnOneLine(Note(index));
         default:
             return {};
     }
@@ -163,6 +171,8 @@ QVariant RecordsModel::SortValue(const ResultLine& line, std::size_t index, int 
             return PackName(index);
         case CurveColumn:
             return CurveName(index);
+        case NoteColumn:
+            return Note(index).toLower();
         default:
             return {};
     }
@@ -177,6 +187,7 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
     const int column = index.column();
     switch (role) {
         case Qt::DisplayRole:
+        case Qt::EditRole:
             return Display(line, row, column);
         case SortRole:
             return SortValue(line, row, column);
@@ -206,6 +217,11 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
             }
             if (column == CurveColumn && CurveName(row).isEmpty()) {
                 return tr("No curve file in curves/ belongs to this record.");
+            }
+            if (column == NoteColumn) {
+                return Note(row).isEmpty() ? tr("Your note of this record: click here on the "
+                                                "chosen row to write one")
+                                           : Note(row);
             }
             return {};
         case Qt::TextAlignmentRole:
@@ -258,6 +274,24 @@ void RecordsModel::MakeSomeSearchTexts() {
     }
 }
 
+bool RecordsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole || index.column() != NoteColumn ||
+        log_ == nullptr || !log_->Lines[static_cast<std::size_t>(index.row())].Readable) {
+        return false;
+    }
+    emit NoteEdited(static_cast<std::size_t>(index.row()), NoteFromOneLine(value.toString()));
+    return true;
+}
+
+Qt::ItemFlags RecordsModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == NoteColumn && log_ != nullptr &&
+        log_->Lines[static_cast<std::size_t>(index.row())].Readable) {
+        flags |= Qt::ItemIsEditable;
+    }
+    return flags;
+}
+
 QVariant RecordsModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) {
         return {};
@@ -266,7 +300,7 @@ QVariant RecordsModel::headerData(int section, Qt::Orientation orientation, int 
         QT_TR_NOOP("Date/Time"), QT_TR_NOOP("Mode"),  QT_TR_NOOP("Cycle"),  QT_TR_NOOP("Type"),
         QT_TR_NOOP("Rated"),     QT_TR_NOOP("Cells"), QT_TR_NOOP("mA"),     QT_TR_NOOP("mAh"),
         QT_TR_NOOP("mWh"),       QT_TR_NOOP("Ohms"),  QT_TR_NOOP("V/Cell"), QT_TR_NOOP("Pack"),
-        QT_TR_NOOP("Curve")};
+        QT_TR_NOOP("Curve"),     QT_TR_NOOP("Note")};
     static const char* const Tips[ColumnCount] = {
         QT_TR_NOOP("When the test ended (local time)"),
         QT_TR_NOOP("DIS: a discharge, CHG: a charge"),
@@ -280,7 +314,8 @@ QVariant RecordsModel::headerData(int section, Qt::Orientation orientation, int 
         QT_TR_NOOP("Internal resistance measured at the start"),
         QT_TR_NOOP("Mean voltage per cell"),
         QT_TR_NOOP("The pack the record belongs to"),
-        QT_TR_NOOP("The record's curve file in curves/")};
+        QT_TR_NOOP("The record's curve file in curves/"),
+        QT_TR_NOOP("Your note of the record (a click on the chosen row's note writes one)")};
     if (section < 0 || section >= ColumnCount) {
         return {};
     }
@@ -306,7 +341,8 @@ QString RecordsModel::WidestText(int column) {
                                                      "0.0000",
                                                      "V/Cell",
                                                      "NiMH 2000 mAh \xC3\x97 12",
-                                                     "20261208-141503-DIS.csv"};
+                                                     "20261208-141503-DIS.csv",
+                                                     "A note of some length"};
     return QString::fromUtf8(Samples[column]);
 }
 

@@ -8,6 +8,7 @@
 #include "records/CurveFile.h"
 #include "records/ResultsFile.h"
 #include "results/PackGrouping.h"
+#include "results/PackNames.h"
 
 namespace voltrex::results {
 
@@ -31,6 +32,7 @@ class RecordsModel : public QAbstractTableModel {
         VoltsPerCellColumn,
         PackColumn,
         CurveColumn,
+        NoteColumn,
         ColumnCount
     };
     enum Role {
@@ -43,25 +45,32 @@ class RecordsModel : public QAbstractTableModel {
 
     explicit RecordsModel(QObject* parent = nullptr);
 
-    // Shows the lines; the log, the grouping and the curves must outlive the
-    // next call.
+    // Shows the lines; the log, the grouping, the curves and the names (with
+    // the records' notes) must outlive the next call.
     void Show(const ResultsFile* log, const PackGrouping* grouping,
               const std::vector<CurveFile>* curves,
-              const std::vector<std::optional<std::size_t>>* curveOfLine);
+              const std::vector<std::optional<std::size_t>>* curveOfLine, const PackNames* names);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // A record's note is edited in its cell; the window keeps it.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     // A sample text as wide as the column's widest entry, to size it by.
     static QString WidestText(int column);
+
+  signals:
+    void NoteEdited(std::size_t line, const QString& note);
 
   private:
     QVariant Display(const ResultLine& line, std::size_t index, int column) const;
     QVariant SortValue(const ResultLine& line, std::size_t index, int column) const;
     QString PackName(std::size_t index) const;
     QString CurveName(std::size_t index) const;
+    QString Note(std::size_t index) const;
     // The search texts of the rows before until, made once.
     void MakeSearchTexts(std::size_t until) const;
     void MakeSomeSearchTexts();
@@ -70,6 +79,7 @@ class RecordsModel : public QAbstractTableModel {
     const PackGrouping* grouping_ = nullptr;
     const std::vector<CurveFile>* curves_ = nullptr;
     const std::vector<std::optional<std::size_t>>* curveOfLine_ = nullptr;
+    const PackNames* names_ = nullptr;
     // For an unreadable line: the time of the record before it, so sorting
     // by date keeps it where it was written.
     std::vector<double> sortSeconds_;

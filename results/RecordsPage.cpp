@@ -43,6 +43,9 @@ RecordsPage::RecordsPage(RecordsModel* model, RecordsFilter* filter, QWidget* pa
     table_->sortByColumn(RecordsModel::DateColumn, Qt::DescendingOrder);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Only a note is written in the table: F2, or a click on the chosen row
+    // (a double-click shows the curves).
+    table_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     table_->setAlternatingRowColors(true);
     table_->setWordWrap(false);
     table_->setTextElideMode(Qt::ElideRight);

@@ -173,6 +173,7 @@ std::optional<PackNames> ResultsFolder::RenamedPack(const std::string& packId,
         error = "A pack of the cell type \"" + pack.Key->Type + "\" cannot be named.";
         return std::nullopt;
     }
+    names.MovePackSettings(packId, RenamedPackId(packId, name));
     return names;
 }
 
@@ -204,6 +205,21 @@ bool ResultsFolder::SaveNames(const PackNames& names, std::string& error) {
     namesProblems_.clear();
     Relate();
     return true;
+}
+
+HealthSettings ResultsFolder::HealthSettingsOf(const std::string& packId) const {
+    HealthSettings settings;
+    settings.ReplaceAt = names_.ReplaceAt(packId).value_or(DefaultReplaceAt);
+    return settings;
+}
+
+std::vector<PackHealth> ResultsFolder::Health() const {
+    std::vector<PackHealth> health;
+    health.reserve(grouping_.Packs.size());
+    for (const Pack& pack : grouping_.Packs) {
+        health.push_back(HealthOf(log_, pack, HealthSettingsOf(pack.Id)));
+    }
+    return health;
 }
 
 std::string ResultsFolder::NamesPath() const {

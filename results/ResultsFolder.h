@@ -13,6 +13,7 @@
 #include "results/CurveFolder.h"
 #include "results/CurveStore.h"
 #include "results/PackGrouping.h"
+#include "results/PackHealth.h"
 #include "results/PackNames.h"
 
 namespace voltrex::results {
@@ -125,6 +126,11 @@ class ResultsFolder {
     bool SaveNames(const PackNames& names, std::string& error);
 
     std::string NamesPath() const;
+
+    // How a pack is judged: its owner's threshold, or the default.
+    HealthSettings HealthSettingsOf(const std::string& packId) const;
+    // The health of every pack, in the grouping's order.
+    std::vector<PackHealth> Health() const;
 
   private:
     void Relate();

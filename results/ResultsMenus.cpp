@@ -37,8 +37,9 @@ void ResultsWindow::BuildMenus() {
     quit->setShortcut(QKeySequence::Quit);
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
-    const QString tabNames[] = {tr("&Records"), tr("Capacity &History"), tr("C&urves")};
-    for (int tab = 0; tab < 3; ++tab) {
+    const QString tabNames[] = {tr("&Records"), tr("&Packs"), tr("Capacity &History"),
+                                tr("C&urves")};
+    for (int tab = 0; tab < 4; ++tab) {
         QAction* action =
             view->addAction(tabNames[tab], this, [this, tab] { tabs_->setCurrentIndex(tab); });
         action->setShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + tab)));

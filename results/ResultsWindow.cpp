@@ -21,6 +21,7 @@
 #include "results/CurvesPage.h"
 #include "results/FolderLoader.h"
 #include "results/FolderWatcher.h"
+#include "results/PacksPage.h"
 #include "results/Plural.h"
 #include "results/RecordsFilter.h"
 #include "results/RecordsModel.h"
@@ -42,9 +43,11 @@ ResultsWindow::ResultsWindow(QWidget* parent)
     setObjectName(QStringLiteral("ResultsWindow"));
     filter_->setSourceModel(records_);
     recordsPage_ = new RecordsPage(records_, filter_, tabs_);
+    packsPage_ = new PacksPage(tabs_);
     capacityPage_ = new CapacityPage(tabs_);
     curvesPage_ = new CurvesPage(model_, tabs_);
     tabs_->addTab(recordsPage_, tr("&Records"));
+    tabs_->addTab(packsPage_, tr("P&acks"));
     tabs_->addTab(capacityPage_, tr("Capacity &History"));
     tabs_->addTab(curvesPage_, tr("C&urves"));
 
@@ -57,6 +60,28 @@ ResultsWindow::ResultsWindow(QWidget* parent)
             &ResultsWindow::PutIntoPackClicked);
     connect(recordsPage_, &RecordsPage::RowsChanged, this, &ResultsWindow::UpdateSpans);
     connect(recordsPage_, &RecordsPage::SelectionChanged, this, &ResultsWindow::UpdateActions);
+    connect(packsPage_, &PacksPage::HistoryRequested, this, &ResultsWindow::ShowPackHistory);
+    connect(packsPage_, &PacksPage::ReplaceAtEdited, this,
+            [this](const QString& packId, std::optional<double> share) {
+                QString error;
+                if (!SetReplaceAt(packId, share, error)) {
+                    ShowError(error);
+                }
+            });
+    connect(packsPage_, &PacksPage::NoteEdited, this,
+            [this](const QString& packId, const QString& note) {
+                QString error;
+                if (!SetPackNote(packId, note, error)) {
+                    ShowError(error);
+                }
+            });
+    connect(records_, &RecordsModel::NoteEdited, this,
+            [this](std::size_t line, const QString& note) {
+                QString error;
+                if (!SetRecordNote(line, note, error)) {
+                    ShowError(error);
+                }
+            });
     connect(capacityPage_, &CapacityPage::PackChosen, this,
             [this] { capacityPage_->Show(model_); });
     connect(capacityPage_, &CapacityPage::DischargeClicked, this,
@@ -127,7 +152,7 @@ void ResultsWindow::OpenFolder(const QString& folder) {
     curvesPage_->Forget();
     setWindowTitle(tr("Voltrex II Results - %1").arg(QDir::toNativeSeparators(folder_)));
     // The table lets go of the old lines before they change.
-    records_->Show(nullptr, nullptr, nullptr, nullptr);
+    records_->Show(nullptr, nullptr, nullptr, nullptr, nullptr);
     model_.SetFolder(Std(folder_));
     model_.SetResultsFormat(readAsSpreadsheet_.contains(folder_) ? ResultsFormat::DecimalComma
                                                                  : ResultsFormat::Program);
@@ -170,7 +195,7 @@ void ResultsWindow::Reshow(const std::function<void()>& change) {
     const int scroll = RecordsTable()->verticalScrollBar()->value();
 
     // The table lets go of the old lines before they change.
-    records_->Show(nullptr, nullptr, nullptr, nullptr);
+    records_->Show(nullptr, nullptr, nullptr, nullptr, nullptr);
     change();
     Load();
 
@@ -256,8 +281,10 @@ void ResultsWindow::AskFormat() {
 
 // Shows the model as read.
 void ResultsWindow::Load() {
-    records_->Show(&model_.Log(), &model_.Grouping(), &model_.Curves(), &model_.CurveOfLine());
+    records_->Show(&model_.Log(), &model_.Grouping(), &model_.Curves(), &model_.CurveOfLine(),
+                   &model_.Names());
     recordsPage_->FillPacks(model_.Grouping());
+    packsPage_->Show(model_);
     capacityPage_->FillPacks(model_);
     curvesPage_->Fill();
     capacityPage_->Show(model_);
@@ -350,6 +377,9 @@ QStringList ResultsWindow::CheckedCurves() const {
 }
 
 QString ResultsWindow::CurrentPackId() const {
+    if (tabs_->currentIndex() == PacksTab) {
+        return packsPage_->CurrentPackId();
+    }
     if (tabs_->currentIndex() == CapacityTab) {
         return CapacityPackBox()->currentData().toString();
     }
@@ -449,7 +479,7 @@ bool ResultsWindow::SaveNames(const PackNames& names, QString& error) {
     bool saved = false;
     Reshow([&] { saved = model_.SaveNames(names, reason); });
     if (!saved) {
-        error = tr("The pack names could not be saved in %1: %2.")
+        error = tr("The pack names and notes could not be saved in %1: %2.")
                     .arg(QDir::toNativeSeparators(Text(model_.NamesPath())), Text(reason));
         return false;
     }
@@ -480,6 +510,35 @@ bool ResultsWindow::RenamePack(const QString& packId, const QString& name, QStri
         return false;
     }
     return true;
+}
+
+bool ResultsWindow::SetReplaceAt(const QString& packId, std::optional<double> share,
+                                 QString& error) {
+    PackNames names = model_.Names();
+    if (!names.SetReplaceAt(Std(packId), share)) {
+        error = tr("A pack is replaced below a share of its rating between 1 and 100 %.");
+        return false;
+    }
+    return SaveNames(names, error);
+}
+
+bool ResultsWindow::SetPackNote(const QString& packId, const QString& note, QString& error) {
+    PackNames names = model_.Names();
+    if (!names.SetPackNote(Std(packId), Std(note))) {
+        error = tr("There is no such pack.");
+        return false;
+    }
+    return SaveNames(names, error);
+}
+
+bool ResultsWindow::SetRecordNote(std::size_t line, const QString& note, QString& error) {
+    PackNames names = model_.Names();
+    if (line >= model_.Log().Lines.size() || !model_.Log().Lines[line].Readable ||
+        !names.SetRecordNote(model_.LineId(line), Std(note))) {
+        error = tr("Only a record can have a note.");
+        return false;
+    }
+    return SaveNames(names, error);
 }
 
 bool ResultsWindow::PutIntoPack(const std::vector<std::size_t>& lines, const QString& name,

@@ -31,6 +31,7 @@ class CurveChartView;
 class CurvesPage;
 class FolderLoader;
 class FolderWatcher;
+class PacksPage;
 class RecordsFilter;
 class RecordsModel;
 class RecordsPage;
@@ -39,20 +40,21 @@ class RecordsPage;
 enum class ChartFormat { Png, Svg };
 
 // The results window: the records of a working folder's Voltrex2.csv as a
-// table, a pack's capacity over time, and the curves of its tests overlaid.
+// table, every pack's health, a pack's capacity over time, and the curves of
+// its tests overlaid.
 // It reads the main program's files and never writes them; the names the
 // user gives packs go into a file of its own beside them. It follows the
 // folder while open: a test that finishes in the main program shows up.
 //
 // What it shows is a ResultsFolder (results/ResultsFolder.h, no Qt); each tab
-// is a view of its own (RecordsPage, CapacityPage, CurvesPage); this class wires
+// is a view of its own (RecordsPage, PacksPage, CapacityPage, CurvesPage); this class wires
 // them together, and its menus (ResultsMenus.cpp) and commands with their
 // dialogs (ResultsCommands.cpp) are in files of their own.
 class ResultsWindow : public QMainWindow {
     Q_OBJECT
 
   public:
-    enum Tab { RecordsTab, CapacityTab, CurvesTab };
+    enum Tab { RecordsTab, PacksTab, CapacityTab, CurvesTab };
 
     explicit ResultsWindow(QWidget* parent = nullptr);
     ~ResultsWindow() override;
@@ -93,6 +95,7 @@ class ResultsWindow : public QMainWindow {
     QLineEdit* FindEdit() const;
     // "N of M shown" above the records.
     QLabel* ShownCount() const;
+    PacksPage* Packs() const { return packsPage_; }
     QComboBox* CapacityPackBox() const;
     CapacityChart* Capacity() const;
     QLabel* CapacitySummary() const;
@@ -129,6 +132,12 @@ class ResultsWindow : public QMainWindow {
     std::vector<std::size_t> SelectedLines() const;
     void SelectLines(const std::vector<std::size_t>& lines);
     void ShowPackHistory(const QString& packId);
+    // The owner's threshold of a pack (a share of its rating; none: the
+    // default) and the notes of a pack and of a log line's record, kept in
+    // the window's own file.
+    bool SetReplaceAt(const QString& packId, std::optional<double> share, QString& error);
+    bool SetPackNote(const QString& packId, const QString& note, QString& error);
+    bool SetRecordNote(std::size_t line, const QString& note, QString& error);
 
   private:
     void BuildMenus();
@@ -180,6 +189,7 @@ class ResultsWindow : public QMainWindow {
     RecordsModel* records_;
     RecordsFilter* filter_;
     RecordsPage* recordsPage_;
+    PacksPage* packsPage_;
     CapacityPage* capacityPage_;
     CurvesPage* curvesPage_;
     QLabel* status_;

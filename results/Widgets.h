@@ -38,4 +38,17 @@ inline QLabel* BuddyLabel(const QString& text, QWidget* buddy, QWidget* parent) 
     return label;
 }
 
+// A note in a table's cell: its line breaks shown, and edited, as " ↵ ",
+// so that a note of several lines survives an edit in one line.
+inline QString NoteOnOneLine(const QString& note) {
+    QString line = note;
+    return line.replace(QLatin1Char('\n'), QStringLiteral(" \u21B5 "));
+}
+
+inline QString NoteFromOneLine(const QString& line) {
+    QString note = line;
+    note.replace(QStringLiteral(" \u21B5 "), QStringLiteral("\n"));
+    return note.replace(QChar(0x21B5), QLatin1Char('\n'));
+}
+
 }  // namespace voltrex::results

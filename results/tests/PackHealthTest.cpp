@@ -268,5 +268,29 @@ TEST(PackMatching, PacksAgreeWithinTheLimitsAndNoFurther) {
     EXPECT_EQ(MatchPacks(packs), (std::vector<std::vector<std::size_t>>{{5, 4, 3}, {2, 1}}));
 }
 
+TEST(PackHealth, ItsBandAgainstTheThresholdMovesWithEitherByAPoint) {
+    struct Case {
+        std::optional<double> health;
+        double replaceAt;
+        bool reached;
+        HealthBand band;
+    };
+    for (const Case& c : std::vector<Case>{{0.85, 0.80, false, HealthBand::Good},
+                                           {0.849, 0.80, false, HealthBand::Near},
+                                           {0.80, 0.80, false, HealthBand::Near},
+                                           {0.799, 0.80, false, HealthBand::Replace},
+                                           {0.80, 0.75, false, HealthBand::Good},
+                                           {0.799, 0.75, false, HealthBand::Near},
+                                           {0.75, 0.75, false, HealthBand::Near},
+                                           {0.95, 0.80, true, HealthBand::Replace},
+                                           {std::nullopt, 0.80, false, HealthBand::Unknown}}) {
+        PackHealth health;
+        health.StateOfHealth = c.health;
+        health.Replace.Verdict = c.reached ? Outlook::Reached : Outlook::NotFading;
+        EXPECT_EQ(BandOf(health, c.replaceAt), c.band)
+            << c.health.value_or(-1.0) << " against " << c.replaceAt;
+    }
+}
+
 }  // namespace
 }  // namespace voltrex::results

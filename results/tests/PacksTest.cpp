@@ -195,6 +195,165 @@ TEST(PackNames, ReadsAFileEditedByHandAndSaysWhatItLeftOut) {
                                                   "line 11: not a record (date time mode)"}));
 }
 
+TEST(PackNames, KeepsThresholdsAndNotesThatReadBackAsTheyWere) {
+    PackNames names;
+    ASSERT_TRUE(names.SetGroupName({"NiMH", 2000, 7}, "Sender"));
+    ASSERT_TRUE(names.SetReplaceAt("name:a = b\\c", 0.725));
+    ASSERT_TRUE(names.SetReplaceAt("group:NiMH,2000,6", 1.0));
+    ASSERT_TRUE(names.SetPackNote("name:a = b\\c", " cell 3 = weak \r\n\r\n swapped\\n in May \n"));
+    ASSERT_TRUE(names.SetRecordNote("2026-01-10 10:00:00 DIS", "left\tin the car"));
+    EXPECT_EQ(names.PackNote("name:a = b\\c"), "cell 3 = weak\n\nswapped\\n in May");
+    EXPECT_EQ(names.Text().substr(names.Text().find("[Groups]")),
+              "[Groups]\n"
+              "NiMH,2000,7 = Sender\n"
+              "[ReplaceAt]\n"
+              "group:NiMH,2000,6 = 100\n"
+              "name:a \\= b\\\\c = 72.5\n"
+              "[PackNotes]\n"
+              "name:a \\= b\\\\c = cell 3 = weak\\n\\nswapped\\\\n in May\n"
+              "[RecordNotes]\n"
+              "2026-01-10 10:00:00 DIS = left in the car\n");
+    std::vector<std::string> problems;
+    EXPECT_EQ(PackNames::Parse(names.Text(), &problems), names);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(PackNames::Parse(names.Text()).ReplaceAt("name:a = b\\c"), 0.725);
+    // An empty note or no threshold takes it away.
+    ASSERT_TRUE(names.SetPackNote("name:a = b\\c", " \n "));
+    ASSERT_TRUE(names.SetReplaceAt("group:NiMH,2000,6", std::nullopt));
+    EXPECT_EQ(names.PackNote("name:a = b\\c"), "");
+    EXPECT_FALSE(names.ReplaceAt("group:NiMH,2000,6"));
+}
+
+TEST(PackNames, RefusesThresholdsAndNotesItCouldNotKeep) {
+    struct Case {
+        const char* packId;
+        double share;
+        bool kept;
+    };
+    for (const Case& c : std::vector<Case>{{"name:x", 1.0, true},
+                                           {"name:x", 1.0 + 1e-9, false},
+                                           {"name:x", 0.01, true},
+                                           {"name:x", 0.01 - 1e-9, false},
+                                           {"name:x", 0.123456789, true},
+                                           {"name:x", 0.0, false},
+                                           {"name:x", -0.8, false},
+                                           {"name:x", std::nan(""), false},
+                                           {"group:NiMH,2000,7", 0.8, true},
+                                           {"name:", 0.8, false},
+                                           {"group:", 0.8, false},
+                                           {"pack:x", 0.8, false},
+                                           {"name:a\nb", 0.8, false},
+                                           {" name:x", 0.8, false}}) {
+        PackNames names;
+        EXPECT_EQ(names.SetReplaceAt(c.packId, c.share), c.kept) << c.packId << " " << c.share;
+        EXPECT_EQ(names.ReplaceAt(c.packId).has_value(), c.kept) << c.packId << " " << c.share;
+        EXPECT_EQ(PackNames::Parse(names.Text()), names) << c.packId;
+    }
+    PackNames names;
+    EXPECT_FALSE(names.SetPackNote("pack:x", "note"));
+    EXPECT_FALSE(names.SetRecordNote("2026-01-10 10:00:00", "no mode"));
+    EXPECT_FALSE(names.SetRecordNote("2026-01-10 10:00:00 DIS=", "an = in the id"));
+    EXPECT_TRUE(names.Empty());
+
+    std::vector<std::string> problems;
+    const PackNames read = PackNames::Parse(
+        "[ReplaceAt]\nname:a = 100\nname:b = 100.001\nname:c = 0.999\nname:d = 80 %\nname:e\n"
+        "[RecordNotes]\n2026-01-99 10:00:00 DIS = bad day\n",
+        &problems);
+    EXPECT_EQ(read.ReplaceAt("name:a"), 1.0);
+    EXPECT_EQ(problems, (std::vector<std::string>{
+                            "line 3: not a pack and a share of its rating in %",
+                            "line 4: not a pack and a share of its rating in %",
+                            "line 5: not a pack and a share of its rating in %", "line 6: no \"=\"",
+                            "line 8: not a record (date time mode)"}));
+}
+
+TEST(PackNames, ANoteKeepsItsLinesAndNothingThatWouldBreakTheFile) {
+    struct Case {
+        std::string note;
+        std::string kept;
+    };
+    for (const Case& c : std::vector<Case>{{"one", "one"},
+                                           {"  one  ", "one"},
+                                           {"a\rb", "a\nb"},
+                                           {"a\r\nb", "a\nb"},
+                                           {"a\n\rb", "a\n\nb"},
+                                           {"\n\n a \n\n", "a"},
+                                           {"a\x01"
+                                            "b\x7f"
+                                            "c\td",
+                                            "a b c d"},
+                                           {std::string("a\0b", 3), "a b"},
+                                           {"= at the start", "= at the start"},
+                                           {"\\n is no line break", "\\n is no line break"},
+                                           {"ends with \\", "ends with \\"},
+                                           {"[PackNotes]", "[PackNotes]"},
+                                           {"\n \t \n", ""}}) {
+        EXPECT_EQ(CleanNote(c.note), c.kept) << c.note;
+        PackNames names;
+        ASSERT_TRUE(names.SetPackNote("name:x", c.note));
+        ASSERT_TRUE(names.SetRecordNote("2026-01-10 10:00:00 DIS", c.note));
+        const PackNames back = PackNames::Parse(names.Text());
+        EXPECT_EQ(back.PackNote("name:x"), c.kept) << c.note;
+        EXPECT_EQ(back.RecordNote("2026-01-10 10:00:00 DIS"), c.kept) << c.note;
+    }
+}
+
+TEST(PackNames, AnOldFileReadsAndALaterVersionsSectionsAreKept) {
+    const std::string old =
+        "[Groups]\nNiMH,2000,7 = Sender\n[Records]\n2026-01-10 10:00:00 DIS = Spare\n";
+    const PackNames fromOld = PackNames::Parse(old);
+    EXPECT_EQ(fromOld.GroupName({"NiMH", 2000, 7}), "Sender");
+    EXPECT_EQ(fromOld.Text().substr(fromOld.Text().find('[')), old);
+
+    PackNames later = PackNames::Parse(
+        "[Colours]\r\n; the owner's\nname:Sender = #ff0000\n\n[Groups]\nNiMH,2000,7 = Sender\n"
+        "[Labels] \nsize = 62x29\n");
+    later.SetPackNote("name:Sender", "kept");
+    const std::string text = later.Text();
+    EXPECT_EQ(text.substr(text.find("[PackNotes]")),
+              "[PackNotes]\nname:Sender = kept\n"
+              "[Colours]\n; the owner's\nname:Sender = #ff0000\n[Labels]\nsize = 62x29\n");
+    EXPECT_EQ(PackNames::Parse(text), later);
+}
+
+TEST(PackNames, APacksThresholdAndNoteGoWithItWhenItIsRenamed) {
+    const ResultsFile log = testing::ResultsLog(Records);
+    PackNames names;
+    ASSERT_TRUE(names.SetReplaceAt("group:NiMH,2000,7", 0.7));
+    ASSERT_TRUE(names.SetPackNote("group:NiMH,2000,7", "sender"));
+    ASSERT_TRUE(names.SetReplaceAt("name:Taken", 0.9));
+    ResultsFolder folder;
+    folder.SetFiles({log, names, {}});
+    std::string error;
+    const std::optional<PackNames> named = folder.RenamedPack("group:NiMH,2000,7", "Sender", error);
+    ASSERT_TRUE(named) << error;
+    EXPECT_EQ(named->ReplaceAt("name:Sender"), 0.7);
+    EXPECT_EQ(named->PackNote("name:Sender"), "sender");
+    EXPECT_FALSE(named->ReplaceAt("group:NiMH,2000,7"));
+    // Named into a pack that has a threshold of its own: that one stays.
+    PackNames merged = *named;
+    merged.MovePackSettings("name:Sender", "name:Taken");
+    EXPECT_EQ(merged.ReplaceAt("name:Taken"), 0.9);
+    EXPECT_EQ(merged.PackNote("name:Taken"), "sender");
+
+    // Named back to nothing: the group's own id gets them again.
+    ResultsFolder renamed;
+    renamed.SetFiles({log, *named, {}});
+    const std::optional<PackNames> unnamed = renamed.RenamedPack("name:Sender", "", error);
+    ASSERT_TRUE(unnamed) << error;
+    EXPECT_EQ(unnamed->ReplaceAt("group:NiMH,2000,7"), 0.7);
+    EXPECT_EQ(unnamed->PackNote("group:NiMH,2000,7"), "sender");
+    EXPECT_FALSE(unnamed->ReplaceAt("name:Sender"));
+
+    folder.SetFiles({log, *named, {}});
+    const std::vector<PackHealth> health = folder.Health();
+    ASSERT_EQ(health.size(), folder.Grouping().Packs.size());
+    EXPECT_EQ(health[0].PackId, "name:Sender");
+    EXPECT_EQ(folder.HealthSettingsOf("name:Sender").ReplaceAt, 0.7);
+    EXPECT_EQ(folder.HealthSettingsOf("group:LiPo,2200,3").ReplaceAt, 0.8);
+}
+
 TEST(CapacityHistory, HoldsThePacksDischargesInCalendarOrder) {
     const ResultsFile log = testing::ResultsLog(Records);
     const PackGrouping grouping = GroupRecords(log, PackNames{});

@@ -2,10 +2,12 @@
 // headless on the offscreen platform.
 
 #include <QApplication>
+#include <QBrush>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTableView>
@@ -25,6 +28,7 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 #include <clocale>
+#include <limits>
 #include <memory>
 
 #include "CurveTestData.h"
@@ -32,6 +36,8 @@
 #include "results/CapacityChart.h"
 #include "results/CurveChartView.h"
 #include "results/FolderWatcher.h"
+#include "results/PacksModel.h"
+#include "results/PacksPage.h"
 #include "results/RecordsFilter.h"
 #include "results/RecordsModel.h"
 #include "results/ResultsMain.h"
@@ -389,6 +395,212 @@ class ResultsWindowTest : public QObject {
         QVERIFY(window.RenamePack(QStringLiteral("name:Spare 2"), QString(), error));
         QCOMPARE(Cell(window.Records(), 0, RecordsModel::PackColumn), QStringLiteral("Sender"));
         QCOMPARE(window.Grouping().Packs.size(), std::size_t{2});
+    }
+
+    void thePacksSortByHealthAndAreMarkedAgainstTheirThreshold() {
+        // Five packs of 2000 mAh, told apart by their cells, each charged and
+        // discharged three times a month apart; the fifth fades steadily.
+        Folder folder;
+        std::vector<std::string> lines;
+        const auto cycle = [&](int cells, int month, double mah) {
+            const std::string day = QString::asprintf("2026-%02d-%02d", month, cells).toStdString();
+            lines.push_back(testing::RecordLine(
+                Record((day + " 08:00:00").c_str(), "CHG", 2200.0, "NiMH", 2000, cells, 0.0)));
+            lines.push_back(testing::RecordLine(Record((day + " 12:00:00").c_str(), "DIS", mah,
+                                                       "NiMH", 2000, cells, 0.02 * cells)));
+        };
+        const double now[] = {1598.0, 1600.0, 1698.0, 1700.0};
+        for (int month = 1; month <= 6; ++month) {
+            for (int cells = 1; cells <= 4; ++cells) {
+                if (month <= 3) {
+                    cycle(cells, month, now[cells - 1]);
+                }
+            }
+            cycle(5, month, 2020.0 - 30.0 * month);
+        }
+        folder.Results(lines);
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
+        window.Tabs()->setCurrentIndex(ResultsWindow::PacksTab);
+        PacksPage* page = window.Packs();
+        const QAbstractItemModel* sorted = page->Sorted();
+        const auto cellsOf = [&](int row) {
+            return sorted->index(row, PacksModel::CellsColumn).data().toInt();
+        };
+        const auto band = [&](int row) {
+            return static_cast<HealthBand>(
+                sorted->index(row, 0).data(PacksModel::BandRole).toInt());
+        };
+        // Ascending health: the packs to retire first.
+        QCOMPARE(sorted->rowCount(), 5);
+        const struct {
+            int cells;
+            const char* health;
+            HealthBand band;
+            const char* replace;
+        } expected[] = {{1, "79.9 %", HealthBand::Replace, "replace now"},
+                        {2, "80.0 %", HealthBand::Near, "not fading"},
+                        {3, "84.9 %", HealthBand::Near, "not fading"},
+                        {4, "85.0 %", HealthBand::Good, "not fading"},
+                        {5, "93.5 %", HealthBand::Good, nullptr}};
+        for (int row = 0; row < 5; ++row) {
+            QCOMPARE(cellsOf(row), expected[row].cells);
+            QCOMPARE(Cell(sorted, row, PacksModel::HealthColumn),
+                     QString::fromLatin1(expected[row].health));
+            QCOMPARE(band(row), expected[row].band);
+            if (expected[row].replace != nullptr) {
+                QCOMPARE(Cell(sorted, row, PacksModel::ReplacementColumn),
+                         QString::fromLatin1(expected[row].replace));
+            }
+        }
+        const auto colour = [&](int row) {
+            return sorted->index(row, PacksModel::HealthColumn)
+                .data(Qt::BackgroundRole)
+                .value<QBrush>()
+                .color();
+        };
+        QVERIFY(colour(0) != colour(1));
+        QCOMPARE(colour(1), colour(2));
+        QVERIFY(colour(2) != colour(3));
+        // The fading pack: 30 mAh a month of 2000, projected to its threshold.
+        QVERIFY2(
+            Cell(sorted, 4, PacksModel::PerMonthColumn).startsWith(QString::fromUtf8("\u22121.5")),
+            qPrintable(Cell(sorted, 4, PacksModel::PerMonthColumn)));
+        QVERIFY(Cell(sorted, 4, PacksModel::ReplacementColumn).contains(QStringLiteral("2027")));
+        QCOMPARE(Cell(sorted, 4, PacksModel::CyclesColumn), QStringLiteral("6"));
+        // Numbers sort as numbers, dates as dates.
+        page->Table()->sortByColumn(PacksModel::OhmsColumn, Qt::DescendingOrder);
+        QCOMPARE(cellsOf(0), 5);
+        page->Table()->sortByColumn(PacksModel::LastTestColumn, Qt::DescendingOrder);
+        QCOMPARE(cellsOf(0), 5);
+        QCOMPARE(cellsOf(1), 4);
+        // Due now first, then by the projected date, then the packs that do
+        // not fade.
+        page->Table()->sortByColumn(PacksModel::ReplacementColumn, Qt::AscendingOrder);
+        QCOMPARE(cellsOf(0), 1);
+        QCOMPARE(cellsOf(1), 5);
+
+        // The owner replaces the 3-cell pack at 85 %: it is due now; an
+        // empty threshold is the default again.
+        QString error;
+        page->Table()->sortByColumn(PacksModel::HealthColumn, Qt::AscendingOrder);
+        QVERIFY(!page->Sorted()->setData(sorted->index(3, PacksModel::ReplaceAtColumn), 0.99));
+        QVERIFY(page->Sorted()->setData(sorted->index(3, PacksModel::ReplaceAtColumn), 90.0));
+        QCOMPARE(band(3), HealthBand::Replace);
+        QVERIFY(page->Sorted()->setData(sorted->index(3, PacksModel::ReplaceAtColumn), QString()));
+        QCOMPARE(band(3), HealthBand::Good);
+        QVERIFY(!window.Names().ReplaceAt("group:NiMH,2000,4"));
+        QVERIFY(!page->Sorted()->setData(sorted->index(2, PacksModel::ReplaceAtColumn), 100.1));
+        QVERIFY(page->Sorted()->setData(sorted->index(2, PacksModel::ReplaceAtColumn), 85.0));
+        QCOMPARE(cellsOf(2), 3);
+        QCOMPARE(band(2), HealthBand::Replace);
+        QCOMPARE(Cell(sorted, 2, PacksModel::ReplaceAtColumn), QStringLiteral("85 %"));
+        // At 75 %, 80.0 % is 5 points above it: no longer close.
+        QVERIFY(page->Sorted()->setData(sorted->index(1, PacksModel::ReplaceAtColumn), 75.0));
+        QCOMPARE(cellsOf(1), 2);
+        QCOMPARE(band(1), HealthBand::Good);
+        // Notes of a pack (of two lines) and of a record.
+        QVERIFY(page->Sorted()->setData(sorted->index(0, PacksModel::NoteColumn),
+                                        QString::fromUtf8("cell 3 weak \u21B5 retire=yes")));
+        QCOMPARE(window.Names().PackNote("group:NiMH,2000,1"), "cell 3 weak\nretire=yes");
+        QVERIFY(
+            !(window.Filter()->index(0, RecordsModel::PackColumn).flags() & Qt::ItemIsEditable));
+        QVERIFY(window.Filter()->index(0, RecordsModel::NoteColumn).flags() & Qt::ItemIsEditable);
+        QVERIFY(!window.SetRecordNote(window.Log().Lines.size(), QStringLiteral("x"), error));
+        QVERIFY(window.Filter()->setData(window.Filter()->index(0, RecordsModel::NoteColumn),
+                                         QStringLiteral("left in the car")));
+        const std::string latest = window.Log().Lines.back().Record.Id();
+        QCOMPARE(window.Names().RecordNote(latest), "left in the car");
+        QCOMPARE(Cell(window.Filter(), 0, RecordsModel::NoteColumn),
+                 QStringLiteral("left in the car"));
+
+        // The matching sets: alike within 3 % of the rating two pairs; within
+        // 5 % (100 mAh exactly) three packs.
+        const auto sets = [&] {
+            QStringList text;
+            for (int i = 0; i < page->Sets()->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* set = page->Sets()->topLevelItem(i);
+                QStringList members;
+                for (int j = 0; j < set->childCount(); ++j) {
+                    members << set->child(j)->text(1);
+                }
+                text << members.join(QLatin1Char(','));
+            }
+            return text.join(QLatin1Char(' '));
+        };
+        page->CapacityLimit()->setValue(3.0);
+        QCOMPARE(sets(), QStringLiteral("1700 mAh,1698 mAh 1600 mAh,1598 mAh"));
+        page->CapacityLimit()->setValue(5.0);
+        QCOMPARE(sets(), QStringLiteral("1700 mAh,1698 mAh,1600 mAh"));
+        page->CapacityLimit()->setValue(4.9);
+        QCOMPARE(sets(), QStringLiteral("1700 mAh,1698 mAh 1600 mAh,1598 mAh"));
+
+        // All of it kept in the window's own file, read by another window.
+        const QByteArray file = folder.Read(QStringLiteral("Voltrex2Results.ini"));
+        QVERIFY2(file.contains("[ReplaceAt]\ngroup:NiMH,2000,2 = 75\ngroup:NiMH,2000,3 = 85\n"
+                               "[PackNotes]\ngroup:NiMH,2000,1 = cell 3 weak\\nretire=yes\n"
+                               "[RecordNotes]\n"),
+                 file.constData());
+        ResultsWindow again;
+        again.OpenFolder(folder.dir.path());
+        QVERIFY(again.WaitUntilLoaded());
+        const QAbstractItemModel* reread = again.Packs()->Sorted();
+        QCOMPARE(static_cast<HealthBand>(reread->index(2, 0).data(PacksModel::BandRole).toInt()),
+                 HealthBand::Replace);
+        QCOMPARE(Cell(reread, 0, PacksModel::NoteColumn),
+                 QString::fromUtf8("cell 3 weak \u21B5 retire=yes"));
+        QCOMPARE(Cell(again.Filter(), 0, RecordsModel::NoteColumn),
+                 QStringLiteral("left in the car"));
+
+        // The fading pack's history: its threshold, the trend, and the
+        // projection reaching the threshold within the chart.
+        again.ShowPackHistory(QStringLiteral("group:NiMH,2000,5"));
+        const CapacityChart* chart = again.Capacity();
+        QCOMPARE(chart->ThresholdSeries()->count(), 2);
+        QCOMPARE(chart->ThresholdSeries()->at(0).y(), 1600.0);
+        QCOMPARE(chart->FitSeries()->count(), 2);
+        QCOMPARE(chart->ProjectionSeries()->count(), 2);
+        const QPointF due = chart->ProjectionSeries()->at(1);
+        QVERIFY2(std::fabs(due.y() - 1600.0) < 0.5, qPrintable(QString::number(due.y())));
+        QVERIFY(due.x() <= static_cast<double>(chart->TimeAxis()->max().toMSecsSinceEpoch()));
+        QVERIFY(chart->CapacityAxis()->min() <= 1600.0);
+        QVERIFY(chart->IntervalSeries()->isVisible());
+        QVERIFY2(again.CapacitySummary()->text().contains(QStringLiteral(
+                     "State of health 93.5 % (replaced below 80 %): reaches it about")),
+                 qPrintable(again.CapacitySummary()->text()));
+        // A pack that does not fade has no projection; one below its
+        // threshold neither, and says so.
+        again.ShowPackHistory(QStringLiteral("group:NiMH,2000,4"));
+        QCOMPARE(chart->ProjectionSeries()->count(), 0);
+        QCOMPARE(chart->ThresholdSeries()->at(0).y(), 1600.0);
+        QVERIFY(!chart->IntervalSeries()->isVisible());
+        QVERIFY(again.CapacitySummary()->text().endsWith(QStringLiteral("not fading.")));
+        again.ShowPackHistory(QStringLiteral("group:NiMH,2000,3"));
+        QCOMPARE(chart->ThresholdSeries()->at(0).y(), 1700.0);
+        QCOMPARE(chart->FitSeries()->count(), 2);
+        QCOMPARE(chart->ProjectionSeries()->count(), 0);
+        QVERIFY(again.CapacitySummary()->text().contains(
+            QStringLiteral("State of health 84.9 % (replaced below 85 %): replace it now.")));
+    }
+
+    void aTrendReadsAsAShareOfTheRatingWithItsUncertainty() {
+        const double infinity = std::numeric_limits<double>::infinity();
+        const struct {
+            Rate rate;
+            int rated;
+            const char* text;
+        } cases[] = {
+            {{-24.0, -32.0, -16.0}, 2000, "\u22121.2 \u00B1 0.4 %/month"},
+            {{24.0, 16.0, 32.0}, 2000, "+1.2 \u00B1 0.4 %/month"},
+            {{-0.9, -3.0, 1.0}, 2000, "0.0 \u00B1 0.1 %/month"},
+            {{-24.0, -infinity, 1.0}, 2000, "\u22121.2 %/month"},
+            {{-24.0, -32.0, infinity}, 2000, "\u22121.2 %/month"},
+            {{-24.0, -32.0, -16.0}, 0, ""},
+        };
+        for (const auto& c : cases) {
+            QCOMPARE(PacksModel::RateText(c.rate, c.rated, "month"), QString::fromUtf8(c.text));
+        }
     }
 
     void aNamesFileThatCannotBeWrittenIsReportedAndChangesNothing() {
