@@ -119,6 +119,12 @@ layout)
         check "no manual page voltrex2-results(1)" test -s "$prefix/$VOLTREX_MANDIR/man1/voltrex2-results.1"
         check "voltrex2-calibrate is not installed in bin/" test -x "$bindir/voltrex2-calibrate"
         check "no manual page voltrex2-calibrate(1)" test -s "$prefix/$VOLTREX_MANDIR/man1/voltrex2-calibrate.1"
+        # The status page's user unit goes under the prefix like the rest
+        # (it once went to /usr/local whatever the prefix: as root, into the
+        # machine; as a user, the install failed).
+        if [ -x "$bindir/voltrex2-remote" ]; then
+            check "voltrex2-remote's user unit is not under the prefix" test -s "$prefix/lib/systemd/user/voltrex2-remote.service"
+        fi
         icons=$prefix/$VOLTREX_DATADIR/icons/hicolor
         for size in 16 24 32 48 64 128 256; do
             icon=$icons/${size}x$size/apps/voltrex2.png
