@@ -152,9 +152,9 @@ void ResultsWindow::ShowHistoryClicked() {
 void ResultsWindow::PackReportClicked() {
     const QString packId = CurrentPackId();
     if (!packId.isEmpty()) {
-        // The pack's note, once the window keeps notes, goes in the empty
-        // string's place.
-        ShowReportDialog(this, PackReportOf(model_, Std(packId), std::string()));
+        const std::string id = Std(packId);
+        ShowReportDialog(this, PackReportOf(model_, id, model_.Names().PackNote(id),
+                                            model_.HealthSettingsOf(id)));
     }
 }
 
@@ -173,7 +173,8 @@ void ResultsWindow::PackLabelClicked() {
     std::vector<PackReport> packs;
     for (const std::string& id : ids) {
         if (!id.empty()) {
-            packs.push_back(PackReportOf(model_, id, std::string()));
+            packs.push_back(PackReportOf(model_, id, model_.Names().PackNote(id),
+                                         model_.HealthSettingsOf(id)));
         }
     }
     ShowLabelDialog(this, packs);
