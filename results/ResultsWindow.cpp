@@ -44,6 +44,7 @@ ResultsWindow::ResultsWindow(QWidget* parent)
     recordsPage_ = new RecordsPage(records_, filter_, tabs_);
     capacityPage_ = new CapacityPage(tabs_);
     curvesPage_ = new CurvesPage(model_, tabs_);
+    curvesPage_->Chart()->SetEnvelopeCache(CurveSummaryCache::DefaultPath());
     tabs_->addTab(recordsPage_, tr("&Records"));
     tabs_->addTab(capacityPage_, tr("Capacity &History"));
     tabs_->addTab(curvesPage_, tr("C&urves"));
