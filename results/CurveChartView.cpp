@@ -107,8 +107,9 @@ void FromRows(DrawnCurve& curve, const CurveFile& read, bool whole) {
 
 // Reads and thins out the curves; none when a later request came meanwhile.
 //
-// The whole of a curve is drawn from its envelope in the summary cache: no
-// file is read, and thousands of curves take a second. A zoomed span is read
+// Beyond what the store holds, the whole of a curve is drawn from its
+// envelope in the summary cache: no file is read, and thousands of curves
+// take a second. A zoomed span is read
 // from the files at full resolution, curve after curve while the rows to read
 // stay within the chart's budget (a second or so of reading); the rest keep
 // their envelope's points for the span.
@@ -126,6 +127,18 @@ std::optional<std::vector<DrawnCurve>> DrawCurves(const Job& job, CurveStore& st
                                [perUnit](const CurveRow& row) { return row.Seconds / perUnit; })
                          : std::function<double(const CurveRow&)>(
                                [](const CurveRow& row) { return row.MilliampHours; });
+    // Curves that fit in the store's budget together are read whole, for a
+    // readout of every second; more are drawn from their envelopes.
+    std::size_t allRows = 0;
+    for (const ChartCurve& asked : job.Curves) {
+        allRows += static_cast<std::size_t>(std::max(0, asked.Summary.ReadableRows));
+    }
+    const bool fromEnvelopes = cache != nullptr && allRows > job.Budget;
+    // Every row of a zoomed span while the curves are few enough to be
+    // series; else the columns' lowest and highest.
+    const std::size_t allUpTo = job.Curves.size() <= CurveChartView::SeriesUpTo
+                                    ? CurveChartView::AllRowsUpTo
+                                    : static_cast<std::size_t>(2 * job.Columns);
     for (const ChartCurve& asked : job.Curves) {
         if (latest.load() != number) {
             return std::nullopt;
@@ -137,8 +150,8 @@ std::optional<std::vector<DrawnCurve>> DrawCurves(const Job& job, CurveStore& st
         curve.Pack = asked.Pack;
         const CurveFile& summary = asked.Summary;
         const std::vector<CurveEnvelopePoint> envelope =
-            cache != nullptr ? cache->Envelope(summary.Path, summary.FileSize, summary.Modified)
-                             : std::vector<CurveEnvelopePoint>();
+            fromEnvelopes ? cache->Envelope(summary.Path, summary.FileSize, summary.Modified)
+                          : std::vector<CurveEnvelopePoint>();
         const bool hasEnvelope = !envelope.empty() && summary.LastRow;
 
         std::vector<CurveRow> envelopeRows;
@@ -169,7 +182,8 @@ std::optional<std::vector<DrawnCurve>> DrawCurves(const Job& job, CurveStore& st
                 envelopeRows = EnvelopeRows(envelope);
             }
         } else {
-            // No envelope kept (no cache, or the file is new): read whole.
+            // Few curves, or no envelope kept (no cache, or the file is
+            // new): read whole.
             read = store.Get(summary);
             whole = true;
         }
@@ -186,9 +200,8 @@ std::optional<std::vector<DrawnCurve>> DrawCurves(const Job& job, CurveStore& st
             // are pairs already, thinned to the columns alone.
             const double from = job.Span ? job.Span->first : xOf(rows.front());
             const double to = job.Span ? job.Span->second : std::max(xOf(rows.back()), from + 1e-9);
-            const std::size_t allUpTo =
-                read ? CurveChartView::AllRowsUpTo : static_cast<std::size_t>(2 * job.Columns);
-            for (const std::size_t i : DecimatedRows(rows, xOf, from, to, job.Columns, allUpTo)) {
+            const std::size_t upTo = read ? allUpTo : static_cast<std::size_t>(2 * job.Columns);
+            for (const std::size_t i : DecimatedRows(rows, xOf, from, to, job.Columns, upTo)) {
                 curve.Drawn.push_back(rows[i]);
             }
         }
