@@ -103,8 +103,9 @@ class CurveChartView : public QChartView {
     // Draws these curves, when read. A Monitor moves no charge: against
     // charge it is left out (and the readout says so).
     void Plot(std::vector<ChartCurve> curves, CurveAxis axis);
-    // True while curves asked for are being read.
-    bool Drawing() const { return drawing_; }
+    // True while curves asked for are being read, or a zoomed span is about
+    // to be.
+    bool Drawing() const { return drawing_ || refine_.isActive(); }
 
     void SetColouring(CurveColouring colouring);
     CurveColouring Colouring() const { return colouring_; }

@@ -50,7 +50,7 @@ class CurvesPage : public QWidget {
     void SetCheckedCurves(const QStringList& names);
     // Items added to the list, or checked, in one turn of the event loop:
     // a few milliseconds of the window's time.
-    static constexpr int ItemsPerTurn = 250;
+    static constexpr int ItemsPerTurn = 100;
     void Replot();
 
   signals:
