@@ -28,17 +28,21 @@ set -euo pipefail
 # name) and exports them as SVG. The benchmarks of bench/ use Google Benchmark
 # and the X client library. The status page server voltrex2-remote uses Qt
 # HttpServer (whose CMake files need Qt WebSockets', which Debian 12's package
-# forgets to depend on) and libqrencode.
+# forgets to depend on) and libqrencode. The results window prints a pack's
+# report through Qt Print Support (its headers are in qt6-base-dev; its
+# library has one name on 12 and 13).
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev
     qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libbenchmark-dev libxcb1-dev
-    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev libqt6sql6-sqlite)
+    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev libqt6sql6-sqlite
+    libqt6printsupport6)
 # What the tests need besides: the German locale's package, the validators of
 # the menu entries and the AppStream description, a private D-Bus for the
 # sleep inhibitor's tests and an X server for the broken-display test
-# (xvfb-run needs xauth, which xvfb only recommends). The status page's
+# (xvfb-run needs xauth, which xvfb only recommends), and poppler-utils'
+# pdfinfo and pdftotext to read back the pack report's PDF. The status page's
 # browser check (remote/check page, on demand) needs chromium besides, which
 # the suite does not: it is not installed here.
-test_packages=(locales desktop-file-utils appstream dbus xvfb xauth)
+test_packages=(locales desktop-file-utils appstream dbus xvfb xauth poppler-utils)
 # What the checks of "test" need besides: Python for the layering check, and
 # the formatter and clang-tidy (release_packages).
 check_packages=(python3)

@@ -56,6 +56,9 @@ struct FullDischarge {
 struct Charge {
     std::int64_t Seconds = 0;
     std::size_t Line = 0;
+    // It followed another charge: it topped up a pack already charged, so
+    // what it put in is no measure of what the discharge after it took out.
+    bool TopUp = false;
 };
 
 // When the discharge started: its record is written at its end, and it ran
@@ -69,16 +72,25 @@ std::int64_t DischargeStart(const ResultRecord& record) {
 }
 
 std::vector<Charge> ChargesOf(const ResultsFile& log, const Pack& pack) {
-    std::vector<Charge> charges;
+    std::vector<Charge> records;  // every plausible record, a charge or not
     for (const std::size_t line : pack.Lines) {
         const ResultLine& entry = log.Lines.at(line);
-        if (entry.Readable && entry.Record.Mode == ModeCode(TestMode::Charge) &&
-            !Implausible(entry.Record, log.Written)) {
-            charges.push_back({entry.Record.Seconds, line});
+        if (entry.Readable && !Implausible(entry.Record, log.Written)) {
+            records.push_back({entry.Record.Seconds, line});
         }
     }
-    std::stable_sort(charges.begin(), charges.end(),
+    std::stable_sort(records.begin(), records.end(),
                      [](const Charge& a, const Charge& b) { return a.Seconds < b.Seconds; });
+    const auto isCharge = [&](const Charge& c) {
+        return log.Lines[c.Line].Record.Mode == ModeCode(TestMode::Charge);
+    };
+    std::vector<Charge> charges;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (isCharge(records[i])) {
+            charges.push_back(
+                {records[i].Seconds, records[i].Line, i > 0 && isCharge(records[i - 1])});
+        }
+    }
     return charges;
 }
 
@@ -302,7 +314,7 @@ PackHealth HealthOf(const ResultsFile& log, const Pack& pack, const HealthSettin
         full.push_back({point.Line, record.Seconds, health.Cycles, record.MilliampHours,
                         record.Ohms, record.VoltsPerCell});
         const ResultRecord& charged = log.Lines.at(charge->Line).Record;
-        if (charged.MilliampHours > 0.0) {
+        if (charged.MilliampHours > 0.0 && !charge->TopUp) {
             CycleEfficiency efficiency{charge->Line, point.Line, health.Cycles,
                                        record.MilliampHours / charged.MilliampHours, std::nullopt};
             if (charged.MilliwattHours > 0.0 && record.MilliwattHours > 0.0) {

@@ -8,6 +8,7 @@
 #include <QTabWidget>
 
 #include "results/CapacityChart.h"
+#include "results/PackReport.h"
 #include "results/Plural.h"
 #include "results/RecordsPage.h"
 #include "results/ResultsWindow.h"
@@ -146,6 +147,36 @@ void ResultsWindow::ShowHistoryClicked() {
     } else {
         tabs_->setCurrentIndex(CapacityTab);
     }
+}
+
+void ResultsWindow::PackReportClicked() {
+    const QString packId = CurrentPackId();
+    if (!packId.isEmpty()) {
+        // The pack's note, once the window keeps notes, goes in the empty
+        // string's place.
+        ShowReportDialog(this, PackReportOf(model_, Std(packId), std::string()));
+    }
+}
+
+void ResultsWindow::PackLabelClicked() {
+    // The packs of the selected records, each once; else the current pack.
+    std::vector<std::string> ids;
+    for (const std::size_t line : SelectedLines()) {
+        const std::string id = model_.PackOfLine(line);
+        if (!id.empty() && std::find(ids.begin(), ids.end(), id) == ids.end()) {
+            ids.push_back(id);
+        }
+    }
+    if (ids.size() < 2) {
+        ids = {Std(CurrentPackId())};
+    }
+    std::vector<PackReport> packs;
+    for (const std::string& id : ids) {
+        if (!id.empty()) {
+            packs.push_back(PackReportOf(model_, id, std::string()));
+        }
+    }
+    ShowLabelDialog(this, packs);
 }
 
 void ResultsWindow::AboutClicked() {

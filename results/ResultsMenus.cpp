@@ -75,6 +75,12 @@ void ResultsWindow::BuildMenus() {
                                    &ResultsWindow::PutIntoPackClicked);
     takeOut_ = pack->addAction(tr("&Take Selected Records out of Their Pack"), this,
                                &ResultsWindow::TakeOutOfPackClicked);
+    pack->addSeparator();
+    packReport_ =
+        pack->addAction(QIcon::fromTheme(QStringLiteral("document-print")),
+                        tr("Pack &Report\u2026"), this, &ResultsWindow::PackReportClicked);
+    packReport_->setShortcut(QKeySequence::Print);
+    packLabel_ = pack->addAction(tr("Pack &Label\u2026"), this, &ResultsWindow::PackLabelClicked);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("&About Voltrex II Results"), this, &ResultsWindow::AboutClicked);

@@ -325,6 +325,8 @@ void ResultsWindow::UpdateActions() {
     takeOut_->setEnabled(selection);
     showCurves_->setEnabled(selection);
     renamePack_->setEnabled(!CurrentPackId().isEmpty());
+    packReport_->setEnabled(!CurrentPackId().isEmpty());
+    packLabel_->setEnabled(!CurrentPackId().isEmpty());
     recordsPage_->UpdateCount();
 }
 

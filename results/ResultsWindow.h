@@ -154,6 +154,8 @@ class ResultsWindow : public QMainWindow {
     void TakeOutOfPackClicked();
     void ShowCurvesClicked();
     void ShowHistoryClicked();
+    void PackReportClicked();
+    void PackLabelClicked();
     void AboutClicked();
     QString SaveName(const QString& title, const QString& fileName, const QString& filter);
     void ShowError(const QString& text);
@@ -191,6 +193,8 @@ class ResultsWindow : public QMainWindow {
     QAction* takeOut_ = nullptr;
     QAction* showCurves_ = nullptr;
     QAction* resetZoom_ = nullptr;
+    QAction* packReport_ = nullptr;
+    QAction* packLabel_ = nullptr;
 };
 
 }  // namespace voltrex::results

@@ -30,6 +30,7 @@ struct FadePlan {
     int MissingCharge = -1;           // the test whose charge record was lost
     int SecondDischarge = -1;         // a test discharged again, empty, the same day
     int RenamedAt = -1;               // the type entered differently from this test on
+    int TopUp = -1;                   // the test whose charge was topped up before its discharge
     double Start = 2000.0;
     double OhmsPerDay = 0.0002;
     unsigned Seed = 12345;
@@ -67,6 +68,11 @@ ResultsFile FadingPackLog(const FadePlan& plan) {
                     "\n";
         } else {
             capacity *= 0.6;  // a week on the shelf since the last charge
+        }
+        if (test == plan.TopUp) {
+            text +=
+                HealthRecordLine(midnight + 11 * 3600, TestMode::Charge, type, 150.0, 1.4, ohms) +
+                "\n";
         }
         text +=
             HealthRecordLine(midnight + 12 * 3600, TestMode::Discharge, type, capacity, 1.2, ohms) +
@@ -204,14 +210,18 @@ TEST(PackHealth, TheThresholdDecidesTheVerdictAndTheProjection) {
 
 TEST(PackHealth, EachChargeIsSetAgainstTheDischargeThatFollowsIt) {
     const PackHealth health =
-        HealthOfPlan({.Noise = 0.0, .MissingCharge = 10, .SecondDischarge = 20});
+        HealthOfPlan({.Noise = 0.0, .MissingCharge = 10, .SecondDischarge = 20, .TopUp = 25});
     // The discharge without its charge, and the one after another
-    // discharge, have no efficiency and do not measure the pack.
-    EXPECT_EQ(health.Efficiency.size(), 29u);
+    // discharge, have no efficiency and do not measure the pack; the one
+    // after a top-up charge measures the pack, but the top-up's 150 mAh is
+    // no measure of what went in.
+    EXPECT_EQ(health.Efficiency.size(), 28u);
     EXPECT_EQ(health.FullDischarges, 29u);
     EXPECT_EQ(health.Efficiency[9].Cycle, 10);
     EXPECT_EQ(health.Efficiency[10].Cycle, 12);
     EXPECT_EQ(health.Efficiency[20].Cycle, 23);
+    EXPECT_EQ(health.Efficiency[23].Cycle, 26);
+    EXPECT_EQ(health.Efficiency[24].Cycle, 28);
     for (const CycleEfficiency& cycle : health.Efficiency) {
         EXPECT_NEAR(cycle.Charge, 1.0 / 1.2, 1e-4);
         EXPECT_NEAR(*cycle.Energy, 1.0 / 1.4, 1e-4);

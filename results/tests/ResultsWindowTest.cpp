@@ -25,6 +25,7 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 #include <clocale>
+#include <memory>
 
 #include "CurveTestData.h"
 #include "ExampleData.h"
@@ -1217,5 +1218,34 @@ class ResultsWindowTest : public QObject {
     }
 };
 
-QTEST_MAIN(ResultsWindowTest)
 #include "ResultsWindowTest.moc"
+
+// The program runs the report's tests (PackReportTest.cpp) too. Named test
+// functions run in the class that has them.
+QObject* NewPackReportTest();
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    QTEST_SET_MAIN_SOURCE_PATH
+    ResultsWindowTest windowTests;
+    const std::unique_ptr<QObject> reportTests(NewPackReportTest());
+    const auto has = [&](const QObject& tests) {
+        const QMetaObject* meta = tests.metaObject();
+        for (int i = 1; i < argc; ++i) {
+            const QByteArray name = QByteArray(argv[i]).split(':').front() + "()";
+            if (meta->indexOfMethod(name.constData()) >= 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const bool named = has(windowTests) || has(*reportTests);
+    int failed = 0;
+    for (QObject* tests : {static_cast<QObject*>(&windowTests), reportTests.get()}) {
+        if (!named || has(*tests)) {
+            failed += QTest::qExec(tests, argc, argv);
+        }
+    }
+    return failed;
+}

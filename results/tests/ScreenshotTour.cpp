@@ -8,12 +8,16 @@
 //
 // A second argument names a folder of the main program's files to show
 // instead; when it holds no Voltrex2.csv, the example is written into it
-// (to look at with voltrex2-results itself). Not a test.
+// (to look at with voltrex2-results itself). The latest tested pack's report
+// is saved as a picture too, and as a PDF with a sheet of its labels in a
+// folder of /tmp the tour names. Not a test.
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -24,7 +28,9 @@
 
 #include "ExampleData.h"
 #include "results/CurveChartView.h"
+#include "results/PackReport.h"
 #include "results/RecordsModel.h"
+#include "results/ResultsFolder.h"
 #include "results/ResultsMain.h"
 #include "results/ResultsWindow.h"
 
@@ -71,6 +77,53 @@ std::vector<std::size_t> DischargesToShow(const ResultsWindow& window) {
     return shown;
 }
 
+// The report of the latest tested pack, its page as a picture (A4 at
+// 72 dots to the inch); beside the screenshots, the report and a sheet of
+// its label and a sheet of labels as PDF files, to look at as printed (pdftoppm makes pictures
+// of them).
+bool SaveReport(const ResultsWindow& window, const QDir& output, const QDir& pdfs) {
+    ResultsFolder folder;
+    folder.Open(window.Model().Folder());
+    if (folder.Grouping().Packs.empty()) {
+        return true;
+    }
+    const PackReport report =
+        PackReportOf(folder, folder.Grouping().Packs.front().Id,
+                     "Bought in spring 2025; flies the red glider. Balanced by hand each autumn.");
+    QString error;
+    const QString pdf = pdfs.filePath(QStringLiteral("results-report.pdf"));
+    const QString label = pdfs.filePath(QStringLiteral("results-label.pdf"));
+    const QString sheet = pdfs.filePath(QStringLiteral("results-labels.pdf"));
+    if (!SaveReportPdf(report, QPageSize(QPageSize::A4), pdf, error) ||
+        !SaveLabelsPdf({report}, 1, LabelLayouts().front(), label, error) ||
+        !SaveLabelsPdf({report}, 24, LabelLayouts().back(), sheet, error)) {
+        std::fprintf(stderr, "cannot write the report: %s\n", qPrintable(error));
+        return false;
+    }
+    std::printf("%s\n%s\n%s\n", qPrintable(pdf), qPrintable(label), qPrintable(sheet));
+    constexpr double Dpi = 72.0;
+    const QSizeF paper = QPageSize(QPageSize::A4).size(QPageSize::Millimeter) * Dpi / 25.4;
+    QImage page(paper.toSize(), QImage::Format_RGB32);
+    page.setDotsPerMeterX(static_cast<int>(Dpi / 0.0254));
+    page.setDotsPerMeterY(static_cast<int>(Dpi / 0.0254));
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const double margin = 15.0 * Dpi / 25.4;
+        PaintReport(painter,
+                    QRectF(QPointF(margin, margin), paper - QSizeF(2 * margin, 2 * margin)),
+                    report);
+    }
+    const QString path = output.filePath(QStringLiteral("results-report.png"));
+    if (!page.save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
 int Tour(ResultsWindow& window, const QDir& output) {
     bool saved = true;
     window.Tabs()->setCurrentIndex(ResultsWindow::RecordsTab);
@@ -95,6 +148,10 @@ int Tour(ResultsWindow& window, const QDir& output) {
     curves->SetCursorX(curves->XAxis()->min() +
                        (curves->XAxis()->max() - curves->XAxis()->min()) * 0.62);
     saved = Save(window, output, "results-curves.png") && saved;
+    // Kept for a look: the tour names them.
+    QTemporaryDir pdfs(QDir::temp().filePath(QStringLiteral("voltrex2-report-XXXXXX")));
+    pdfs.setAutoRemove(false);
+    saved = SaveReport(window, output, QDir(pdfs.path())) && saved;
     return saved ? 0 : 1;
 }
 
