@@ -15,6 +15,11 @@
 //   reload          every record selected, then a reload (measured)
 //   find            Find with a text that no record holds (measured)
 //   churn           check and uncheck 150 curves one at a time (memory)
+//   zoom            all checked, then a zoom into the middle tenth of the time
+//                   axis, read again at full resolution (measured)
+// A chart action is measured until the chart has drawn every curve asked
+// for (its worker included). VOLTREX_BENCH_SHOT=file.png saves the window as
+// the action left it.
 // An action that has not finished after the timeout (default 300 s) is
 // reported as such and the process ends: a window thread that is stuck
 // cannot be asked to stop. bench/results-run runs them all.
@@ -143,6 +148,11 @@ int CheckedCurves(const ResultsWindow& w) {
     return checked;
 }
 
+// The chart shows every curve checked (none left to read or to add).
+bool Drawn(const ResultsWindow& w) {
+    return !w.Curves()->Drawing();
+}
+
 bool Busy(QWidget* window) {
     for (const QProgressBar* bar : window->findChildren<QProgressBar*>()) {
         if (bar->isVisible()) {
@@ -156,8 +166,10 @@ bool Busy(QWidget* window) {
 QString Signature(const ResultsWindow& w) {
     const int series =
         w.Curves()->chart() != nullptr ? static_cast<int>(w.Curves()->chart()->series().size()) : 0;
-    return QStringLiteral("%1/%2/%3/%4/%5")
+    return QStringLiteral("%1/%2/%3/%4/%5/%6/%7")
         .arg(w.RecordsTable()->model()->rowCount())
+        .arg(w.Curves()->Curves().size())
+        .arg(w.Curves()->Drawing() ? 1 : 0)
         .arg(w.CurveList()->topLevelItemCount())
         .arg(CheckedCurves(w))
         .arg(series)
@@ -298,7 +310,7 @@ int main(int argc, char** argv) {
         QAbstractButton* check = Button(&window, QStringLiteral("Check All Shown"));
         run.Measure(
             "check-all", [&] { check->click(); },
-            [&] { return CheckedCurves(window) >= std::min(curves, 1); });
+            [&] { return CheckedCurves(window) >= std::min(curves, 1) && Drawn(window); });
         if (action == QLatin1String("uncheck-all")) {
             QAbstractButton* uncheck = Button(&window, QStringLiteral("Uncheck All"));
             run.Measure(
@@ -322,7 +334,24 @@ int main(int argc, char** argv) {
             [&] { return CheckedCurves(window) >= std::min<int>(names.size(), 1); });
         run.Measure(
             "against-charge", [&] { window.AgainstCharge()->click(); },
-            [&] { return window.AgainstCharge()->isChecked(); });
+            [&] { return window.AgainstCharge()->isChecked() && Drawn(window); });
+    } else if (action == QLatin1String("zoom")) {
+        window.Tabs()->setCurrentIndex(ResultsWindow::CurvesTab);
+        ShowAllPacks(window);
+        QAbstractButton* check = Button(&window, QStringLiteral("Check All Shown"));
+        run.Measure(
+            "(check-all)", [&] { check->click(); },
+            [&] { return CheckedCurves(window) >= std::min(curves, 1) && Drawn(window); });
+        voltrex::results::CurveChartView* chart = window.Curves();
+        const double from = chart->XAxis()->min();
+        const double span = chart->XAxis()->max() - from;
+        run.Measure(
+            "zoom",
+            [&] {
+                chart->ZoomTo(from + 0.45 * span, from + 0.55 * span, chart->YAxis()->min(),
+                              chart->YAxis()->max());
+            },
+            [&] { return Drawn(window); });
     } else if (action == QLatin1String("reload")) {
         window.Tabs()->setCurrentIndex(ResultsWindow::RecordsTab);
         window.RecordsTable()->selectAll();
@@ -351,6 +380,9 @@ int main(int argc, char** argv) {
     } else {
         std::fprintf(stderr, "unknown action %s\n", qPrintable(action));
         return 2;
+    }
+    if (const QString shot = qEnvironmentVariable("VOLTREX_BENCH_SHOT"); !shot.isEmpty()) {
+        window.grab().save(shot);
     }
     // Without tearing the window down: after thousands of curves that takes
     // minutes of its own, which no user waits for and no figure here counts.

@@ -23,6 +23,7 @@
 #include "records/CalendarTime.h"
 #include "records/CurveGlitches.h"
 #include "results/CurveStore.h"
+#include "results/CurveSummaryCache.h"
 #include "results/Plural.h"
 
 namespace voltrex::results {
@@ -60,67 +61,161 @@ struct Job {
     std::optional<std::pair<double, double>> Span;
     int Columns = 700;
     std::size_t Budget = 0;  // the rows the chart may hold whole
+    QString EnvelopeCache;   // the summary cache's database; empty: none
 };
 
+// What the summary says of a curve's rows, for a curve drawn from its
+// envelope (no row of the file read).
+void FromSummary(DrawnCurve& curve) {
+    const CurveFile& summary = curve.Info;
+    curve.HasRows = summary.LastRow.has_value();
+    if (curve.HasRows) {
+        curve.Last = *summary.LastRow;
+    }
+    curve.Glitches = summary.GlitchRowCount;
+    if (summary.LowestVolts && summary.HighestVolts) {
+        curve.LowestVolts = *summary.LowestVolts;
+        curve.HighestVolts = *summary.HighestVolts;
+    }
+}
+
+// What the rows of the file read say of it.
+void FromRows(DrawnCurve& curve, const CurveFile& read, bool whole) {
+    const std::vector<CurveRow>& rows = read.Rows;
+    if (!whole) {
+        // A span: the rest is as the summary says.
+        FromSummary(curve);
+        return;
+    }
+    curve.HasRows = !rows.empty();
+    if (curve.HasRows) {
+        curve.Last = rows.back();
+        curve.Info.LastRow = rows.back();
+    }
+    curve.Info.UnreadableRows = read.UnreadableRows;
+    const std::vector<bool> glitches = GlitchRows(rows);
+    curve.Glitches = GlitchCount(glitches);
+    curve.LowestVolts = std::numeric_limits<double>::infinity();
+    curve.HighestVolts = -std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!glitches[i]) {
+            curve.LowestVolts = std::min(curve.LowestVolts, rows[i].Volts);
+            curve.HighestVolts = std::max(curve.HighestVolts, rows[i].Volts);
+        }
+    }
+}
+
 // Reads and thins out the curves; none when a later request came meanwhile.
+//
+// Beyond what the store holds, the whole of a curve is drawn from its
+// envelope in the summary cache: no file is read, and thousands of curves
+// take a second. A zoomed span is read
+// from the files at full resolution, curve after curve while the rows to read
+// stay within the chart's budget (a second or so of reading); the rest keep
+// their envelope's points for the span.
 std::optional<std::vector<DrawnCurve>> DrawCurves(const Job& job, CurveStore& store,
+                                                  CurveSummaryCache* cache,
                                                   const std::atomic<unsigned long long>& latest,
                                                   unsigned long long number) {
     std::vector<DrawnCurve> drawn;
     drawn.reserve(job.Curves.size());
     std::size_t wholeRows = 0;
+    std::size_t spanRows = 0;
+    const double perUnit = job.SecondsPerUnit;
+    const auto xOf = job.Axis == CurveAxis::Time
+                         ? std::function<double(const CurveRow&)>(
+                               [perUnit](const CurveRow& row) { return row.Seconds / perUnit; })
+                         : std::function<double(const CurveRow&)>(
+                               [](const CurveRow& row) { return row.MilliampHours; });
+    // Curves that fit in the store's budget together are read whole, for a
+    // readout of every second; more are drawn from their envelopes.
+    std::size_t allRows = 0;
+    for (const ChartCurve& asked : job.Curves) {
+        allRows += static_cast<std::size_t>(std::max(0, asked.Summary.ReadableRows));
+    }
+    const bool fromEnvelopes = cache != nullptr && allRows > job.Budget;
+    // Every row of a zoomed span while the curves are few enough to be
+    // series; else the columns' lowest and highest.
+    const std::size_t allUpTo = job.Curves.size() <= CurveChartView::SeriesUpTo
+                                    ? CurveChartView::AllRowsUpTo
+                                    : static_cast<std::size_t>(2 * job.Columns);
     for (const ChartCurve& asked : job.Curves) {
         if (latest.load() != number) {
             return std::nullopt;
         }
-        const std::shared_ptr<const CurveFile> whole = store.Get(asked.Summary);
         DrawnCurve curve;
         curve.Info = asked.Summary;
         curve.Info.Rows.clear();
         curve.Info.Header.clear();  // what the chart needs of it is parsed out
         curve.Pack = asked.Pack;
-        const std::vector<CurveRow>& rows = whole->Rows;
-        curve.HasRows = !rows.empty();
-        if (curve.HasRows) {
-            curve.Last = rows.back();
-            curve.Info.LastRow = rows.back();
-        }
-        curve.Info.UnreadableRows = whole->UnreadableRows;
-        const std::vector<bool> glitches = GlitchRows(rows);
-        curve.Glitches = GlitchCount(glitches);
-        curve.LowestVolts = std::numeric_limits<double>::infinity();
-        curve.HighestVolts = -std::numeric_limits<double>::infinity();
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (!glitches[i]) {
-                curve.LowestVolts = std::min(curve.LowestVolts, rows[i].Volts);
-                curve.HighestVolts = std::max(curve.HighestVolts, rows[i].Volts);
+        const CurveFile& summary = asked.Summary;
+        const std::vector<CurveEnvelopePoint> envelope =
+            fromEnvelopes ? cache->Envelope(summary.Path, summary.FileSize, summary.Modified)
+                          : std::vector<CurveEnvelopePoint>();
+        const bool hasEnvelope = !envelope.empty() && summary.LastRow;
+
+        std::vector<CurveRow> envelopeRows;
+        std::shared_ptr<const CurveFile> read;
+        bool whole = false;
+        if (hasEnvelope && !job.Span) {
+            envelopeRows = EnvelopeRows(envelope);
+        } else if (hasEnvelope) {
+            // The seconds of the span, and about how many rows they hold.
+            std::pair<int, int> seconds =
+                job.Axis == CurveAxis::Time
+                    ? std::make_pair(
+                          static_cast<int>(std::floor(std::max(0.0, job.Span->first) * perUnit)),
+                          static_cast<int>(std::ceil(std::min(job.Span->second * perUnit, 2.0e9))))
+                    : SecondsOfCharge(envelope, job.Span->first, job.Span->second);
+            const int duration = std::max(1, summary.Duration());
+            const double share = std::clamp(static_cast<double>(std::min(seconds.second, duration) -
+                                                                std::min(seconds.first, duration)) /
+                                                duration,
+                                            0.0, 1.0);
+            const auto rows = static_cast<std::size_t>(share * summary.ReadableRows);
+            if (spanRows + rows <= CurveChartView::SpanRowBudget) {
+                spanRows += rows;
+                read = store.GetSpan(summary, seconds.first, seconds.second);
+                whole = read->Whole &&
+                        read->Rows.size() == static_cast<std::size_t>(summary.ReadableRows);
+            } else {
+                envelopeRows = EnvelopeRows(envelope);
             }
+        } else {
+            // Few curves, or no envelope kept (no cache, or the file is
+            // new): read whole.
+            read = store.Get(summary);
+            whole = true;
         }
-        const double perUnit = job.SecondsPerUnit;
-        const auto xOf = job.Axis == CurveAxis::Time
-                             ? std::function<double(const CurveRow&)>(
-                                   [perUnit](const CurveRow& row) { return row.Seconds / perUnit; })
-                             : std::function<double(const CurveRow&)>(
-                                   [](const CurveRow& row) { return row.MilliampHours; });
-        if (curve.HasRows) {
+
+        const std::vector<CurveRow>& rows = read ? read->Rows : envelopeRows;
+        if (read) {
+            FromRows(curve, *read, whole);
+        } else {
+            FromSummary(curve);
+        }
+        if (!rows.empty() && curve.HasRows) {
             // A whole curve is thinned over its own span: its columns are no
-            // wider than the chart's pixels whatever the axis.
+            // wider than the chart's pixels whatever the axis. Envelope rows
+            // are pairs already, thinned to the columns alone.
             const double from = job.Span ? job.Span->first : xOf(rows.front());
             const double to = job.Span ? job.Span->second : std::max(xOf(rows.back()), from + 1e-9);
-            for (const std::size_t i :
-                 DecimatedRows(rows, xOf, from, to, job.Columns, CurveChartView::AllRowsUpTo)) {
+            const std::size_t upTo = read ? allUpTo : static_cast<std::size_t>(2 * job.Columns);
+            for (const std::size_t i : DecimatedRows(rows, xOf, from, to, job.Columns, upTo)) {
                 curve.Drawn.push_back(rows[i]);
             }
         }
         // Beyond the budget the readout reads the rows drawn: holding every
         // curve whole would defeat the store's bound. Let go at once, not
         // after reading thousands.
-        wholeRows += rows.size();
-        if (wholeRows <= job.Budget) {
-            curve.Whole = whole;
-        } else if (wholeRows - rows.size() <= job.Budget) {
-            for (DrawnCurve& earlier : drawn) {
-                earlier.Whole.reset();
+        if (read && whole) {
+            wholeRows += read->Rows.size();
+            if (wholeRows <= job.Budget) {
+                curve.Whole = read;
+            } else if (wholeRows - read->Rows.size() <= job.Budget) {
+                for (DrawnCurve& earlier : drawn) {
+                    earlier.Whole.reset();
+                }
             }
         }
         drawn.push_back(std::move(curve));
@@ -297,6 +392,10 @@ void CurveChartView::SetStore(std::shared_ptr<CurveStore> store) {
     store_ = std::move(store);
 }
 
+void CurveChartView::SetEnvelopeCache(const QString& path) {
+    envelopeCache_ = path;
+}
+
 double CurveChartView::XOf(const CurveRow& row) const {
     return axis_ == CurveAxis::Time ? row.Seconds / secondsPerUnit_ : row.MilliampHours;
 }
@@ -356,8 +455,20 @@ void CurveChartView::Request(bool wholeSpan) {
     const std::shared_ptr<CurveStore> store = store_;
     const std::shared_ptr<std::atomic<unsigned long long>> latest = latest_;
     const QPointer<CurveChartView> self(this);
+    job.EnvelopeCache = envelopeCache_;
     worker_.start([job = std::move(job), store, latest, number, self, wholeSpan] {
-        std::optional<std::vector<DrawnCurve>> drawn = DrawCurves(job, *store, *latest, number);
+        std::optional<std::vector<DrawnCurve>> drawn;
+        {
+            // A connection of the worker's own, closed before it ends: the
+            // cache's connections belong to the thread that made them.
+            std::unique_ptr<CurveSummaryCache> cache;
+            if (!job.EnvelopeCache.isEmpty()) {
+                cache = std::make_unique<CurveSummaryCache>(job.EnvelopeCache,
+                                                            CurveSummaryCache::Access::ReadOnly);
+            }
+            drawn = DrawCurves(job, *store, cache && cache->Usable() ? cache.get() : nullptr,
+                               *latest, number);
+        }
 #ifdef __GLIBC__
         // Reading hundreds of files leaves the worker's heap full of freed
         // text and rows; give it back to the system rather than keep it.

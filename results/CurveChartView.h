@@ -95,12 +95,17 @@ class CurveChartView : public QChartView {
     // The store the curves are read from; none: nothing is drawn.
     void SetStore(std::shared_ptr<CurveStore> store);
     const std::shared_ptr<CurveStore>& Store() const { return store_; }
+    // The summary cache whose envelopes draw whole curves without reading
+    // their files (CurveSummaryCache::DefaultPath); empty: every curve is
+    // read from its file.
+    void SetEnvelopeCache(const QString& path);
 
     // Draws these curves, when read. A Monitor moves no charge: against
     // charge it is left out (and the readout says so).
     void Plot(std::vector<ChartCurve> curves, CurveAxis axis);
-    // True while curves asked for are being read.
-    bool Drawing() const { return drawing_; }
+    // True while curves asked for are being read, or a zoomed span is about
+    // to be.
+    bool Drawing() const { return drawing_ || refine_.isActive(); }
 
     void SetColouring(CurveColouring colouring);
     CurveColouring Colouring() const { return colouring_; }
@@ -121,6 +126,10 @@ class CurveChartView : public QChartView {
     // zoom of a long curve shows each second); a longer one is thinned to
     // the lowest and highest of each column of pixels.
     static constexpr std::size_t AllRowsUpTo = 6000;
+    // The rows a zoomed span reads from the files, of all curves together,
+    // at most: about a second of reading. Curves beyond it keep their
+    // envelope's points in the span.
+    static constexpr std::size_t SpanRowBudget = 1'500'000;
     // The points of all curves together that the chart lays out within a
     // tenth of a second or so; a curve gets at least MinimumColumns columns.
     static constexpr std::size_t PointBudget = 60000;
@@ -200,6 +209,7 @@ class CurveChartView : public QChartView {
     static QString MoreText(std::size_t more);
 
     std::shared_ptr<CurveStore> store_;
+    QString envelopeCache_;
     QThreadPool worker_;
     // Bumped by each request: a worker whose number is no longer the latest
     // stops and its result is dropped.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "records/CurveFile.h"
@@ -34,6 +35,13 @@ class CurveStore {
     // The curve of the summary read whole: from the store while its file
     // has the size and time the summary saw, else read now and kept.
     std::shared_ptr<const CurveFile> Get(const CurveFile& summary);
+
+    // The rows of the summary's file from second `from` to second `to`, with
+    // the last row before and the first after them: from the curve held
+    // whole when it is, else read from the file's span alone (found by
+    // bisecting the file, its rows being in order of seconds), not kept. A
+    // zoom into a few minutes of a hundred hours reads those minutes.
+    std::shared_ptr<const CurveFile> GetSpan(const CurveFile& summary, int from, int to);
 
     // Forgets every curve (another folder).
     void Clear();
@@ -63,6 +71,24 @@ class CurveStore {
     std::map<std::string, Entry> entries_;  // by file name
     std::list<std::string> uses_;           // the most recent use first
 };
+
+// The rows of the curve file at path from second `from` to second `to`, with
+// the row before and the one after; its header as the whole file's. Reads
+// the header, a few hundred bytes at each step of a bisection, and the span.
+CurveFile ReadCurveSpan(const std::string& path, int from, int to);
+
+// A curve's envelope as rows to draw: each stretch its lowest and its
+// highest voltage, at its first and its last second, in the order that
+// follows the curve (the lowest first where the curve rises towards the next
+// stretch); the charge at a stretch's start is the one the stretch before
+// it ended with. The currents and energies are 0.
+std::vector<CurveRow> EnvelopeRows(const std::vector<CurveEnvelopePoint>& envelope);
+
+// The seconds an envelope's curve takes to move from `from` to `to` mAh: from
+// the start of the first stretch that ends at or beyond `from` to the end of
+// the first that ends beyond `to` (the whole curve when it never does).
+std::pair<int, int> SecondsOfCharge(const std::vector<CurveEnvelopePoint>& envelope, double from,
+                                    double to);
 
 // The rows of a curve that draw it at a width of `columns` pixels between x
 // values from and to, as indices in row order: where the span holds no more

@@ -10,6 +10,9 @@
 #include <QVariant>
 #include <atomic>
 #include <cstring>
+#include <set>
+
+#include "results/CurveEnvelopeBlob.h"
 
 namespace voltrex::results {
 
@@ -55,15 +58,27 @@ QString CurveSummaryCache::DefaultPath() {
            QStringLiteral("/voltrex2-results/curve-summaries.sqlite");
 }
 
-CurveSummaryCache::CurveSummaryCache(const QString& path)
-    : path_(path), connection_(NewConnectionName()) {
+CurveSummaryCache::CurveSummaryCache(const QString& path, Access access)
+    : path_(path), connection_(NewConnectionName()), access_(access) {
+    if (access_ == Access::ReadOnly) {
+        if (!QFileInfo::exists(path_) || !Open()) {
+            usable_ = false;
+        }
+        return;
+    }
     QDir().mkpath(QFileInfo(path_).absolutePath());
     if (!Open()) {
         // Whatever was there is set aside, and a new database started.
         QSqlDatabase::removeDatabase(connection_);
+        // One of an older version of ours is only out of date: removed, so
+        // that the old summaries do not lie beside the new ones for ever.
         const QString aside = path_ + QStringLiteral(".damaged");
         QFile::remove(aside);
-        QFile::rename(path_, aside);
+        if (outdated_) {
+            QFile::remove(path_);
+        } else {
+            QFile::rename(path_, aside);
+        }
         QFile::remove(path_ + QStringLiteral("-wal"));
         QFile::remove(path_ + QStringLiteral("-shm"));
         connection_ = NewConnectionName();
@@ -78,6 +93,7 @@ CurveSummaryCache::~CurveSummaryCache() {
     Flush();
     find_.reset();
     store_.reset();
+    envelope_.reset();
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         db.close();
@@ -88,6 +104,9 @@ CurveSummaryCache::~CurveSummaryCache() {
 bool CurveSummaryCache::Open() {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path_);
+    if (access_ == Access::ReadOnly) {
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    }
     if (!db.open()) {
         setAside_ = db.lastError().text();
         return false;
@@ -102,6 +121,9 @@ bool CurveSummaryCache::Open() {
         tables << query.value(0).toString();
     }
     if (tables.isEmpty()) {
+        if (access_ == Access::ReadOnly) {
+            return false;
+        }
         usable_ = Prepare();
         return usable_ && Tune();
     }
@@ -121,7 +143,10 @@ bool CurveSummaryCache::Open() {
         }
     }
     if (application != QLatin1String(Application) || version != SchemaVersion) {
-        setAside_ = QStringLiteral("written by another program or version");
+        outdated_ =
+            application == QLatin1String(Application) && version > 0 && version < SchemaVersion;
+        setAside_ = outdated_ ? QStringLiteral("written by an older version")
+                              : QStringLiteral("written by another program or version");
         return false;
     }
     usable_ = true;
@@ -177,6 +202,9 @@ void CurveSummaryCache::Fail(const QString& what) {
     // the next start, and nothing more is asked of it meanwhile.
     usable_ = false;
     setAside_ = what;
+    if (access_ == Access::ReadOnly) {
+        return;
+    }
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery query(db);
     query.exec(QStringLiteral("DELETE FROM meta WHERE key = 'schema'"));
@@ -231,7 +259,7 @@ std::optional<CurveFile> CurveSummaryCache::Find(const std::string& path, std::i
 }
 
 void CurveSummaryCache::Store(const CurveFile& summary) {
-    if (!usable_) {
+    if (!usable_ || access_ == Access::ReadOnly) {
         return;
     }
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
@@ -267,9 +295,8 @@ void CurveSummaryCache::Store(const CurveFile& summary) {
     query.bindValue(at++, last ? QVariant(last->Rate) : none);
     query.bindValue(at++, last ? QVariant(last->MilliampHours) : none);
     query.bindValue(at++, last ? QVariant(last->MilliwattHours) : none);
-    query.bindValue(at++, QByteArray(reinterpret_cast<const char*>(summary.Envelope.data()),
-                                     static_cast<qsizetype>(summary.Envelope.size() *
-                                                            sizeof(CurveEnvelopePoint))));
+    const std::string envelope = EncodeEnvelope(summary.Envelope);
+    query.bindValue(at++, QByteArray(envelope.data(), static_cast<qsizetype>(envelope.size())));
     if (!query.exec()) {
         Fail(query.lastError().text());
     }
@@ -287,31 +314,117 @@ void CurveSummaryCache::Flush() {
 std::vector<CurveEnvelopePoint> CurveSummaryCache::Envelope(const std::string& path,
                                                             std::int64_t size,
                                                             std::int64_t modified) {
-    std::vector<CurveEnvelopePoint> envelope;
     if (!usable_) {
-        return envelope;
+        return {};
     }
-    QSqlQuery query(QSqlDatabase::database(connection_, false));
-    query.prepare(QStringLiteral(
-        "SELECT envelope FROM summaries WHERE path = ? AND size = ? AND modified = ?"));
-    query.addBindValue(Text(path));
-    query.addBindValue(static_cast<qlonglong>(size));
-    query.addBindValue(static_cast<qlonglong>(modified));
+    if (!envelope_) {
+        envelope_ = std::make_unique<QSqlQuery>(QSqlDatabase::database(connection_, false));
+        envelope_->setForwardOnly(true);
+        envelope_->prepare(
+            QStringLiteral("SELECT envelope, last_seconds FROM summaries WHERE path = ? AND "
+                           "size = ? AND modified = ?"));
+    }
+    QSqlQuery& query = *envelope_;
+    query.bindValue(0, Text(path));
+    query.bindValue(1, static_cast<qlonglong>(size));
+    query.bindValue(2, static_cast<qlonglong>(modified));
     if (!query.exec()) {
         Fail(query.lastError().text());
-        return envelope;
+        return {};
     }
     if (!query.next()) {
-        return envelope;
+        query.finish();
+        return {};
     }
     const QByteArray bytes = query.value(0).toByteArray();
-    if (bytes.size() % static_cast<qsizetype>(sizeof(CurveEnvelopePoint)) != 0 ||
-        static_cast<std::size_t>(bytes.size()) > MostEnvelopePoints * sizeof(CurveEnvelopePoint)) {
-        return envelope;
+    const QVariant lastSeconds = query.value(1);
+    query.finish();
+    std::optional<std::vector<CurveEnvelopePoint>> envelope =
+        DecodeEnvelope(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    // An envelope ends with the file's last row, and a file without rows
+    // has none.
+    const bool whole =
+        envelope && (lastSeconds.isNull()
+                         ? envelope->empty()
+                         : !envelope->empty() && envelope->back().ToSeconds == lastSeconds.toInt());
+    if (!whole) {
+        Forget(path);
+        return {};
     }
-    envelope.resize(static_cast<std::size_t>(bytes.size()) / sizeof(CurveEnvelopePoint));
-    std::memcpy(envelope.data(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    return envelope;
+    return std::move(*envelope);
+}
+
+void CurveSummaryCache::Forget(const std::string& path) {
+    if (access_ == Access::ReadOnly) {
+        return;
+    }
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.prepare(QStringLiteral("DELETE FROM summaries WHERE path = ?"));
+    query.addBindValue(Text(path));
+    if (!query.exec()) {
+        Fail(query.lastError().text());
+    }
+}
+
+namespace {
+
+// The paths of a folder's files in the table, by a range of the primary
+// key: from "folder/" up to "folder0" ('0' follows '/').
+QString FolderFrom(const std::string& folder) {
+    return QString::fromStdString(folder + "/");
+}
+QString FolderTo(const std::string& folder) {
+    return QString::fromStdString(folder + "0");
+}
+
+}  // namespace
+
+std::vector<std::string> CurveSummaryCache::PathsIn(const std::string& folder) {
+    std::vector<std::string> paths;
+    if (!usable_) {
+        return paths;
+    }
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT path FROM summaries WHERE path >= ? AND path < ?"));
+    query.addBindValue(FolderFrom(folder));
+    query.addBindValue(FolderTo(folder));
+    if (!query.exec()) {
+        Fail(query.lastError().text());
+        return paths;
+    }
+    while (query.next()) {
+        const std::string path = query.value(0).toString().toStdString();
+        // Only the folder's own files, not those of a folder within it.
+        if (path.find('/', folder.size() + 1) == std::string::npos) {
+            paths.push_back(path);
+        }
+    }
+    return paths;
+}
+
+void CurveSummaryCache::Prune(const std::string& folder, const std::vector<std::string>& present) {
+    if (!usable_ || access_ == Access::ReadOnly) {
+        return;
+    }
+    const std::set<std::string> keep(present.begin(), present.end());
+    std::vector<std::string> gone;
+    for (std::string& path : PathsIn(folder)) {
+        if (keep.count(path) == 0) {
+            gone.push_back(std::move(path));
+        }
+    }
+    if (gone.empty()) {
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (!inTransaction_) {
+        inTransaction_ = db.transaction();
+    }
+    for (const std::string& path : gone) {
+        Forget(path);
+    }
+    Flush();
 }
 
 }  // namespace voltrex::results

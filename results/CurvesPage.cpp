@@ -38,6 +38,7 @@ enum CurveColumn {
 };
 constexpr int CurveNameRole = Qt::UserRole + 1;
 constexpr int CurveSortRole = Qt::UserRole + 2;
+constexpr int CurveKeyRole = Qt::UserRole + 3;
 
 // Sorts the list by what the columns mean, not by their text.
 class CurveItem : public QTreeWidgetItem {
@@ -54,28 +55,37 @@ class CurveItem : public QTreeWidgetItem {
     }
 };
 
+// What an item shows of its curve, to tell when it must be made again: the
+// file's size and time, and the pack's name.
+QString ItemKey(const CurveFile& curve, const QString& packName) {
+    return QStringLiteral("%1/%2/%3").arg(curve.FileSize).arg(curve.Modified).arg(packName);
+}
+
 // The item of a file that is no curve: listed with why, never checked.
-QTreeWidgetItem* UnusableItem(const CurveFile& curve) {
+void FillUnusableItem(QTreeWidgetItem* item, const CurveFile& curve) {
     const QString name = Text(curve.Name);
-    auto* item = new CurveItem;
     item->setData(CurveStart, CurveNameRole, name);
     item->setToolTip(CurveStart, name);
     item->setText(CurveStart, name);
     item->setText(CurveEnd, CurvesPage::tr("not shown: %1").arg(Text(curve.Problem)));
     item->setToolTip(CurveEnd, item->text(CurveEnd));
     item->setFlags(Qt::ItemIsEnabled);
+    item->setData(CurveStart, Qt::CheckStateRole, QVariant());
     item->setForeground(CurveStart, QApplication::palette().brush(QPalette::PlaceholderText));
     item->setData(CurveStart, CurveSortRole, -1.0);
-    return item;
+    for (const int column : {CurveTest, CurvePack, CurveDuration, CurveCharge}) {
+        item->setText(column, QString());
+    }
 }
 
-QTreeWidgetItem* CurveListItem(const CurveFile& curve, const QString& packName, bool checked) {
+void FillCurveItem(QTreeWidgetItem* item, const CurveFile& curve, const QString& packName,
+                   bool checked) {
     const QString name = Text(curve.Name);
-    auto* item = new CurveItem;
     item->setData(CurveStart, CurveNameRole, name);
     item->setToolTip(CurveStart, name);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(CurveStart, checked ? Qt::Checked : Qt::Unchecked);
+    item->setForeground(CurveStart, QApplication::palette().brush(QPalette::Text));
     item->setText(CurveStart, Text(CalendarTimeText(*curve.Start)));
     item->setData(CurveStart, CurveSortRole, static_cast<double>(curve.StartSeconds));
     item->setText(
@@ -100,7 +110,6 @@ QTreeWidgetItem* CurveListItem(const CurveFile& curve, const QString& packName, 
                                    ? Text(*curve.EndReason)
                                    : CurvesPage::tr("The file has no end line: the program ended "
                                                     "while the test ran. Its rows are shown."));
-    return item;
 }
 
 }  // namespace
@@ -219,27 +228,103 @@ void CurvesPage::Fill() {
 }
 
 void CurvesPage::FillList() {
+    // Only what changed: a folder of thousands of curves is listed again
+    // after every test, and while its summaries are first read, four times a
+    // second. New items are added a batch a turn of the event loop.
     filling_ = true;
-    list_->setSortingEnabled(false);
-    list_->clear();
     const std::vector<CurveFile>& curves = folder_.Curves();
-    QSet<QString> present;
-    QList<QTreeWidgetItem*> items;
+    QHash<QString, std::size_t> present;
+    present.reserve(static_cast<qsizetype>(curves.size()));
     for (std::size_t i = 0; i < curves.size(); ++i) {
-        const CurveFile& curve = curves[i];
-        if (!curve.Usable()) {
-            items << UnusableItem(curve);
+        present.insert(Text(curves[i].Name), i);
+    }
+    list_->setSortingEnabled(false);
+    for (auto it = items_.begin(); it != items_.end();) {
+        const auto found = present.constFind(it.key());
+        if (found == present.constEnd()) {
+            delete it.value();
+            it = items_.erase(it);
             continue;
         }
-        const QString name = Text(curve.Name);
-        present.insert(name);
-        items << CurveListItem(curve, PackName(i), checked_.contains(name));
+        const CurveFile& curve = curves[*found];
+        const QString pack = curve.Usable() ? PackName(*found) : QString();
+        const QString key = ItemKey(curve, pack);
+        if (it.value()->data(CurveEnd, CurveKeyRole).toString() != key) {
+            if (curve.Usable()) {
+                FillCurveItem(it.value(), curve, pack, checked_.contains(it.key()));
+            } else {
+                FillUnusableItem(it.value(), curve);
+            }
+            it.value()->setData(CurveEnd, CurveKeyRole, key);
+        }
+        ++it;
     }
-    list_->addTopLevelItems(items);
-    checked_.intersect(present);
     list_->setSortingEnabled(true);
+    toAdd_.clear();
+    QSet<QString> usable;
+    for (std::size_t i = 0; i < curves.size(); ++i) {
+        const QString name = Text(curves[i].Name);
+        if (curves[i].Usable()) {
+            usable.insert(name);
+        }
+        if (!items_.contains(name)) {
+            toAdd_.push_back(name);
+        }
+    }
+    checked_.intersect(usable);
     filling_ = false;
     FilterList();
+    AddItems();
+}
+
+void CurvesPage::AddItems() {
+    const std::vector<CurveFile>& curves = folder_.Curves();
+    QHash<QString, std::size_t> index;
+    if (!toAdd_.isEmpty()) {
+        index.reserve(static_cast<qsizetype>(curves.size()));
+        for (std::size_t i = 0; i < curves.size(); ++i) {
+            index.insert(Text(curves[i].Name), i);
+        }
+    }
+    const std::string pack = Std(pack_->currentData().toString());
+    QList<QTreeWidgetItem*> items;
+    while (!toAdd_.isEmpty() && items.size() < ItemsPerTurn) {
+        const QString name = toAdd_.takeFirst();
+        const auto found = index.constFind(name);
+        if (found == index.constEnd() || items_.contains(name)) {
+            continue;
+        }
+        const CurveFile& curve = curves[*found];
+        auto* item = new CurveItem;
+        const QString packName = curve.Usable() ? PackName(*found) : QString();
+        if (curve.Usable()) {
+            FillCurveItem(item, curve, packName, checked_.contains(name));
+        } else {
+            FillUnusableItem(item, curve);
+        }
+        item->setData(CurveEnd, CurveKeyRole, ItemKey(curve, packName));
+        items_.insert(name, item);
+        items << item;
+    }
+    if (!items.isEmpty()) {
+        filling_ = true;
+        list_->setSortingEnabled(false);
+        list_->addTopLevelItems(items);
+        checkFrom_ = 0;  // the rows have moved: the boxes still to set are looked for again
+        for (QTreeWidgetItem* item : items) {
+            const auto found = index.constFind(item->data(CurveStart, CurveNameRole).toString());
+            item->setHidden(!pack.empty() && folder_.PackOfCurve(*found) != pack);
+        }
+        list_->setSortingEnabled(true);
+        filling_ = false;
+    }
+    if (!toAdd_.isEmpty() && !adding_) {
+        adding_ = true;
+        QTimer::singleShot(0, this, [this] {
+            adding_ = false;
+            AddItems();
+        });
+    }
 }
 
 QString CurvesPage::PackName(std::size_t i) const {
@@ -257,16 +342,15 @@ QString CurvesPage::PackName(std::size_t i) const {
 void CurvesPage::FilterList() {
     const std::string pack = Std(pack_->currentData().toString());
     const std::vector<CurveFile>& curves = folder_.Curves();
-    std::map<QString, std::size_t> index;
     for (std::size_t i = 0; i < curves.size(); ++i) {
-        index.emplace(Text(curves[i].Name), i);
-    }
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = list_->topLevelItem(i);
-        const auto found = index.find(item->data(CurveStart, CurveNameRole).toString());
-        const bool shown =
-            pack.empty() || (found != index.end() && folder_.PackOfCurve(found->second) == pack);
-        item->setHidden(!shown);
+        const auto found = items_.constFind(Text(curves[i].Name));
+        if (found == items_.constEnd()) {
+            continue;
+        }
+        const bool hidden = !pack.empty() && folder_.PackOfCurve(i) != pack;
+        if ((*found)->isHidden() != hidden) {
+            (*found)->setHidden(hidden);
+        }
     }
 }
 
@@ -285,24 +369,48 @@ void CurvesPage::ItemChanged(QTreeWidgetItem* item) {
 
 void CurvesPage::SetCheckedCurves(const QStringList& names) {
     checked_ = QSet<QString>(names.begin(), names.end());
+    QSet<QString> usable;
+    for (const CurveFile& curve : folder_.Curves()) {
+        if (curve.Usable()) {
+            usable.insert(Text(curve.Name));
+        }
+    }
+    checked_.intersect(usable);
+    // The chart at once; the list's boxes a batch a turn, from the top.
+    checkFrom_ = 0;
+    SyncChecks();
+    Replot();
+}
+
+void CurvesPage::SyncChecks() {
     filling_ = true;
     // Unsorted meanwhile: a check is data of the sorted column, and a sorted
     // list of thousands sorts itself again after each.
     list_->setSortingEnabled(false);
-    QSet<QString> present;
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = list_->topLevelItem(i);
+    const int count = list_->topLevelItemCount();
+    int changed = 0;
+    for (; checkFrom_ < count && changed < ItemsPerTurn; ++checkFrom_) {
+        QTreeWidgetItem* item = list_->topLevelItem(checkFrom_);
         if (!(item->flags() & Qt::ItemIsUserCheckable)) {
             continue;
         }
-        const QString name = item->data(CurveStart, CurveNameRole).toString();
-        present.insert(name);
-        item->setCheckState(CurveStart, checked_.contains(name) ? Qt::Checked : Qt::Unchecked);
+        const Qt::CheckState state =
+            checked_.contains(item->data(CurveStart, CurveNameRole).toString()) ? Qt::Checked
+                                                                                : Qt::Unchecked;
+        if (item->checkState(CurveStart) != state) {
+            item->setCheckState(CurveStart, state);
+            ++changed;
+        }
     }
     list_->setSortingEnabled(true);
     filling_ = false;
-    checked_.intersect(present);
-    Replot();
+    if (checkFrom_ < count && !syncing_) {
+        syncing_ = true;
+        QTimer::singleShot(0, this, [this] {
+            syncing_ = false;
+            SyncChecks();
+        });
+    }
 }
 
 QStringList CurvesPage::CheckedCurves() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -47,6 +48,9 @@ class CurvesPage : public QWidget {
     QStringList CheckedCurves() const;
     bool AnyChecked() const { return !checked_.isEmpty(); }
     void SetCheckedCurves(const QStringList& names);
+    // Items added to the list, or checked, in one turn of the event loop:
+    // a few milliseconds of the window's time.
+    static constexpr int ItemsPerTurn = 100;
     void Replot();
 
   signals:
@@ -55,6 +59,10 @@ class CurvesPage : public QWidget {
 
   private:
     void FillList();
+    // Adds the next batch of new items to the list.
+    void AddItems();
+    // Sets the next batch of the list's boxes to what is checked.
+    void SyncChecks();
     void FilterList();
     void ItemChanged(QTreeWidgetItem* item);
     void UpdateReadout();
@@ -65,6 +73,12 @@ class CurvesPage : public QWidget {
 
     ResultsFolder& folder_;
     QSet<QString> checked_;
+    // The list's items by file name, and the names still to be added.
+    QHash<QString, QTreeWidgetItem*> items_;
+    QStringList toAdd_;
+    bool adding_ = false;
+    int checkFrom_ = 0;  // the first item SyncChecks has yet to set
+    bool syncing_ = false;
     bool filling_ = false;
     QTimer replot_;
 

@@ -27,7 +27,8 @@ class FolderReader : public QObject {
         auto files = std::make_shared<FolderFiles>(ReadFolderFiles(path, format));
         Hand(generation, [loader = loader_, files] { emit loader->FilesRead(files); });
 
-        curves_.List(InFolder(path, CurvesFolderName), cache_.get());
+        const std::string curvesFolder = InFolder(path, CurvesFolderName);
+        curves_.List(curvesFolder, cache_.get());
         const int total = curves_.Listed();
         HandCurves(generation, total);
         QElapsedTimer sinceHanded;
@@ -43,6 +44,14 @@ class FolderReader : public QObject {
                 sinceHanded.restart();
             }
         }
+        // The summaries of files that are gone are forgotten, once every
+        // file there is known.
+        std::vector<std::string> present;
+        present.reserve(curves_.Curves().size());
+        for (const CurveFile& curve : curves_.Curves()) {
+            present.push_back(curve.Path);
+        }
+        cache_->Prune(curvesFolder, present);
         Hand(generation, [loader = loader_] { emit loader->Finished(); });
     }
 

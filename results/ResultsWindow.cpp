@@ -46,6 +46,7 @@ ResultsWindow::ResultsWindow(QWidget* parent)
     packsPage_ = new PacksPage(tabs_);
     capacityPage_ = new CapacityPage(tabs_);
     curvesPage_ = new CurvesPage(model_, tabs_);
+    curvesPage_->Chart()->SetEnvelopeCache(CurveSummaryCache::DefaultPath());
     tabs_->addTab(recordsPage_, tr("&Records"));
     tabs_->addTab(packsPage_, tr("P&acks"));
     tabs_->addTab(capacityPage_, tr("Capacity &History"));

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "CurveTestData.h"
+#include "results/CurveEnvelopeBlob.h"
 #include "results/CurveStore.h"
 #include "testsupport/FileTestFolder.h"
 
@@ -141,6 +142,158 @@ TEST(DecimatedRows, APeakOrADipOfOneSecondIsNeverLost) {
     const std::vector<std::size_t> zoomed =
         DecimatedRows(rows, Seconds, 100000, 100000 + 5400, 700, 6000);
     EXPECT_EQ(zoomed.size(), 5401u + 2u);
+}
+
+}  // namespace
+}  // namespace voltrex::results
+
+namespace voltrex::results {
+namespace {
+
+// A span read bisects a long file and gives the span's rows with one on
+// each side, whatever the span's place: at the start, inside, at the end,
+// beyond it.
+TEST_F(CurveStoreTest, ASpanReadsItsRowsAndOneOnEachSide) {
+    testing::CurvePlan plan;
+    plan.Seconds = 20000;  // about 800 KB: many steps of bisection
+    const std::string path = File("long.csv");
+    Write(path, testing::CurveText(plan));
+    const struct {
+        int From, To, First, Last;
+    } cases[] = {
+        {0, 0, 0, 1},
+        {0, 9, 0, 10},
+        {1, 9, 0, 10},
+        {10000, 10000, 9999, 10001},
+        {12345, 13999, 12344, 14000},
+        {19990, 20000, 19989, 20000},
+        {20000, 30000, 19999, 20000},
+    };
+    for (const auto& c : cases) {
+        const CurveFile span = ReadCurveSpan(path, c.From, c.To);
+        ASSERT_FALSE(span.Rows.empty()) << c.From;
+        EXPECT_EQ(span.Rows.front().Seconds, c.First) << c.From << ".." << c.To;
+        EXPECT_EQ(span.Rows.back().Seconds, c.Last) << c.From << ".." << c.To;
+        EXPECT_EQ(span.Rows.size(), static_cast<std::size_t>(c.Last - c.First + 1));
+        EXPECT_EQ(span.Mode, "DIS");
+        EXPECT_EQ(span.Rated, 2000);
+    }
+    CurveStore store;
+    CurveFile summary;
+    summary.Path = path;
+    summary.Name = "long.csv";
+    EXPECT_EQ(store.GetSpan(summary, 500, 600)->Rows.size(), 103u);
+    EXPECT_EQ(store.HeldCurves(), 0u);  // a span is not kept
+}
+
+TEST(EnvelopeRows, EachStretchItsLowestAndHighestInTheCurvesDirection) {
+    // Falling, then rising; a stretch of one second and one reading is one row.
+    const std::vector<CurveEnvelopePoint> envelope = {
+        {0, 9, 7.0F, 8.0F, 0, 0, 10.0},
+        {10, 19, 6.0F, 7.5F, 0, 0, 20.0},
+        {20, 20, 6.5F, 6.5F, 0, 0, 21.0},
+        {21, 29, 6.8F, 7.9F, 0, 0, 30.0},
+    };
+    const std::vector<CurveRow> rows = EnvelopeRows(envelope);
+    const struct {
+        int Seconds;
+        double Volts, Charge;
+    } expected[] = {{0, 8.0, 10.0},  {9, 7.0, 10.0},  {10, 7.5, 10.0}, {19, 6.0, 20.0},
+                    {20, 6.5, 20.0}, {21, 6.8, 21.0}, {29, 7.9, 30.0}};
+    ASSERT_EQ(rows.size(), std::size(expected));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].Seconds, expected[i].Seconds) << i;
+        EXPECT_FLOAT_EQ(rows[i].Volts, expected[i].Volts) << i;
+        EXPECT_DOUBLE_EQ(rows[i].MilliampHours, expected[i].Charge) << i;
+    }
+}
+
+TEST(SecondsOfCharge, TheStretchesThatMoveTheCharge) {
+    const std::vector<CurveEnvelopePoint> envelope = {
+        {0, 9, 7, 8, 0, 0, 10.0}, {10, 19, 7, 8, 0, 0, 20.0}, {20, 29, 7, 8, 0, 0, 30.0}};
+    const struct {
+        double From, To;
+        int Start, End;
+    } cases[] = {
+        {0.0, 5.0, 0, 9},     {10.0, 10.0, 0, 19},  {10.5, 19.9, 10, 19},
+        {10.5, 20.0, 10, 29}, {25.0, 99.0, 20, 29}, {31.0, 40.0, 20, 29},
+    };
+    for (const auto& c : cases) {
+        const auto [start, end] = SecondsOfCharge(envelope, c.From, c.To);
+        EXPECT_EQ(start, c.Start) << c.From << ".." << c.To;
+        EXPECT_EQ(end, c.End) << c.From << ".." << c.To;
+    }
+}
+
+// The bytes the cache keeps: a whole envelope comes back to the millivolt,
+// and bytes that are no envelope are none, by one byte or one millivolt.
+TEST(EnvelopeBlob, ComesBackWholeAndRejectsWhatIsNoEnvelope) {
+    const std::vector<CurveEnvelopePoint> envelope = {
+        {0, 9, 7.0004F, 8.4F, -1.5F, -1.4F, 12.5},
+        {10, 19, 0.0F, 47.9F, 0, 0, 25.0},
+        {21, 21, 65.535F, 65.535F, 0, 0, 26.5},
+    };
+    const std::string bytes = EncodeEnvelope(envelope);
+    ASSERT_EQ(bytes.size(), 8u + 16u * envelope.size());
+    const auto back = DecodeEnvelope(bytes);
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->size(), envelope.size());
+    for (std::size_t i = 0; i < envelope.size(); ++i) {
+        EXPECT_EQ((*back)[i].FromSeconds, envelope[i].FromSeconds);
+        EXPECT_EQ((*back)[i].ToSeconds, envelope[i].ToSeconds);
+        EXPECT_EQ(EnvelopeMillivolts((*back)[i].MinVolts),
+                  EnvelopeMillivolts(envelope[i].MinVolts));
+        EXPECT_EQ(EnvelopeMillivolts((*back)[i].MaxVolts),
+                  EnvelopeMillivolts(envelope[i].MaxVolts));
+        EXPECT_DOUBLE_EQ((*back)[i].MilliampHours, envelope[i].MilliampHours);
+    }
+    EXPECT_FLOAT_EQ((*back)[0].MinVolts, 7.0F);
+    EXPECT_TRUE(DecodeEnvelope(EncodeEnvelope({})));
+
+    // A point's fields start at 8 + 16 * i: from, to, lowest, highest, charge.
+    const auto with = [&](std::size_t at, std::uint32_t value, int size) {
+        std::string changed = bytes;
+        for (int i = 0; i < size; ++i) {
+            changed[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+        return changed;
+    };
+    const struct {
+        const char* What;
+        std::string Bytes;
+        bool Envelope;
+    } cases[] = {
+        {"one byte short", bytes.substr(0, bytes.size() - 1), false},
+        {"one byte over", bytes + '\0', false},
+        {"no header", bytes.substr(0, 7), false},
+        {"another magic", with(3, '2', 1), false},
+        {"a count one over", with(4, 4, 4), false},
+        {"a count over the most", with(4, MostEnvelopePoints + 1, 4), false},
+        {"a stretch that ends before it starts", with(8 + 4, static_cast<std::uint32_t>(-1), 4),
+         false},
+        {"a stretch ending where it starts", with(8 + 4, 0, 4), true},
+        {"a stretch starting where the last ended", with(8 + 16, 9, 4), false},
+        {"a stretch starting just after the last", with(8 + 32, 20, 4), true},
+        {"a negative second", with(8, 0x80000000U, 4), false},
+        {"a lowest over the highest", with(8 + 8, 8401, 2), false},
+        {"a lowest at the highest", with(8 + 8, 8400, 2), true},
+        {"a charge not a number", with(8 + 12, 0x7FC00000U, 4), false},
+        {"an infinite charge", with(8 + 12, 0x7F800000U, 4), false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecodeEnvelope(c.Bytes).has_value(), c.Envelope) << c.What;
+    }
+}
+
+TEST(EnvelopeBlob, MillivoltsHeldToTheirRange) {
+    const struct {
+        double Volts;
+        int Millivolts;
+    } cases[] = {{-0.2, 0},        {0.0, 0},        {0.0004, 0},     {0.0006, 1},   {8.4, 8400},
+                 {65.5344, 65534}, {65.535, 65535}, {65.536, 65535}, {1.0e9, 65535}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(EnvelopeMillivolts(c.Volts), c.Millivolts) << c.Volts;
+    }
 }
 
 }  // namespace

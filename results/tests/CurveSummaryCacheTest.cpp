@@ -98,19 +98,24 @@ class CurveSummaryCacheTest : public QObject {
     }
 
     void aDatabaseThatIsNotOursIsSetAsideAndStartedAnew() {
+        const auto ours = [](int version) {
+            return QStringList{
+                QStringLiteral("CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT)"),
+                QStringLiteral("CREATE TABLE summaries (path TEXT)"),
+                QStringLiteral("INSERT INTO meta VALUES ('application', "
+                               "'voltrex2-results curve summaries')"),
+                QStringLiteral("INSERT INTO meta VALUES ('schema', '%1')").arg(version)};
+        };
         const struct {
             const char* What;
             QStringList Statements;  // empty: garbage bytes
+            bool Kept;               // set aside rather than removed
         } cases[] = {
-            {"garbage", {}},
-            {"another program's", {QStringLiteral("CREATE TABLE notes (text TEXT)")}},
-            {"another version's",
-             {QStringLiteral("CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT)"),
-              QStringLiteral("CREATE TABLE summaries (path TEXT)"),
-              QStringLiteral("INSERT INTO meta VALUES ('application', "
-                             "'voltrex2-results curve summaries')"),
-              QStringLiteral("INSERT INTO meta VALUES ('schema', '%1')")
-                  .arg(CurveSummaryCache::SchemaVersion + 1)}},
+            {"garbage", {}, true},
+            {"another program's", {QStringLiteral("CREATE TABLE notes (text TEXT)")}, true},
+            {"a later version's", ours(CurveSummaryCache::SchemaVersion + 1), true},
+            // Only out of date: removed, not kept beside the new one.
+            {"an older version's", ours(CurveSummaryCache::SchemaVersion - 1), false},
         };
         for (const auto& c : cases) {
             QTemporaryDir dir;
@@ -128,8 +133,11 @@ class CurveSummaryCacheTest : public QObject {
             QVERIFY2(cache.Usable(), c.What);
             QVERIFY2(!cache.SetAside().isEmpty(), c.What);
             QFile aside(database + QStringLiteral(".damaged"));
-            QVERIFY2(aside.open(QIODevice::ReadOnly), c.What);
-            QCOMPARE(aside.readAll(), before);
+            QCOMPARE(aside.exists(), c.Kept);
+            if (c.Kept) {
+                QVERIFY2(aside.open(QIODevice::ReadOnly), c.What);
+                QCOMPARE(aside.readAll(), before);
+            }
 
             CurveFile summary =
                 ReadCurveSummary(dir.filePath(QStringLiteral("none.csv")).toStdString());
@@ -138,6 +146,84 @@ class CurveSummaryCacheTest : public QObject {
             cache.Flush();
             QVERIFY2(cache.Find(summary.Path, 1, 0), c.What);
         }
+    }
+
+    void anEnvelopeThatIsNotTheFilesIsForgotten() {
+        QTemporaryDir dir;
+        const QString curvePath = dir.filePath(QStringLiteral("20261208-141503-DIS.csv"));
+        testing::CurvePlan plan;
+        plan.Seconds = 3000;
+        WriteFile(curvePath, testing::CurveText(plan));
+        CurveFile summary = ReadCurveSummary(curvePath.toStdString());
+        summary.FileSize = 1;
+        const QString database = dir.filePath(QStringLiteral("summaries.sqlite"));
+        const struct {
+            const char* What;
+            const char* Statement;  // on the stored row; none: as stored
+            bool Kept;
+        } cases[] = {
+            {"as stored", nullptr, true},
+            {"a byte short",
+             "UPDATE summaries SET envelope = substr(envelope, 1, length(envelope) - 1)", false},
+            {"a point short",
+             "UPDATE summaries SET envelope = substr(envelope, 1, length(envelope) - 16)", false},
+            {"ending a second before the file", "UPDATE summaries SET last_seconds = 3001", false},
+            {"ending a second after it", "UPDATE summaries SET last_seconds = 2999", false},
+            {"no envelope for rows", "UPDATE summaries SET envelope = NULL", false},
+            {"text for bytes", "UPDATE summaries SET envelope = 'VXE1'", false},
+        };
+        for (const auto& c : cases) {
+            QFile::remove(database);
+            {
+                CurveSummaryCache cache(database);
+                cache.Store(summary);
+                cache.Flush();
+            }
+            if (c.Statement != nullptr) {
+                MakeDatabase(database, {QLatin1String(c.Statement)});
+            }
+            CurveSummaryCache cache(database);
+            const std::vector<CurveEnvelopePoint> envelope =
+                cache.Envelope(summary.Path, 1, summary.Modified);
+            QCOMPARE(envelope.empty(), !c.Kept);
+            // Forgotten: read again from the file at the next listing.
+            QCOMPARE(bool(cache.Find(summary.Path, 1, summary.Modified)), c.Kept);
+        }
+        // A reader that only asks leaves a missing database missing and a
+        // damaged one where it is.
+        QFile::remove(database);
+        QVERIFY(!CurveSummaryCache(database, CurveSummaryCache::Access::ReadOnly).Usable());
+        QVERIFY(!QFile::exists(database));
+        WriteFile(database, std::string(5000, '\x5A'));
+        QVERIFY(!CurveSummaryCache(database, CurveSummaryCache::Access::ReadOnly).Usable());
+        QVERIFY(!QFile::exists(database + QStringLiteral(".damaged")));
+    }
+
+    void theSummariesOfFilesGoneArePruned() {
+        QTemporaryDir dir;
+        const QString database = dir.filePath(QStringLiteral("summaries.sqlite"));
+        CurveSummaryCache cache(database);
+        // The folder's files, one in a folder within it, and a neighbour
+        // whose name starts with the folder's.
+        const std::string folder = "/data/curves";
+        for (const std::string path :
+             {"/data/curves/a.csv", "/data/curves/b.csv", "/data/curves/c.csv",
+              "/data/curves/old/d.csv", "/data/curves2/a.csv", "/data/curve/a.csv"}) {
+            CurveFile summary;
+            summary.Path = path;
+            cache.Store(summary);
+        }
+        cache.Flush();
+        QCOMPARE(cache.PathsIn(folder),
+                 (std::vector<std::string>{"/data/curves/a.csv", "/data/curves/b.csv",
+                                           "/data/curves/c.csv"}));
+        cache.Prune(folder, {"/data/curves/b.csv"});
+        QCOMPARE(cache.PathsIn(folder), (std::vector<std::string>{"/data/curves/b.csv"}));
+        for (const std::string path : {"/data/curves/b.csv", "/data/curves/old/d.csv",
+                                       "/data/curves2/a.csv", "/data/curve/a.csv"}) {
+            QVERIFY2(cache.Find(path, -1, 0), path.c_str());
+        }
+        QVERIFY(!cache.Find("/data/curves/a.csv", -1, 0));
     }
 
     void aFolderListedAgainReadsOnlyWhatChanged() {

@@ -1,6 +1,7 @@
 // No action of the results window holds its thread: on a generated folder of
 // two years of tests (six packs, 288 records, short curves, made in a second
-// in memory), opening, "Check All Shown", "Uncheck All", 50 curves against
+// in memory), opening, "Check All Shown" (drawn from the summaries' envelopes),
+// a zoom and back, "Uncheck All", 50 curves against
 // charge, a reload with every record selected and Find each leave the
 // window's event loop without a beat for at most 100 ms.
 //
@@ -27,6 +28,8 @@
 #include <memory>
 
 #include "makefolder/FolderMaker.h"
+#include "results/CurveChartView.h"
+#include "results/CurveStore.h"
 #include "results/ResultsMain.h"
 #include "results/ResultsWindow.h"
 
@@ -144,9 +147,23 @@ class ResultsStallTest : public QObject {
         QAbstractButton* checkAll = Button(&window, QStringLiteral("Check All Shown"));
         QAbstractButton* uncheckAll = Button(&window, QStringLiteral("Uncheck All"));
         QVERIFY(checkAll != nullptr && uncheckAll != nullptr);
+        // Beyond the store's budget, as thousands of long curves are: drawn
+        // from the cache's envelopes, a zoom read from the files' spans.
+        voltrex::results::CurveChartView* chart = window.Curves();
+        chart->Store()->SetBudgetRows(1000);
         problems << Act(
             window, beat, "Check All Shown", [&] { checkAll->click(); },
-            [&] { return Checked(list) >= 288; });
+            [&] { return Checked(list) >= 288 && !chart->Drawing(); });
+        problems << Act(
+            window, beat, "zoom into a tenth",
+            [&] {
+                const double x = chart->XAxis()->max();
+                chart->ZoomTo(0.4 * x, 0.5 * x, chart->YAxis()->min(), chart->YAxis()->max());
+            },
+            [&] { return !chart->Drawing(); });
+        problems << Act(
+            window, beat, "back from the zoom", [&] { chart->UndoZoom(); },
+            [&] { return !chart->Drawing(); });
         problems << Act(
             window, beat, "Uncheck All", [&] { uncheckAll->click(); },
             [&] { return Checked(list) == 0; });
@@ -160,7 +177,7 @@ class ResultsStallTest : public QObject {
             [&] { return Checked(list) == 50; });
         problems << Act(
             window, beat, "against charge", [&] { window.AgainstCharge()->click(); },
-            [&] { return window.AgainstCharge()->isChecked(); });
+            [&] { return window.AgainstCharge()->isChecked() && !chart->Drawing(); });
 
         window.Tabs()->setCurrentIndex(ResultsWindow::RecordsTab);
         window.RecordsTable()->selectAll();

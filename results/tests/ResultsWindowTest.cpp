@@ -1156,6 +1156,60 @@ class ResultsWindowTest : public QObject {
         }
     }
 
+    void curvesBeyondTheBudgetAreDrawnFromTheirEnvelopesAndAZoomReadsItsSpan() {
+        Folder folder;
+        CurvePlan charge;
+        charge.Mode = "CHG";
+        charge.Amperes = 1.0;
+        charge.Seconds = 4 * 3600;  // 14,401 rows: an envelope of 1,801 stretches of 8 s
+        charge.VoltsPerSecond = 0.00001;
+        folder.Results({testing::RecordLine(folder.Test(charge, 4000.0))});
+        ResultsWindow window;
+        window.OpenFolder(folder.dir.path());
+        QVERIFY(window.WaitUntilLoaded());
+        window.resize(1000, 700);
+        window.show();
+        CurveChartView* view = window.Curves();
+        // Its rows fit in a budget of 14,401 rows, not in one of 14,400.
+        for (const std::size_t budget : {14401u, 14400u}) {
+            view->Store()->Clear();
+            view->Store()->SetBudgetRows(budget);
+            const std::size_t read = view->Store()->FilesRead();
+            window.SetCheckedCurves({});
+            QVERIFY(Drawn(view));
+            window.ShowCurvesOfLines({0});
+            QVERIFY(Drawn(view));
+            const bool whole = budget == 14401u;
+            QCOMPARE(view->Store()->FilesRead() - read, std::size_t{whole ? 1u : 0u});
+            QCOMPARE(bool(view->Curves()[0].Whole), whole);
+            // The same curve either way: its ends, its axis and its range.
+            const QList<QPointF> points = view->Series()[0]->points();
+            // (Envelopes keep millivolts.)
+            QCOMPARE(points.front().x(), 0.0);
+            QVERIFY(std::fabs(points.front().y() - 8.4) < 0.0006);
+            QCOMPARE(points.back().x(), 4.0);
+            QVERIFY(std::fabs(points.back().y() - (8.4 + 0.144)) < 0.0006);
+            QCOMPARE(view->XAxis()->max(), 4.0);
+            QCOMPARE(view->Curves()[0].Last.Seconds, 4 * 3600);
+        }
+        // Zoomed into ten minutes: those minutes read from the file, every
+        // second of them, and nothing kept whole.
+        const std::size_t read = view->Store()->FilesRead();
+        view->ZoomTo(2.0, 2.0 + 1.0 / 6.0, 8.0, 9.0);
+        QTRY_VERIFY_WITH_TIMEOUT(view->Series()[0]->count() > 600, 5000);
+        QVERIFY(Drawn(view));
+        QCOMPARE(view->Store()->FilesRead() - read, std::size_t{1});
+        QCOMPARE(view->Store()->HeldCurves(), std::size_t{0});
+        int inSpan = 0;
+        for (const QPointF& point : view->Series()[0]->points()) {
+            inSpan += point.x() >= 2.0 && point.x() <= 2.0 + 1.0 / 6.0 ? 1 : 0;
+        }
+        QCOMPARE(inSpan, 601);
+        view->SetCursorX(2.0 + 1.0 / 3600.0);
+        QVERIFY2(window.Readout()->text().contains(QStringLiteral("2:00:01, 8.472 V")),
+                 qPrintable(window.Readout()->text()));
+    }
+
     void aGlitchRowIsLeftOutOfTheScaleAndTheChartSaysSo() {
         Folder folder;
         std::string text = testing::CurveText(CurvePlan{});
