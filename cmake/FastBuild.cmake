@@ -40,8 +40,18 @@ function(voltrex_qt_pch target)
 endfunction()
 
 function(voltrex_reuse_pch target from)
-  if(VOLTREX_FAST_BUILD)
-    target_precompile_headers(${target} REUSE_FROM ${from})
+  if(NOT VOLTREX_FAST_BUILD)
+    return()
+  endif()
+  target_precompile_headers(${target} REUSE_FROM ${from})
+  # GCC uses a precompiled header only with the position independence it was
+  # made with: a library's sources get -fPIC, a program's -fPIE. Qt 6.4
+  # (Debian 12) adds -fPIC to every target that uses it, which hid this; Qt
+  # 6.8 (Debian 13) does not, and the window tests failed to compile there.
+  get_target_property(type ${target} TYPE)
+  get_target_property(fromType ${from} TYPE)
+  if(type STREQUAL "EXECUTABLE" AND NOT fromType STREQUAL "EXECUTABLE")
+    target_compile_options(${target} PRIVATE -fPIC)
   endif()
 endfunction()
 
