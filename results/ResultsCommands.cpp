@@ -173,8 +173,8 @@ void ResultsWindow::PackLabelClicked() {
     std::vector<PackReport> packs;
     for (const std::string& id : ids) {
         if (!id.empty()) {
-            packs.push_back(PackReportOf(model_, id, model_.Names().PackNote(id),
-                                         model_.HealthSettingsOf(id)));
+            packs.push_back(
+                PackReportOf(model_, id, model_.Names().PackNote(id), model_.HealthSettingsOf(id)));
         }
     }
     ShowLabelDialog(this, packs);
