@@ -745,17 +745,6 @@ QString Tr(const char* text) {
     return QCoreApplication::translate("PackReport", text);
 }
 
-QString FileNameOf(const QString& name) {
-    QString clean;
-    for (const QChar c : name) {
-        clean += c.isLetterOrNumber() ? c : QChar('-');
-    }
-    while (clean.contains(QStringLiteral("--"))) {
-        clean.replace(QStringLiteral("--"), QStringLiteral("-"));
-    }
-    return clean.isEmpty() ? QStringLiteral("pack") : clean;
-}
-
 // A page of the paper drawn for the screen, at about a third of its size.
 QImage PagePreview(const QPageSize& page, const QMarginsF& margins,
                    const std::function<void(QPainter&, const QRectF&, double)>& paint) {
@@ -936,6 +925,17 @@ void ShowLabelDialog(QWidget* parent, const std::vector<PackReport>& packs) {
     layout->addWidget(count);
     layout->addWidget(buttons);
     dialog.exec();
+}
+
+QString FileNameOf(const QString& name) {
+    QString clean;
+    for (const QChar c : name) {
+        clean += c.isLetterOrNumber() ? c : QChar('-');
+    }
+    while (clean.contains(QStringLiteral("--"))) {
+        clean.replace(QStringLiteral("--"), QStringLiteral("-"));
+    }
+    return clean.isEmpty() ? QStringLiteral("pack") : clean;
 }
 
 }  // namespace voltrex::results

@@ -40,6 +40,10 @@ struct PackReport {
     QDate Printed;
 };
 
+// A file name made of a pack's name (or a chart's title): letters and
+// digits, the rest one hyphen; "pack" when nothing is left.
+QString FileNameOf(const QString& name);
+
 // The pack's report as the folder's records say now; an unknown pack gives
 // a report of no records.
 PackReport PackReportOf(ResultsFolder& folder, const std::string& packId, std::string note,

@@ -16,22 +16,6 @@
 
 namespace voltrex::results {
 
-namespace {
-
-// A file name made of a pack's name.
-QString FileNameOf(const QString& name) {
-    QString clean;
-    for (const QChar c : name) {
-        clean += c.isLetterOrNumber() ? c : QChar('-');
-    }
-    while (clean.contains(QStringLiteral("--"))) {
-        clean.replace(QStringLiteral("--"), QStringLiteral("-"));
-    }
-    return clean.isEmpty() ? QStringLiteral("pack") : clean;
-}
-
-}  // namespace
-
 QString ResultsWindow::SaveName(const QString& title, const QString& fileName,
                                 const QString& filter) {
     return QFileDialog::getSaveFileName(this, title, QDir(folder_).filePath(fileName), filter);
