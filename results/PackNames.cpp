@@ -179,39 +179,48 @@ bool PackNames::SetReplaceAt(const std::string& packId, std::optional<double> sh
     return true;
 }
 
+namespace {
+
+// A note of a pack or a record: none is the empty one; an empty note (once
+// cleaned) takes the note away.
+std::string NoteIn(const std::map<std::string, std::string>& notes, const std::string& key) {
+    const auto found = notes.find(key);
+    return found == notes.end() ? std::string() : found->second;
+}
+
+void KeepNote(std::map<std::string, std::string>& notes, const std::string& key,
+              std::string_view note) {
+    std::string clean = CleanNote(note);
+    if (clean.empty()) {
+        notes.erase(key);
+    } else {
+        notes[key] = std::move(clean);
+    }
+}
+
+}  // namespace
+
 std::string PackNames::PackNote(const std::string& packId) const {
-    const auto found = packNotes_.find(packId);
-    return found == packNotes_.end() ? std::string() : found->second;
+    return NoteIn(packNotes_, packId);
 }
 
 bool PackNames::SetPackNote(const std::string& packId, std::string_view note) {
     if (!ValidPackId(packId)) {
         return false;
     }
-    std::string clean = CleanNote(note);
-    if (clean.empty()) {
-        packNotes_.erase(packId);
-    } else {
-        packNotes_[packId] = std::move(clean);
-    }
+    KeepNote(packNotes_, packId, note);
     return true;
 }
 
 std::string PackNames::RecordNote(const std::string& recordId) const {
-    const auto found = recordNotes_.find(recordId);
-    return found == recordNotes_.end() ? std::string() : found->second;
+    return NoteIn(recordNotes_, recordId);
 }
 
 bool PackNames::SetRecordNote(const std::string& recordId, std::string_view note) {
     if (!ValidRecordId(recordId)) {
         return false;
     }
-    std::string clean = CleanNote(note);
-    if (clean.empty()) {
-        recordNotes_.erase(recordId);
-    } else {
-        recordNotes_[recordId] = std::move(clean);
-    }
+    KeepNote(recordNotes_, recordId, note);
     return true;
 }
 
