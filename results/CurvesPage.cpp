@@ -205,7 +205,10 @@ QWidget* CurvesPage::BuildChart() {
     chart_ = new CurveChartView(right);
     readout_ = new QLabel(right);
     readout_->setTextFormat(Qt::RichText);
-    readout_->setWordWrap(true);
+    // One line an entry, never wrapped: a wrapping label lays out its
+    // hundreds of lines again for every width it is asked about, tens of
+    // milliseconds each time the cursor moves. The area scrolls instead.
+    readout_->setWordWrap(false);
     readout_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* readoutArea = new QScrollArea(right);
