@@ -5,7 +5,9 @@
 // Opens the folder in the real window, then drives the action and prints one
 // line: the action, its wall time (until the window shows its outcome), the
 // longest stall of the window's thread (the longest gap between the beats of
-// a 5 ms timer on that thread, which stop whenever the thread is busy) and
+// a 5 ms timer on that thread, which stop whenever the thread is busy, less
+// the time it waited for a core while other programs had both; by the clock
+// as well) and
 // the process's resident memory (VmRSS before and after, VmHWM peak).
 // Actions:
 //   open            open the folder (--cold: its files out of the page cache first)
@@ -53,6 +55,7 @@
 #include "platform/SystemClock.h"
 #include "results/CurveChartView.h"
 #include "results/ResultsWindow.h"
+#include "testsupport/ReadyTime.h"
 
 namespace {
 
@@ -90,7 +93,8 @@ void Evict(const QString& folder) {
     }
 }
 
-// The longest gap between beats of a timer on the window's thread.
+// The longest gap between beats of a timer on the window's thread, less the
+// time the thread waited for a core (other programs' load); by the clock too.
 class Heartbeat : public QObject {
   public:
     Heartbeat() {
@@ -101,28 +105,38 @@ class Heartbeat : public QObject {
     }
     void Reset() {
         longest_ = 0;
+        longestWall_ = 0;
         last_ = clock_.elapsed();
+        lastWaited_ = ready_.WaitedNs() / 1000000;
         from_ = last_;
         lastStallEnd_ = 0;
     }
     void Beat() {
         const qint64 now = clock_.elapsed();
-        longest_ = std::max(longest_, now - last_);
-        if (now - last_ > 50) {
+        const qint64 waited = ready_.WaitedNs() / 1000000;
+        const qint64 gap = now - last_ - (waited - lastWaited_);
+        longest_ = std::max(longest_, gap);
+        longestWall_ = std::max(longestWall_, now - last_);
+        if (gap > 50) {
             lastStallEnd_ = now - from_;  // the thread was at work until now
         }
         last_ = now;
+        lastWaited_ = waited;
     }
     qint64 LongestMs() const { return longest_; }
+    qint64 LongestWallMs() const { return longestWall_; }
     // When the last stall over 50 ms ended, from the reset.
     qint64 LastStallEndMs() const { return lastStallEnd_; }
 
   private:
+    voltrex::testing::ReadyTime ready_;
     QTimer timer_;
     QElapsedTimer clock_;
     qint64 last_ = 0;
+    qint64 lastWaited_ = 0;
     qint64 from_ = 0;
     qint64 longest_ = 0;
+    qint64 longestWall_ = 0;
     qint64 lastStallEnd_ = 0;
 };
 
@@ -219,9 +233,11 @@ class Run {
         const qint64 wall = std::max({changed, settledSince, beat_.LastStallEndMs()});
         ++generation_;  // this action's watch retires
         std::printf(
-            "%-15s wall %8.3f s  longest stall %8.3f s  VmRSS %6ld -> %6ld MB  VmHWM %6ld MB\n",
+            "%-15s wall %8.3f s  longest stall %8.3f s (%.3f s by the clock)  VmRSS %6ld -> %6ld "
+            "MB  VmHWM %6ld MB\n",
             name, static_cast<double>(std::min(wall, clock.elapsed())) / 1000.0,
-            static_cast<double>(beat_.LongestMs()) / 1000.0, rssBefore / 1024,
+            static_cast<double>(beat_.LongestMs()) / 1000.0,
+            static_cast<double>(beat_.LongestWallMs()) / 1000.0, rssBefore / 1024,
             StatusKilobytes("VmRSS:") / 1024, StatusKilobytes("VmHWM:") / 1024);
         std::fflush(stdout);
     }

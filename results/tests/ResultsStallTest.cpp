@@ -27,7 +27,6 @@
 #include <QtTest>
 
 #include <clocale>
-#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -36,6 +35,7 @@
 #include "results/CurveStore.h"
 #include "results/ResultsMain.h"
 #include "results/ResultsWindow.h"
+#include "testsupport/ReadyTime.h"
 
 using voltrex::results::ResultsWindow;
 
@@ -44,19 +44,6 @@ namespace {
 // The longest a user action may hold the window's thread.
 constexpr qint64 LongestStallMs = 100;
 
-// The time this thread has waited for a core while ready to run (Linux's
-// per-thread scheduler statistics, second field, in ns), or 0 where the
-// kernel does not keep them.
-qint64 RunQueueWaitNs(int statFile) {
-    char text[96] = {};
-    if (statFile < 0 || ::pread(statFile, text, sizeof text - 1, 0) <= 0) {
-        return 0;
-    }
-    unsigned long long onCpu = 0;
-    unsigned long long waiting = 0;
-    return std::sscanf(text, "%llu %llu", &onCpu, &waiting) == 2 ? static_cast<qint64>(waiting) : 0;
-}
-
 // The beats of a 1 ms timer on the window's thread: they stop while the
 // thread is busy, and the longest gap between two is the longest stall.
 // Time the thread spent ready but waiting for a core, because other
@@ -64,28 +51,21 @@ qint64 RunQueueWaitNs(int statFile) {
 // and is taken off each gap; waiting for a lock or the disk still counts.
 class Heartbeat {
   public:
-    Heartbeat() : statFile_(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)) {
+    Heartbeat() {
         timer_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer_, &QTimer::timeout, [this] { Beat(); });
         clock_.start();
         timer_.start(1);
     }
-    ~Heartbeat() {
-        if (statFile_ >= 0) {
-            ::close(statFile_);
-        }
-    }
-    Heartbeat(const Heartbeat&) = delete;
-    Heartbeat& operator=(const Heartbeat&) = delete;
     void Reset() {
         longest_ = 0;
         longestWall_ = 0;
         last_ = clock_.nsecsElapsed();
-        lastWait_ = RunQueueWaitNs(statFile_);
+        lastWait_ = ready_.WaitedNs();
     }
     void Beat() {
         const qint64 now = clock_.nsecsElapsed();
-        const qint64 wait = RunQueueWaitNs(statFile_);
+        const qint64 wait = ready_.WaitedNs();
         longestWall_ = std::max(longestWall_, now - last_);
         longest_ = std::max(longest_, now - last_ - (wait - lastWait_));
         last_ = now;
@@ -95,7 +75,7 @@ class Heartbeat {
     qint64 LongestWallMs() const { return longestWall_ / 1000000; }
 
   private:
-    int statFile_;
+    voltrex::testing::ReadyTime ready_;
     QTimer timer_;
     QElapsedTimer clock_;
     qint64 last_ = 0;
