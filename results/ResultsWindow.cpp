@@ -185,7 +185,7 @@ bool ResultsWindow::WaitUntilLoaded(int timeoutMs) {
     return !loader_->Busy();
 }
 
-void ResultsWindow::Reshow(const std::function<void()>& change) {
+void ResultsWindow::Reshow(const std::function<void()>& change, Changed changed) {
     // What the user has chosen, by what names it across a reload.
     std::vector<std::string> selected;
     for (const std::size_t line : SelectedLines()) {
@@ -198,7 +198,7 @@ void ResultsWindow::Reshow(const std::function<void()>& change) {
     // The table lets go of the old lines before they change.
     records_->Show(nullptr, nullptr, nullptr, nullptr, nullptr);
     change();
-    Load();
+    Load(changed);
 
     if (firstShow_) {
         // The latest record first, ready for the keyboard.
@@ -242,12 +242,14 @@ void ResultsWindow::CurvesRead(const std::shared_ptr<std::vector<CurveFile>>& cu
     const bool offer =
         files && files->Log.InOtherFormat() && model_.Format() == ResultsFormat::Program;
     // The lines stay; the curve column and the curve list fill in.
-    Reshow([&] {
-        if (files) {
-            model_.SetFiles(std::move(*files));
-        }
-        model_.SetCurves(std::move(*curves));
-    });
+    Reshow(
+        [&] {
+            if (files) {
+                model_.SetFiles(std::move(*files));
+            }
+            model_.SetCurves(std::move(*curves));
+        },
+        files ? Changed::Records : Changed::CurvesOnly);
     if (offer) {
         AskFormat();
     }
@@ -280,15 +282,21 @@ void ResultsWindow::AskFormat() {
     formatQuestion_->open();
 }
 
-// Shows the model as read.
-void ResultsWindow::Load() {
+// Shows the model as read. The packs and capacity pages are made from the
+// records alone: a batch of curves leaves them as they are (on ten years of
+// tests they cost the window's thread tens of milliseconds a batch).
+void ResultsWindow::Load(Changed changed) {
     records_->Show(&model_.Log(), &model_.Grouping(), &model_.Curves(), &model_.CurveOfLine(),
                    &model_.Names());
-    recordsPage_->FillPacks(model_.Grouping());
-    packsPage_->Show(model_);
-    capacityPage_->FillPacks(model_);
+    if (changed == Changed::Records) {
+        recordsPage_->FillPacks(model_.Grouping());
+        packsPage_->Show(model_);
+        capacityPage_->FillPacks(model_);
+    }
     curvesPage_->Fill();
-    capacityPage_->Show(model_);
+    if (changed == Changed::Records) {
+        capacityPage_->Show(model_);
+    }
     curvesPage_->Replot();
     UpdateSpans();
     UpdateStatus();

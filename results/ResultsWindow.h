@@ -141,9 +141,12 @@ class ResultsWindow : public QMainWindow {
 
   private:
     void BuildMenus();
-    void Load();
+    // What changed in the model: the records may have, or only the curves
+    // (while their summaries are first read, a batch four times a second).
+    enum class Changed { Records, CurvesOnly };
+    void Load(Changed changed = Changed::Records);
     // Shows the model after change, keeping what the user has chosen.
-    void Reshow(const std::function<void()>& change);
+    void Reshow(const std::function<void()>& change, Changed changed = Changed::Records);
     // What the reader hands over.
     void FilesRead(const std::shared_ptr<FolderFiles>& files);
     void CurvesRead(const std::shared_ptr<std::vector<CurveFile>>& curves, int done, int total);
