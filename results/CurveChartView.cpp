@@ -55,7 +55,10 @@ QString ReadoutName(const DrawnCurve& curve) {
 // What a worker is asked: the curves, and the span to draw them in (none: the
 // whole of each curve).
 struct Job {
-    std::vector<ChartCurve> Curves;
+    // The curves to draw, held by the job: thousands of summaries are
+    // shared with the chart rather than copied for each request.
+    std::vector<std::shared_ptr<const ChartCurve>> Held;
+    std::vector<const ChartCurve*> Curves;
     CurveAxis Axis = CurveAxis::Time;
     double SecondsPerUnit = 60.0;
     std::optional<std::pair<double, double>> Span;
@@ -130,8 +133,8 @@ std::optional<std::vector<DrawnCurve>> DrawCurves(const Job& job, CurveStore& st
     // Curves that fit in the store's budget together are read whole, for a
     // readout of every second; more are drawn from their envelopes.
     std::size_t allRows = 0;
-    for (const ChartCurve& asked : job.Curves) {
-        allRows += static_cast<std::size_t>(std::max(0, asked.Summary.ReadableRows));
+    for (const ChartCurve* asked : job.Curves) {
+        allRows += static_cast<std::size_t>(std::max(0, asked->Summary.ReadableRows));
     }
     const bool fromEnvelopes = cache != nullptr && allRows > job.Budget;
     // Every row of a zoomed span while the curves are few enough to be
@@ -139,7 +142,8 @@ std::optional<std::vector<DrawnCurve>> DrawCurves(const Job& job, CurveStore& st
     const std::size_t allUpTo = job.Curves.size() <= CurveChartView::SeriesUpTo
                                     ? CurveChartView::AllRowsUpTo
                                     : static_cast<std::size_t>(2 * job.Columns);
-    for (const ChartCurve& asked : job.Curves) {
+    for (const ChartCurve* chartCurve : job.Curves) {
+        const ChartCurve& asked = *chartCurve;
         if (latest.load() != number) {
             return std::nullopt;
         }
@@ -405,7 +409,7 @@ int CurveChartView::Columns() const {
     return std::max(width > 10 ? width : viewport()->width() - 160, 100);
 }
 
-void CurveChartView::Plot(std::vector<ChartCurve> curves, CurveAxis axis) {
+void CurveChartView::Plot(std::vector<std::shared_ptr<const ChartCurve>> curves, CurveAxis axis) {
     asked_ = std::move(curves);
     axis_ = axis;
     Request(true);
@@ -417,11 +421,13 @@ void CurveChartView::Request(bool wholeSpan) {
     job.Axis = axis_;
     if (wholeSpan) {
         leftOut_ = 0;
-        for (const ChartCurve& curve : asked_) {
-            if (axis_ == CurveAxis::Charge && IsMonitor(curve.Summary)) {
+        job.Held = asked_;
+        job.Curves.reserve(asked_.size());
+        for (const std::shared_ptr<const ChartCurve>& curve : asked_) {
+            if (axis_ == CurveAxis::Charge && IsMonitor(curve->Summary)) {
                 ++leftOut_;
             } else {
-                job.Curves.push_back(curve);
+                job.Curves.push_back(curve.get());
             }
         }
         // The unit from the listing's durations; set again from the rows.
@@ -430,8 +436,11 @@ void CurveChartView::Request(bool wholeSpan) {
         if (plotted_.empty()) {
             return;
         }
+        job.Held.reserve(plotted_.size());
         for (const DrawnCurve& curve : plotted_) {
-            job.Curves.push_back(ChartCurve{curve.Info, curve.Pack});
+            job.Held.push_back(
+                std::make_shared<const ChartCurve>(ChartCurve{curve.Info, curve.Pack}));
+            job.Curves.push_back(job.Held.back().get());
         }
         job.SecondsPerUnit = secondsPerUnit_;
         job.Span = std::make_pair(xAxis_->min(), xAxis_->max());

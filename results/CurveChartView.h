@@ -102,7 +102,7 @@ class CurveChartView : public QChartView {
 
     // Draws these curves, when read. A Monitor moves no charge: against
     // charge it is left out (and the readout says so).
-    void Plot(std::vector<ChartCurve> curves, CurveAxis axis);
+    void Plot(std::vector<std::shared_ptr<const ChartCurve>> curves, CurveAxis axis);
     // True while curves asked for are being read, or a zoomed span is about
     // to be.
     bool Drawing() const { return drawing_ || refine_.isActive(); }
@@ -218,7 +218,7 @@ class CurveChartView : public QChartView {
     QTimer refine_;  // a zoomed span is read again once the zoom settles
     bool settingView_ = false;
 
-    std::vector<ChartCurve> asked_;
+    std::vector<std::shared_ptr<const ChartCurve>> asked_;
     std::vector<DrawnCurve> plotted_;
     std::vector<DrawnCurve> adding_;    // read, not yet on the chart
     std::vector<QLineSeries*> series_;  // none when the layer draws the curves

@@ -226,6 +226,7 @@ QWidget* CurvesPage::BuildChart() {
 }
 
 void CurvesPage::Fill() {
+    chartCurves_.clear();  // the curves or their packs may have changed
     FillPackBox(pack_, folder_.Grouping(), true, pack_->currentData().toString());
     FillList();
 }
@@ -262,7 +263,6 @@ void CurvesPage::FillList() {
         }
         ++it;
     }
-    list_->setSortingEnabled(true);
     toAdd_.clear();
     QSet<QString> usable;
     for (std::size_t i = 0; i < curves.size(); ++i) {
@@ -318,9 +318,9 @@ void CurvesPage::AddItems() {
             const auto found = index.constFind(item->data(CurveStart, CurveNameRole).toString());
             item->setHidden(!pack.empty() && folder_.PackOfCurve(*found) != pack);
         }
-        list_->setSortingEnabled(true);
         filling_ = false;
     }
+    SortWhenDone();
     if (!toAdd_.isEmpty() && !adding_) {
         adding_ = true;
         QTimer::singleShot(0, this, [this] {
@@ -388,7 +388,7 @@ void CurvesPage::SetCheckedCurves(const QStringList& names) {
 void CurvesPage::SyncChecks() {
     filling_ = true;
     // Unsorted meanwhile: a check is data of the sorted column, and a sorted
-    // list of thousands sorts itself again after each.
+    // list of thousands sorts itself again after each (SortWhenDone).
     list_->setSortingEnabled(false);
     const int count = list_->topLevelItemCount();
     int changed = 0;
@@ -405,14 +405,25 @@ void CurvesPage::SyncChecks() {
             ++changed;
         }
     }
-    list_->setSortingEnabled(true);
     filling_ = false;
+    SortWhenDone();
     if (checkFrom_ < count && !syncing_) {
         syncing_ = true;
         QTimer::singleShot(0, this, [this] {
             syncing_ = false;
             SyncChecks();
         });
+    }
+}
+
+void CurvesPage::SortWhenDone() {
+    // Sorted again once, when the last batch of items or checks is in: each
+    // sort of thousands of items holds the window's thread for tens of
+    // milliseconds, and neither a check nor a batch still to come changes
+    // where the items sorted so far belong.
+    if (toAdd_.isEmpty() && checkFrom_ >= list_->topLevelItemCount() &&
+        !list_->isSortingEnabled()) {
+        list_->setSortingEnabled(true);
     }
 }
 
@@ -430,11 +441,20 @@ QStringList CurvesPage::CheckedCurves() const {
 void CurvesPage::Replot() {
     replot_.stop();
     // The chart reads them in its worker: the summaries are enough here.
-    std::vector<ChartCurve> shown;
+    // Each summary is copied for the chart once after the folder was read,
+    // when first checked: thousands copied again for every check would hold
+    // the window's thread (the chart shares them with its worker).
     const std::vector<CurveFile>& curves = folder_.Curves();
+    chartCurves_.resize(curves.size());
+    std::vector<std::shared_ptr<const ChartCurve>> shown;
+    shown.reserve(static_cast<std::size_t>(checked_.size()));
     for (std::size_t i = 0; i < curves.size(); ++i) {
         if (curves[i].Usable() && checked_.contains(Text(curves[i].Name))) {
-            shown.push_back(ChartCurve{curves[i], PackName(i)});
+            if (!chartCurves_[i]) {
+                chartCurves_[i] =
+                    std::make_shared<const ChartCurve>(ChartCurve{curves[i], PackName(i)});
+            }
+            shown.push_back(chartCurves_[i]);
         }
     }
     chart_->Plot(std::move(shown), againstTime_->isChecked() ? CurveAxis::Time : CurveAxis::Charge);

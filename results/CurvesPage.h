@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -18,6 +20,7 @@ class QTreeWidgetItem;
 namespace voltrex::results {
 
 class CurveChartView;
+struct ChartCurve;
 class ResultsFolder;
 
 // The curves tab: the folder's curve files as a list to check, and the
@@ -63,6 +66,7 @@ class CurvesPage : public QWidget {
     void AddItems();
     // Sets the next batch of the list's boxes to what is checked.
     void SyncChecks();
+    void SortWhenDone();
     void FilterList();
     void ItemChanged(QTreeWidgetItem* item);
     void UpdateReadout();
@@ -73,6 +77,9 @@ class CurvesPage : public QWidget {
 
     ResultsFolder& folder_;
     QSet<QString> checked_;
+    // The chart's copies of the summaries checked since the folder was last
+    // read, by the folder's curve index (Replot).
+    std::vector<std::shared_ptr<const ChartCurve>> chartCurves_;
     // The list's items by file name, and the names still to be added.
     QHash<QString, QTreeWidgetItem*> items_;
     QStringList toAdd_;
