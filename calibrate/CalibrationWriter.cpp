@@ -111,11 +111,11 @@ std::optional<std::string> ApplyCalibration(const std::string& text,
         edits.push_back({14, 0, *result.HighSideMultiplier, "high-side multiplier"});
     }
     for (std::size_t rate = 0; rate < 16; ++rate) {
-        if (result.ChargeCurrent[rate]) {
-            edits.push_back({15 + rate, 0, *result.ChargeCurrent[rate], "rate pair"});
+        if (const std::optional<double>& charge = result.ChargeCurrent[rate]) {
+            edits.push_back({15 + rate, 0, *charge, "rate pair"});
         }
-        if (result.DischargeCurrent[rate]) {
-            edits.push_back({15 + rate, 1, *result.DischargeCurrent[rate], "rate pair"});
+        if (const std::optional<double>& discharge = result.DischargeCurrent[rate]) {
+            edits.push_back({15 + rate, 1, *discharge, "rate pair"});
         }
     }
     const std::vector<Significant> lines = SignificantLines(text);
@@ -133,10 +133,9 @@ std::optional<std::string> ApplyCalibration(const std::string& text,
                 "shorten its remark first.",
                 edit.What);
         }
+        std::optional<std::string>& slot = changed[edit.Line];
         std::string& lineText =
-            changed[edit.Line]
-                ? *changed[edit.Line]
-                : changed[edit.Line].emplace(text.substr(line.Start, line.End - line.Start));
+            slot ? *slot : slot.emplace(text.substr(line.Start, line.End - line.Start));
         if (!ReplaceNumber(lineText, edit.Column, edit.Value)) {
             return Format("The %s's line in Voltrex2.ini does not hold its number: \"%s\".",
                           edit.What, lineText.c_str());
@@ -145,9 +144,9 @@ std::optional<std::string> ApplyCalibration(const std::string& text,
     updated.clear();
     std::size_t at = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (changed[i]) {
+        if (const std::optional<std::string>& lineText = changed[i]) {
             updated.append(text, at, lines[i].Start - at);
-            updated += *changed[i];
+            updated += *lineText;
             at = lines[i].End;
         }
     }

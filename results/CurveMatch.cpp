@@ -20,9 +20,12 @@ bool SameTest(const ResultRecord& record, const CurveFile& curve) {
 // The moments a curve may have ended at (two for a start in the hour
 // repeated in autumn, when the file does not say which).
 std::vector<std::int64_t> EndMoments(const CurveFile& curve, LocalZone& zone) {
-    std::vector<std::int64_t> ends = curve.StartMoment
-                                         ? std::vector<std::int64_t>{*curve.StartMoment}
-                                         : zone.Moments(*curve.Start);
+    std::vector<std::int64_t> ends;
+    if (curve.StartMoment) {
+        ends.push_back(*curve.StartMoment);
+    } else if (curve.Start) {
+        ends = zone.Moments(*curve.Start);
+    }
     for (std::int64_t& end : ends) {
         end += curve.Duration();
     }

@@ -88,8 +88,8 @@ void ResultsFolder::Relate() {
     // A curve's pack: its record's, or else the default group it would be.
     curvePack_.assign(curves.size(), std::string());
     for (std::size_t line = 0; line < curveOfLine_.size(); ++line) {
-        if (curveOfLine_[line]) {
-            curvePack_[*curveOfLine_[line]] = PackOfLine(line);
+        if (const std::optional<std::size_t>& curve = curveOfLine_[line]) {
+            curvePack_[*curve] = PackOfLine(line);
         }
     }
     for (std::size_t i = 0; i < curves.size(); ++i) {
@@ -108,8 +108,10 @@ std::string ResultsFolder::PackOfCurve(std::size_t curve) const {
 }
 
 std::string ResultsFolder::PackOfLine(std::size_t line) const {
-    if (line < grouping_.PackOfLine.size() && grouping_.PackOfLine[line]) {
-        return grouping_.Packs[*grouping_.PackOfLine[line]].Id;
+    if (line < grouping_.PackOfLine.size()) {
+        if (const std::optional<std::size_t>& pack = grouping_.PackOfLine[line]) {
+            return grouping_.Packs[*pack].Id;
+        }
     }
     return std::string();
 }
@@ -169,6 +171,9 @@ std::optional<PackNames> ResultsFolder::RenamedPack(const std::string& packId,
     PackNames names = names_;
     if (pack.Named) {
         names.RenamePack(pack.Name, name);
+    } else if (!pack.Key) {
+        error = "There is no such pack.";  // a pack without a name is a group of one key
+        return std::nullopt;
     } else if (!names.SetGroupName(*pack.Key, name)) {
         error = "A pack of the cell type \"" + pack.Key->Type + "\" cannot be named.";
         return std::nullopt;
@@ -180,8 +185,10 @@ std::optional<PackNames> ResultsFolder::RenamedPack(const std::string& packId,
 std::string ResultsFolder::RenamedPackId(const std::string& packId, const std::string& name) const {
     const std::optional<std::size_t> index = grouping_.Find(packId);
     const std::string clean = CleanName(name);
-    if (clean.empty() && index && grouping_.Packs[*index].Key) {
-        return GroupPackId(*grouping_.Packs[*index].Key);
+    if (clean.empty() && index) {
+        if (const std::optional<PackKey>& key = grouping_.Packs[*index].Key) {
+            return GroupPackId(*key);
+        }
     }
     return NamedPackId(clean);
 }

@@ -56,7 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const voltrex::ResultRecord& r = line.Record;
         const auto mode = voltrex::ParseModeCode(r.Mode);
-        Check(mode.has_value() && *mode != voltrex::TestMode::Monitor);
+        Check(mode.has_value());
+        const voltrex::TestMode testMode = mode.value_or(voltrex::TestMode::Monitor);
+        Check(testMode != voltrex::TestMode::Monitor);
         Check(r.Cells >= 1 && r.Rated >= 0 && r.Cycle >= 0 && r.Of >= 0);
         if (!std::isfinite(r.MilliAmps) || !std::isfinite(r.MilliampHours) ||
             !std::isfinite(r.MilliwattHours) || !std::isfinite(r.Ohms)) {
@@ -69,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;  // beyond what the writer's fields keep exactly, or the dialog's types
         }
         const std::string again = voltrex::ResultRecordLine(
-            r.Time, *mode, r.Cycle, r.Of, r.Type, r.Rated, r.Cells, r.MilliAmps / 1000.0,
+            r.Time, testMode, r.Cycle, r.Of, r.Type, r.Rated, r.Cells, r.MilliAmps / 1000.0,
             r.MilliampHours, r.MilliwattHours, r.Ohms);
         const voltrex::ResultLine back = voltrex::ParseResultLine(again, 1);
         Check(back.Readable);
