@@ -137,12 +137,27 @@ std::vector<std::size_t> RecordsPage::SelectedLines() const {
 }
 
 void RecordsPage::SelectLines(const std::vector<std::size_t>& lines) {
-    QItemSelection selection;
+    // The rows as runs of neighbours, one range each: a selection of
+    // thousands of one-row ranges costs the table seconds to take in.
+    std::vector<int> rows;
+    rows.reserve(lines.size());
     for (const std::size_t line : lines) {
         const QModelIndex index = filter_->mapFromSource(model_->index(static_cast<int>(line), 0));
         if (index.isValid()) {
-            selection.select(index, index.siblingAtColumn(RecordsModel::ColumnCount - 1));
+            rows.push_back(index.row());
         }
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QItemSelection selection;
+    const int lastColumn = RecordsModel::ColumnCount - 1;
+    for (std::size_t first = 0; first < rows.size();) {
+        std::size_t last = first;
+        while (last + 1 < rows.size() && rows[last + 1] == rows[last] + 1) {
+            ++last;
+        }
+        selection.select(filter_->index(rows[first], 0), filter_->index(rows[last], lastColumn));
+        first = last + 1;
     }
     table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
