@@ -633,7 +633,13 @@ void CurveChartView::AddSeries(unsigned long long number) {
         layer_->Changed();
     }
     // A batch a turn of the event loop: the window answers in between.
-    const std::size_t batchEnd = std::min(adding_.size(), SeriesPerTurn);
+    std::size_t batchEnd = 0;
+    std::size_t points = 0;
+    while (batchEnd < std::min(adding_.size(), SeriesPerTurn) &&
+           (batchEnd == 0 || points + adding_[batchEnd].Drawn.size() <= PointsPerTurn)) {
+        points += adding_[batchEnd].Drawn.size();
+        ++batchEnd;
+    }
     for (std::size_t k = 0; k < batchEnd; ++k) {
         DrawnCurve& curve = adding_[k];
         auto* series = new QLineSeries;

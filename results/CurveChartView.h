@@ -140,8 +140,11 @@ class CurveChartView : public QChartView {
     static constexpr std::size_t SeriesUpTo = 200;
     // The readout names at most this many curves, and counts the rest.
     static constexpr std::size_t ReadoutLines = 300;
-    // Series added to the chart in one turn of the event loop.
+    // Series added to the chart in one turn of the event loop: at most so
+    // many, and no more points than PointsPerTurn (but at least one series).
+    // A series costs the chart about a microsecond a point to take in.
     static constexpr std::size_t SeriesPerTurn = 12;
+    static constexpr std::size_t PointsPerTurn = 8000;
     // The rows left out of the voltage scale, of all curves shown.
     int Glitches() const { return glitches_; }
     // The note on the chart (glitches, curves beyond the legend); empty
