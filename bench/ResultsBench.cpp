@@ -52,6 +52,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/CFormat.h"
 #include "platform/SystemClock.h"
 #include "results/CurveChartView.h"
 #include "results/ResultsWindow.h"
@@ -212,6 +213,9 @@ class Run {
         QString last;
         qint64 settledSince = -1;
         qint64 looked = -PollMs;
+        // When the records table first showed rows in this action (opening).
+        qint64 recordsShown = -1;
+        const bool hadRecords = w_.RecordsTable()->model()->rowCount() > 0;
         while (true) {
             // Sleeps until an event (the heartbeat's at the latest), and
             // looks at the window at most every PollMs: looking walks
@@ -224,6 +228,9 @@ class Run {
             looked = clock.elapsed();
             const QString now = Signature(w_);
             const qint64 t = clock.elapsed();
+            if (!hadRecords && recordsShown < 0 && w_.RecordsTable()->model()->rowCount() > 0) {
+                recordsShown = t;
+            }
             if (now != last) {
                 last = now;
                 changed = t;
@@ -245,11 +252,15 @@ class Run {
         ++generation_;  // this action's watch retires
         std::printf(
             "%-15s wall %8.3f s  longest stall %8.3f s (%.3f s by the clock)  VmRSS %6ld -> %6ld "
-            "MB  VmHWM %6ld MB\n",
+            "MB  VmHWM %6ld MB%s\n",
             name, static_cast<double>(std::min(wall, clock.elapsed())) / 1000.0,
             static_cast<double>(beat_.LongestMs()) / 1000.0,
             static_cast<double>(beat_.LongestWallMs()) / 1000.0, rssBefore / 1024,
-            StatusKilobytes("VmRSS:") / 1024, StatusKilobytes("VmHWM:") / 1024);
+            StatusKilobytes("VmRSS:") / 1024, StatusKilobytes("VmHWM:") / 1024,
+            recordsShown < 0 ? ""
+                             : voltrex::Format("  records shown after %.3f s",
+                                               static_cast<double>(recordsShown) / 1000.0)
+                                   .c_str());
         std::fflush(stdout);
     }
 

@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdint>
 #include <map>
 
 #include "platform/CFormat.h"
@@ -38,7 +39,6 @@ enum CurveColumn {
 };
 constexpr int CurveNameRole = Qt::UserRole + 1;
 constexpr int CurveSortRole = Qt::UserRole + 2;
-constexpr int CurveKeyRole = Qt::UserRole + 3;
 
 // Sorts the list by what the columns mean, not by their text.
 class CurveItem : public QTreeWidgetItem {
@@ -53,13 +53,23 @@ class CurveItem : public QTreeWidgetItem {
         }
         return text(column) < other.text(column);
     }
-};
+    // What the item shows of its curve, to tell when it must be made again:
+    // the file's size and time, and the pack's name. Kept beside the item's
+    // data rather than in it: thousands are compared at each listing.
+    bool Shows(const CurveFile& curve, const QString& pack) const {
+        return size_ == curve.FileSize && modified_ == curve.Modified && pack_ == pack;
+    }
+    void SetShown(const CurveFile& curve, const QString& pack) {
+        size_ = curve.FileSize;
+        modified_ = curve.Modified;
+        pack_ = pack;
+    }
 
-// What an item shows of its curve, to tell when it must be made again: the
-// file's size and time, and the pack's name.
-QString ItemKey(const CurveFile& curve, const QString& packName) {
-    return QStringLiteral("%1/%2/%3").arg(curve.FileSize).arg(curve.Modified).arg(packName);
-}
+  private:
+    std::int64_t size_ = -2;  // no file's: a file not read has -1
+    std::int64_t modified_ = 0;
+    QString pack_;
+};
 
 // The item of a file that is no curve: listed with why, never checked.
 void FillUnusableItem(QTreeWidgetItem* item, const CurveFile& curve) {
@@ -237,11 +247,13 @@ void CurvesPage::FillList() {
     // second. New items are added a batch a turn of the event loop.
     filling_ = true;
     const std::vector<CurveFile>& curves = folder_.Curves();
-    QHash<QString, std::size_t> present;
-    present.reserve(static_cast<qsizetype>(curves.size()));
+    // Kept for the batches of AddItems until the folder is read again.
+    indexOf_.clear();
+    indexOf_.reserve(static_cast<qsizetype>(curves.size()));
     for (std::size_t i = 0; i < curves.size(); ++i) {
-        present.insert(Text(curves[i].Name), i);
+        indexOf_.insert(Text(curves[i].Name), i);
     }
+    const QHash<QString, std::size_t>& present = indexOf_;
     list_->setSortingEnabled(false);
     for (auto it = items_.begin(); it != items_.end();) {
         const auto found = present.constFind(it.key());
@@ -252,14 +264,14 @@ void CurvesPage::FillList() {
         }
         const CurveFile& curve = curves[*found];
         const QString pack = curve.Usable() ? PackName(*found) : QString();
-        const QString key = ItemKey(curve, pack);
-        if (it.value()->data(CurveEnd, CurveKeyRole).toString() != key) {
+        auto* item = static_cast<CurveItem*>(it.value());  // every item is one
+        if (!item->Shows(curve, pack)) {
             if (curve.Usable()) {
-                FillCurveItem(it.value(), curve, pack, checked_.contains(it.key()));
+                FillCurveItem(item, curve, pack, checked_.contains(it.key()));
             } else {
-                FillUnusableItem(it.value(), curve);
+                FillUnusableItem(item, curve);
             }
-            it.value()->setData(CurveEnd, CurveKeyRole, key);
+            item->SetShown(curve, pack);
         }
         ++it;
     }
@@ -282,13 +294,7 @@ void CurvesPage::FillList() {
 
 void CurvesPage::AddItems() {
     const std::vector<CurveFile>& curves = folder_.Curves();
-    QHash<QString, std::size_t> index;
-    if (!toAdd_.isEmpty()) {
-        index.reserve(static_cast<qsizetype>(curves.size()));
-        for (std::size_t i = 0; i < curves.size(); ++i) {
-            index.insert(Text(curves[i].Name), i);
-        }
-    }
+    const QHash<QString, std::size_t>& index = indexOf_;  // made by FillList
     const std::string pack = Std(pack_->currentData().toString());
     QList<QTreeWidgetItem*> items;
     while (!toAdd_.isEmpty() && items.size() < ItemsPerTurn) {
@@ -305,7 +311,7 @@ void CurvesPage::AddItems() {
         } else {
             FillUnusableItem(item, curve);
         }
-        item->setData(CurveEnd, CurveKeyRole, ItemKey(curve, packName));
+        item->SetShown(curve, packName);
         items_.insert(name, item);
         items << item;
     }

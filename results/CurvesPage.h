@@ -82,6 +82,8 @@ class CurvesPage : public QWidget {
     std::vector<std::shared_ptr<const ChartCurve>> chartCurves_;
     // The list's items by file name, and the names still to be added.
     QHash<QString, QTreeWidgetItem*> items_;
+    // Each curve's index in the folder, by its file's name (FillList).
+    QHash<QString, std::size_t> indexOf_;
     QStringList toAdd_;
     bool adding_ = false;
     int checkFrom_ = 0;  // the first item SyncChecks has yet to set
