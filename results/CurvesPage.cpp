@@ -253,11 +253,10 @@ void CurvesPage::FillList() {
     for (std::size_t i = 0; i < curves.size(); ++i) {
         indexOf_.insert(Text(curves[i].Name), i);
     }
-    const QHash<QString, std::size_t>& present = indexOf_;
     list_->setSortingEnabled(false);
     for (auto it = items_.begin(); it != items_.end();) {
-        const auto found = present.constFind(it.key());
-        if (found == present.constEnd()) {
+        const auto found = indexOf_.constFind(it.key());
+        if (found == indexOf_.constEnd()) {
             delete it.value();
             it = items_.erase(it);
             continue;

@@ -292,11 +292,9 @@ void ResultsWindow::Load(Changed changed) {
         recordsPage_->FillPacks(model_.Grouping());
         packsPage_->Show(model_);
         capacityPage_->FillPacks(model_);
-    }
-    curvesPage_->Fill();
-    if (changed == Changed::Records) {
         capacityPage_->Show(model_);
     }
+    curvesPage_->Fill();
     curvesPage_->Replot();
     UpdateSpans();
     UpdateStatus();
