@@ -984,6 +984,11 @@ class ResultsWindowTest : public QObject {
         folder.Append(QStringLiteral("Voltrex2.csv"), "more garbage\n");
         QTRY_COMPARE_WITH_TIMEOUT(window.Records()->rowCount(), 5, 5000);
         QCOMPARE(window.SelectedLines(), std::vector<std::size_t>{0});
+        // Runs of rows with a gap between come back as they were.
+        window.SelectLines({0, 2, 3});
+        window.Reload();
+        QVERIFY(window.WaitUntilLoaded());
+        QCOMPARE(window.SelectedLines(), (std::vector<std::size_t>{0, 2, 3}));
     }
 
     void aBurstOfChangesIsOneReload() {
@@ -1306,6 +1311,12 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(view->Series().size(), std::size_t{0});
         QCOMPARE(view->Curves().size(), std::size_t{201});
         QCOMPARE(view->Note(), QStringLiteral("201 curves, named in the list below the chart"));
+        // Its boxes set in batches, the list sorts itself again, newest first.
+        QTreeWidget* list = window.CurveList();
+        QTRY_VERIFY(list->isSortingEnabled());
+        for (int i = 1; i < list->topLevelItemCount(); ++i) {
+            QVERIFY(list->topLevelItem(i - 1)->text(0) > list->topLevelItem(i)->text(0));
+        }
         QVERIFY(!view->chart()->legend()->isVisible());
         // Drawn in its colour: the last curve's is on the chart.
         const QImage image = view->grab().toImage();
