@@ -105,39 +105,25 @@ class Heartbeat : public QObject {
         timer_.start(5);
     }
     void Reset() {
-        longest_ = 0;
-        longestWall_ = 0;
-        last_ = clock_.elapsed();
-        lastWaited_ = ready_.WaitedNs() / 1000000;
-        from_ = last_;
+        meter_.Reset();
         lastStallEnd_ = 0;
+        from_ = clock_.elapsed();
     }
     void Beat() {
-        const qint64 now = clock_.elapsed();
-        const qint64 waited = ready_.WaitedNs() / 1000000;
-        const qint64 gap = now - last_ - (waited - lastWaited_);
-        longest_ = std::max(longest_, gap);
-        longestWall_ = std::max(longestWall_, now - last_);
-        if (gap > 50) {
-            lastStallEnd_ = now - from_;  // the thread was at work until now
+        if (meter_.Beat() > 50 * 1000000LL) {
+            lastStallEnd_ = clock_.elapsed() - from_;  // the thread was at work until now
         }
-        last_ = now;
-        lastWaited_ = waited;
     }
-    qint64 LongestMs() const { return longest_; }
-    qint64 LongestWallMs() const { return longestWall_; }
+    qint64 LongestMs() const { return meter_.LongestMs(); }
+    qint64 LongestWallMs() const { return meter_.LongestWallMs(); }
     // When the last stall over 50 ms ended, from the reset.
     qint64 LastStallEndMs() const { return lastStallEnd_; }
 
   private:
-    voltrex::testing::ReadyTime ready_;
+    voltrex::testing::StallMeter meter_;
     QTimer timer_;
     QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 lastWaited_ = 0;
     qint64 from_ = 0;
-    qint64 longest_ = 0;
-    qint64 longestWall_ = 0;
     qint64 lastStallEnd_ = 0;
 };
 

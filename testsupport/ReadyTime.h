@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 
@@ -40,6 +42,43 @@ class ReadyTime {
 
   private:
     int file_;
+};
+
+// The longest gap between the beats of a thread that should beat often (a
+// timer on a window's thread), by the clock and less the thread's wait for a
+// core (ReadyTime). Reset and Beat on that thread only.
+class StallMeter {
+  public:
+    void Reset() {
+        longest_ = longestWall_ = 0;
+        last_ = Now();
+        lastWaited_ = ready_.WaitedNs();
+    }
+    // This beat's gap, less the wait, in nanoseconds.
+    std::int64_t Beat() {
+        const std::int64_t now = Now();
+        const std::int64_t waited = ready_.WaitedNs();
+        const std::int64_t gap = now - last_ - (waited - lastWaited_);
+        longest_ = std::max(longest_, gap);
+        longestWall_ = std::max(longestWall_, now - last_);
+        last_ = now;
+        lastWaited_ = waited;
+        return gap;
+    }
+    std::int64_t LongestMs() const { return longest_ / 1000000; }
+    std::int64_t LongestWallMs() const { return longestWall_ / 1000000; }
+
+  private:
+    static std::int64_t Now() {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    ReadyTime ready_;
+    std::int64_t last_ = Now();
+    std::int64_t lastWaited_ = 0;
+    std::int64_t longest_ = 0;
+    std::int64_t longestWall_ = 0;
 };
 
 }  // namespace voltrex::testing

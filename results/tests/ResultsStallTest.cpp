@@ -53,35 +53,16 @@ class Heartbeat {
   public:
     Heartbeat() {
         timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Beat(); });
-        clock_.start();
+        QObject::connect(&timer_, &QTimer::timeout, [this] { meter_.Beat(); });
         timer_.start(1);
     }
-    void Reset() {
-        longest_ = 0;
-        longestWall_ = 0;
-        last_ = clock_.nsecsElapsed();
-        lastWait_ = ready_.WaitedNs();
-    }
-    void Beat() {
-        const qint64 now = clock_.nsecsElapsed();
-        const qint64 wait = ready_.WaitedNs();
-        longestWall_ = std::max(longestWall_, now - last_);
-        longest_ = std::max(longest_, now - last_ - (wait - lastWait_));
-        last_ = now;
-        lastWait_ = wait;
-    }
-    qint64 LongestMs() const { return longest_ / 1000000; }
-    qint64 LongestWallMs() const { return longestWall_ / 1000000; }
+    void Reset() { meter_.Reset(); }
+    qint64 LongestMs() const { return meter_.LongestMs(); }
+    qint64 LongestWallMs() const { return meter_.LongestWallMs(); }
 
   private:
-    voltrex::testing::ReadyTime ready_;
+    voltrex::testing::StallMeter meter_;
     QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 lastWait_ = 0;
-    qint64 longest_ = 0;
-    qint64 longestWall_ = 0;
 };
 
 QAbstractButton* Button(QWidget* window, const QString& text) {
