@@ -300,9 +300,12 @@ PackHealth HealthOf(const ResultsFile& log, const Pack& pack, const HealthSettin
         const ResultRecord& record = log.Lines.at(point.Line).Record;
         ++health.Cycles;
         health.Rated = record.Rated;
-        // The charge it started from (a minute's slack for the estimate of
-        // its start), unless another discharge already emptied the pack: a
-        // charge record lost or never written leaves two discharges after it.
+        // Full by the same rule the capacity history draws it by, so that
+        // the chart and the figures agree: a pack's first discharge with no
+        // charge recorded before it counts (the owner may charge elsewhere).
+        // Its efficiency needs the charge it started from (a minute's slack
+        // for the estimate of its start), unless another discharge already
+        // emptied the pack: a charge record lost leaves two discharges after it.
         const std::int64_t start = DischargeStart(record);
         const auto after = std::upper_bound(
             charges.begin(), charges.end(), start + 60,
@@ -310,11 +313,14 @@ PackHealth HealthOf(const ResultsFile& log, const Pack& pack, const HealthSettin
         const Charge* charge = after != charges.begin() ? &*(after - 1) : nullptr;
         const bool ownCharge = charge && (!previousEnd || *previousEnd <= charge->Seconds);
         previousEnd = record.Seconds;
-        if (point.Mark != CapacityMark::Full || !ownCharge) {
+        if (point.Mark != CapacityMark::Full) {
             continue;
         }
         full.push_back({point.Line, record.Seconds, health.Cycles, record.MilliampHours,
                         record.Ohms, record.VoltsPerCell});
+        if (!ownCharge) {
+            continue;
+        }
         const ResultRecord& charged = log.Lines.at(charge->Line).Record;
         if (charged.MilliampHours > 0.0 && !charge->TopUp) {
             CycleEfficiency efficiency{charge->Line, point.Line, health.Cycles,
@@ -378,7 +384,8 @@ std::vector<std::vector<std::size_t>> MatchPacks(const std::vector<PackHealth>& 
     std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < packs.size(); ++i) {
         const PackHealth& pack = packs[i];
-        if (pack.Capacity && pack.Ohms && *pack.Ohms > 0.0 && pack.Rated > 0 && pack.Cells > 0) {
+        if (pack.Capacity && pack.Ohms && *pack.Ohms > 0.0 && pack.Rated > 0 && pack.Cells > 0 &&
+            !pack.BelowThreshold()) {
             candidates.push_back(i);
         }
     }

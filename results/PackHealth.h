@@ -161,7 +161,8 @@ struct MatchLimits {
 // Sets of packs of one type and rating whose capacity and resistance agree
 // pairwise within the limits, as indices into packs: largest sets first,
 // each in order of capacity. Packs without a capacity or resistance now, or
-// without a rating, are in none; neither is a pack that matches no other.
+// without a rating, are in none; neither is a pack below its threshold (a set
+// is built of packs to keep) nor one that matches no other.
 std::vector<std::vector<std::size_t>> MatchPacks(const std::vector<PackHealth>& packs,
                                                  const MatchLimits& limits = {});
 

@@ -227,6 +227,14 @@ TEST(PackHealth, EachChargeIsSetAgainstTheDischargeThatFollowsIt) {
         EXPECT_NEAR(*cycle.Energy, 1.0 / 1.4, 1e-4);
     }
     EXPECT_NEAR(*health.VoltsPerCell, 1.2, 1e-4);
+
+    // A first discharge with no charge recorded before it is drawn as full
+    // in the capacity history and counts as full here too, without an
+    // efficiency.
+    const PackHealth chargedElsewhere = HealthOfPlan({.Noise = 0.0, .MissingCharge = 0});
+    EXPECT_EQ(chargedElsewhere.FullDischarges, 30u);
+    ASSERT_EQ(chargedElsewhere.Efficiency.size(), 29u);
+    EXPECT_EQ(chargedElsewhere.Efficiency[0].Cycle, 2);
 }
 
 PackHealth FiguresOfPack(const char* type, int rated, int cells, double capacity, double ohms) {
@@ -243,7 +251,7 @@ TEST(PackMatching, PacksAgreeWithinTheLimitsAndNoFurther) {
     // Default limits: 3 % of the rating (60 mAh) and 15 % of the lower
     // resistance per cell.
     const PackHealth first = FiguresOfPack("NiMH", 2000, 7, 1900.0, 0.7);
-    const struct {
+    struct {
         const char* What;
         PackHealth Other;
         bool Match;
@@ -255,7 +263,9 @@ TEST(PackMatching, PacksAgreeWithinTheLimitsAndNoFurther) {
         {"one cell fewer, alike per cell", FiguresOfPack("NiMH", 2000, 6, 1900.0, 0.6), true},
         {"another rating", FiguresOfPack("NiMH", 2100, 7, 1900.0, 0.7), false},
         {"another type", FiguresOfPack("NiCd", 2000, 7, 1900.0, 0.7), false},
+        {"alike but due for replacing", FiguresOfPack("NiMH", 2000, 7, 1900.0, 0.7), false},
     };
+    cases[std::size(cases) - 1].Other.Replace.Verdict = Outlook::Reached;
     for (const auto& c : cases) {
         EXPECT_EQ(MatchPacks({first, c.Other}).size(), c.Match ? 1u : 0u) << c.What;
     }

@@ -65,8 +65,9 @@ RecordPlan Record(const std::string& time, const char* mode, double mah, int rat
 }
 
 // A pack's tests in March 2026: on each day a charge of 2000 mAh at 08:00
-// (unless charged is false) and a discharge of that many mAh. The last
-// discharge has its curve file, ending at 10:10:00.
+// and a discharge of that many mAh; unless charged, no charges, the first
+// discharge an Auto Cycle's (so that none started full). The last discharge
+// has its curve file, ending at 10:10:00.
 struct PackPlan {
     std::vector<double> Discharges;
     int Rated = 2000;
@@ -83,9 +84,13 @@ void WriteFolder(const QString& folder, const PackPlan& plan) {
                 testing::RecordLine(Record(day + " 08:00:00", "CHG", 2000.0, plan.Rated)) + "\n";
         }
         const bool last = i + 1 == plan.Discharges.size();
-        text += testing::RecordLine(Record(day + (last ? " 10:10:01" : " 12:00:00"), "DIS",
-                                           plan.Discharges[i], plan.Rated)) +
-                "\n";
+        RecordPlan discharge =
+            Record(day + (last ? " 10:10:01" : " 12:00:00"), "DIS", plan.Discharges[i], plan.Rated);
+        if (!plan.Charged && i == 0) {
+            discharge.Cycle = 1;
+            discharge.Of = 2;
+        }
+        text += testing::RecordLine(discharge) + "\n";
         if (last) {
             CurvePlan curve;
             curve.Start = day + " 10:00:00";
