@@ -224,9 +224,24 @@ bool PackNames::SetRecordNote(const std::string& recordId, std::string_view note
     return true;
 }
 
+bool PackNames::SetRetired(const std::string& packId, bool retired) {
+    if (!ValidPackId(packId)) {
+        return false;
+    }
+    if (retired) {
+        retired_.insert(packId);
+    } else {
+        retired_.erase(packId);
+    }
+    return true;
+}
+
 void PackNames::MovePackSettings(const std::string& oldId, const std::string& newId) {
     if (oldId == newId || !ValidPackId(newId)) {
         return;
+    }
+    if (retired_.erase(oldId) != 0) {
+        retired_.insert(newId);
     }
     if (const auto share = replaceAt_.find(oldId); share != replaceAt_.end()) {
         replaceAt_.emplace(newId, share->second);
@@ -330,6 +345,12 @@ std::string PackNames::Text() const {
             }
         }
     }
+    if (!retired_.empty()) {
+        text += "[Retired]\n";
+        for (const std::string& id : retired_) {
+            text += Escaped(id, true) + " = yes\n";
+        }
+    }
     for (const std::string& line : later_) {
         text += line + "\n";
     }
@@ -345,6 +366,7 @@ PackNames PackNames::Parse(std::string_view text, std::vector<std::string>* prob
         ReplaceAt,
         PackNotes,
         RecordNotes,
+        Retired,
         Later
     } section = Section::None;
     int lineNumber = 0;
@@ -361,11 +383,9 @@ PackNames PackNames::Parse(std::string_view text, std::vector<std::string>* prob
         }
         if (line.front() == '[') {
             static constexpr std::pair<std::string_view, Section> Known[] = {
-                {"[Groups]", Section::Groups},
-                {"[Records]", Section::Records},
-                {"[ReplaceAt]", Section::ReplaceAt},
-                {"[PackNotes]", Section::PackNotes},
-                {"[RecordNotes]", Section::RecordNotes}};
+                {"[Groups]", Section::Groups},           {"[Records]", Section::Records},
+                {"[ReplaceAt]", Section::ReplaceAt},     {"[PackNotes]", Section::PackNotes},
+                {"[RecordNotes]", Section::RecordNotes}, {"[Retired]", Section::Retired}};
             section = Section::Later;
             for (const auto& [heading, known] : Known) {
                 if (line == heading) {
@@ -386,14 +406,18 @@ PackNames PackNames::Parse(std::string_view text, std::vector<std::string>* prob
             continue;
         }
         if (section == Section::ReplaceAt || section == Section::PackNotes ||
-            section == Section::RecordNotes) {
+            section == Section::RecordNotes || section == Section::Retired) {
             const std::optional<KeyValue> setting = SplitEscapedKey(line);
             if (!setting) {
                 problem("no \"=\"");
                 continue;
             }
             const std::string id = Unescaped(setting->Key);
-            if (section == Section::ReplaceAt) {
+            if (section == Section::Retired) {
+                if (setting->Value != "yes" || !names.SetRetired(id, true)) {
+                    problem("not a pack and \"yes\"");
+                }
+            } else if (section == Section::ReplaceAt) {
                 const std::optional<double> percent = ParseDecimal(setting->Value);
                 if (!percent || !names.SetReplaceAt(id, *percent / 100.0)) {
                     problem("not a pack and a share of its rating in %");

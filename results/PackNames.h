@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,8 @@ struct PackKey {
 //   name:Transmitter = Cell 3 swapped\nin May
 //   [RecordNotes]
 //   2026-12-08 14:15:03 DIS = left in the car overnight
+//   [Retired]
+//   name:Receiver = yes
 //
 // A group's key is type, rated capacity and cells; a record's is its time
 // and mode; a pack's settings are keyed by its id (results/PackGrouping.h),
@@ -90,13 +93,18 @@ class PackNames {
     std::string RecordNote(const std::string& recordId) const;
     bool SetRecordNote(const std::string& recordId, std::string_view note);
 
-    // A pack's threshold and note go with it when its id changes (a group
-    // named, a pack renamed); those the new id had already stay.
+    // A pack its owner no longer uses: kept out of the overview and the
+    // sets, its history kept. False for what is no pack id.
+    bool Retired(const std::string& packId) const { return retired_.count(packId) != 0; }
+    bool SetRetired(const std::string& packId, bool retired);
+
+    // A pack's threshold, note and retirement go with it when its id changes
+    // (a group named, a pack renamed); those the new id had already stay.
     void MovePackSettings(const std::string& oldId, const std::string& newId);
 
     bool Empty() const {
         return groups_.empty() && records_.empty() && replaceAt_.empty() && packNotes_.empty() &&
-               recordNotes_.empty() && later_.empty();
+               recordNotes_.empty() && retired_.empty() && later_.empty();
     }
     bool operator==(const PackNames&) const = default;
 
@@ -118,6 +126,7 @@ class PackNames {
     std::map<std::string, double> replaceAt_;
     std::map<std::string, std::string> packNotes_;
     std::map<std::string, std::string> recordNotes_;
+    std::set<std::string> retired_;
     // The lines of sections this version does not know, headings included.
     std::vector<std::string> later_;
 };

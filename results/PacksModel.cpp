@@ -46,7 +46,9 @@ void PacksModel::Show(const ResultsFolder& folder) {
     replaceAt_.clear();
     ownThreshold_.clear();
     notes_.clear();
+    retired_.clear();
     for (const PackHealth& pack : health_) {
+        retired_.push_back(folder.Names().Retired(pack.PackId));
         replaceAt_.push_back(folder.HealthSettingsOf(pack.PackId).ReplaceAt);
         ownThreshold_.push_back(folder.Names().ReplaceAt(pack.PackId).has_value());
         notes_.push_back(Text(folder.Names().PackNote(pack.PackId)));
@@ -84,6 +86,9 @@ QString PacksModel::RateText(const Rate& rate, int rated, const char* unit) {
 }
 
 QString PacksModel::ReplacementText(std::size_t row) const {
+    if (retired_[row]) {
+        return tr("retired");
+    }
     const Replacement& r = health_[row].Replace;
     switch (r.Verdict) {
         case Outlook::Reached:
@@ -206,7 +211,11 @@ QVariant PacksModel::SortValue(std::size_t row, int column) const {
             return rate(false);
         case ReplacementColumn:
             // Due now first, then by the projected date (or cycle), then the
-            // packs that do not fade, then those too little known.
+            // packs that do not fade, then those too little known; the
+            // retired last.
+            if (retired_[row]) {
+                return Highest;
+            }
             switch (p.Replace.Verdict) {
                 case Outlook::Reached:
                     return -Highest;
@@ -241,7 +250,8 @@ QVariant PacksModel::data(const QModelIndex& index, int role) const {
     const auto row = static_cast<std::size_t>(index.row());
     const int column = index.column();
     const PackHealth& p = health_[row];
-    const HealthBand band = BandOf(p, replaceAt_[row]);
+    // A retired pack is no longer judged: no colour, greyed.
+    const HealthBand band = retired_[row] ? HealthBand::Unknown : BandOf(p, replaceAt_[row]);
     switch (role) {
         case Qt::DisplayRole:
             return Display(row, column);
@@ -256,6 +266,8 @@ QVariant PacksModel::data(const QModelIndex& index, int role) const {
             return Text(p.PackId);
         case BandRole:
             return static_cast<int>(band);
+        case RetiredRole:
+            return static_cast<bool>(retired_[row]);
         case Qt::TextAlignmentRole:
             if (column == NameColumn || column == TypeColumn || column == NoteColumn ||
                 column == ReplacementColumn) {
@@ -278,7 +290,7 @@ QVariant PacksModel::data(const QModelIndex& index, int role) const {
             }
             return {};
         case Qt::ForegroundRole:
-            if (column == ReplaceAtColumn && !ownThreshold_[row]) {
+            if (retired_[row] || (column == ReplaceAtColumn && !ownThreshold_[row])) {
                 return QBrush(QColor(0x70, 0x70, 0x70));  // the default
             }
             return {};
@@ -293,7 +305,8 @@ QVariant PacksModel::data(const QModelIndex& index, int role) const {
                               "against the rated %2 mAh; %3.")
                         .arg(Text(Format("%.0f", p.Capacity.value_or(0.0))))
                         .arg(p.Rated)
-                        .arg(band == HealthBand::Replace ? tr("below its threshold: replace it")
+                        .arg(retired_[row]                 ? tr("retired by its owner")
+                             : band == HealthBand::Replace ? tr("below its threshold: replace it")
                              : band == HealthBand::Near
                                  ? tr("within %1 points of its threshold").arg(NearThresholdPoints)
                                  : tr("well above its threshold"));
@@ -368,7 +381,7 @@ QVariant PacksModel::headerData(int section, Qt::Orientation orientation, int ro
         QT_TR_NOOP("How fast its capacity changes, in % of its rating a month, with the "
                    "uncertainty of the trend"),
         QT_TR_NOOP("How fast its capacity changes, in % of its rating every 100 cycles"),
-        QT_TR_NOOP("When the trend reaches the threshold: month and cycle"),
+        QT_TR_NOOP("When the trend reaches the threshold: month and cycle (or retired)"),
         QT_TR_NOOP("Internal resistance now, of the whole pack"),
         QT_TR_NOOP("Its latest record"),
         QT_TR_NOOP("Its discharges"),

@@ -36,7 +36,8 @@ class PacksModel : public QAbstractTableModel {
     enum Role {
         SortRole = Qt::UserRole + 1,  // a number or a text the column sorts by
         PackRole,                     // the pack's id
-        BandRole,                     // int: its HealthBand
+        BandRole,                     // int: its HealthBand (unknown when retired)
+        RetiredRole,                  // bool: its owner no longer uses it
     };
 
     explicit PacksModel(QObject* parent = nullptr);
@@ -46,6 +47,7 @@ class PacksModel : public QAbstractTableModel {
     void Show(const ResultsFolder& folder);
     const std::vector<PackHealth>& Health() const { return health_; }
     std::optional<int> RowOf(const QString& packId) const;
+    bool Retired(std::size_t row) const { return retired_.at(row); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -73,6 +75,7 @@ class PacksModel : public QAbstractTableModel {
     std::vector<double> replaceAt_;
     std::vector<bool> ownThreshold_;
     std::vector<QString> notes_;
+    std::vector<bool> retired_;
 };
 
 }  // namespace voltrex::results

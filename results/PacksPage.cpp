@@ -1,10 +1,12 @@
 #include "results/PacksPage.h"
 
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QStyledItemDelegate>
@@ -56,6 +58,10 @@ PacksPage::PacksPage(QWidget* parent) : QWidget(parent), model_(new PacksModel(t
     sorted_ = new QSortFilterProxyModel(this);
     sorted_->setSourceModel(model_);
     sorted_->setSortRole(PacksModel::SortRole);
+    // The retired packs are left out unless asked for.
+    sorted_->setFilterRole(PacksModel::RetiredRole);
+    sorted_->setFilterKeyColumn(0);
+    sorted_->setFilterRegularExpression(QStringLiteral("^false$"));
     summary_ = new QLabel(this);
     summary_->setWordWrap(true);
 
@@ -97,13 +103,28 @@ PacksPage::PacksPage(QWidget* parent) : QWidget(parent), model_(new PacksModel(t
     auto* note = new QPushButton(tr("Pack &Note..."), this);
     note->setToolTip(tr("A note of the chosen pack, of several lines if need be"));
     connect(note, &QPushButton::clicked, this, &PacksPage::EditNoteClicked);
+    retire_ = new QPushButton(tr("&Retire"), this);
+    connect(retire_, &QPushButton::clicked, this, [this] {
+        const QString pack = CurrentPackId();
+        if (const std::optional<int> row = model_->RowOf(pack)) {
+            emit RetiredEdited(pack, !model_->Retired(static_cast<std::size_t>(*row)));
+        }
+    });
+    connect(table_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &PacksPage::UpdateRetireButton);
+    showRetired_ = new QCheckBox(tr("Show retired &packs"), this);
+    showRetired_->setToolTip(tr("Packs you no longer use, greyed, their history kept"));
+    connect(showRetired_, &QCheckBox::toggled, this, [this](bool show) {
+        sorted_->setFilterRegularExpression(show ? QString() : QStringLiteral("^false$"));
+        UpdateRetireButton();
+    });
 
     auto* top = new QWidget(this);
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(0, 0, 0, 0);
     topLayout->addWidget(summary_);
     topLayout->addWidget(table_, 1);
-    topLayout->addWidget(Row(this, {history, note}));
+    topLayout->addWidget(Row(this, {history, note, retire_, showRetired_}));
 
     // Matching: packs of one type and rating that agree within the limits.
     capacityLimit_ = LimitBox(3.0, tr("Capacities agree within this share of the rating"), this);
@@ -119,8 +140,8 @@ PacksPage::PacksPage(QWidget* parent) : QWidget(parent), model_(new PacksModel(t
     auto* bottom = new QWidget(this);
     auto* bottomLayout = new QVBoxLayout(bottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
-    auto* heading = new QLabel(tr("<b>Matching sets</b>: packs of one type and rating whose "
-                                  "capacity and resistance agree"),
+    auto* heading = new QLabel(tr("<b>Matching sets</b>: packs to keep of one type and rating "
+                                  "whose capacity and resistance agree"),
                                this);
     bottomLayout->addWidget(Row(
         this, {heading, BuddyLabel(tr("C&apacity within:"), capacityLimit_, this), capacityLimit_,
@@ -155,27 +176,67 @@ void PacksPage::Show(const ResultsFolder& folder) {
     model_->Show(folder);
     table_->resizeColumnsToContents();
     SetCurrentPack(current);
+    ShowSummary();
+    ShowSets();
+    UpdateRetireButton();
+}
+
+void PacksPage::ShowSummary() {
     int due = 0;
     int near = 0;
+    long long retired = 0;
     for (std::size_t i = 0; i < model_->Health().size(); ++i) {
         const QModelIndex index = model_->index(static_cast<int>(i), 0);
         const auto band = static_cast<HealthBand>(index.data(PacksModel::BandRole).toInt());
         due += band == HealthBand::Replace ? 1 : 0;
         near += band == HealthBand::Near ? 1 : 0;
+        retired += model_->Retired(i) ? 1 : 0;
     }
     const auto packs = static_cast<long long>(model_->Health().size());
-    summary_->setText(packs == 0 ? tr("No packs yet: a pack shows up with its first record.")
-                                 : tr("%1: %2 below the threshold, %3 close above it.")
-                                       .arg(Counted(packs, "pack", "packs"))
-                                       .arg(due)
-                                       .arg(near));
-    ShowSets();
+    if (packs == 0) {
+        summary_->setText(tr("No packs yet: a pack shows up with its first record."));
+        return;
+    }
+    QString text =
+        tr("%1: %2 below the threshold, %3 close above it")
+            .arg(retired == 0 ? Counted(packs, "pack", "packs")
+                              : tr("%1 in use").arg(Counted(packs - retired, "pack", "packs")))
+            .arg(due)
+            .arg(near);
+    if (retired > 0) {
+        text += tr("; %1 retired").arg(retired);
+    }
+    summary_->setText(text + QStringLiteral("."));
+}
+
+void PacksPage::UpdateRetireButton() {
+    const std::optional<int> row = model_->RowOf(CurrentPackId());
+    const bool retired = row && model_->Retired(static_cast<std::size_t>(*row));
+    retire_->setEnabled(row.has_value());
+    retire_->setText(retired ? tr("Back in &Use") : tr("&Retire"));
+    retire_->setToolTip(retired ? tr("Use the chosen pack again: judged and matched again")
+                                : tr("The chosen pack is no longer used: left out of this "
+                                     "table and the sets, its history kept"));
 }
 
 void PacksPage::ShowSets() {
     const std::vector<PackHealth>& packs = model_->Health();
     const MatchLimits limits{capacityLimit_->value() / 100.0, resistanceLimit_->value() / 100.0};
-    const std::vector<std::vector<std::size_t>> sets = MatchPacks(packs, limits);
+    // Sets of the packs in use, as indices into all.
+    std::vector<PackHealth> inUse;
+    std::vector<std::size_t> rowOf;
+    for (std::size_t i = 0; i < packs.size(); ++i) {
+        if (!model_->Retired(i)) {
+            inUse.push_back(packs[i]);
+            rowOf.push_back(i);
+        }
+    }
+    std::vector<std::vector<std::size_t>> sets = MatchPacks(inUse, limits);
+    for (std::vector<std::size_t>& set : sets) {
+        for (std::size_t& member : set) {
+            member = rowOf[member];
+        }
+    }
     sets_->clear();
     int number = 0;
     for (const std::vector<std::size_t>& set : sets) {

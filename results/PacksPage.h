@@ -4,8 +4,10 @@
 #include <QWidget>
 #include <optional>
 
+class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
+class QPushButton;
 class QSortFilterProxyModel;
 class QTableView;
 class QTreeWidget;
@@ -33,6 +35,8 @@ class PacksPage : public QWidget {
     QDoubleSpinBox* ResistanceLimit() const { return resistanceLimit_; }
     QTreeWidget* Sets() const { return sets_; }
     QLabel* Summary() const { return summary_; }
+    QCheckBox* ShowRetired() const { return showRetired_; }
+    QPushButton* RetireButton() const { return retire_; }
     // The pack of the current row; empty when none.
     QString CurrentPackId() const;
     void SetCurrentPack(const QString& packId);
@@ -41,15 +45,20 @@ class PacksPage : public QWidget {
     void HistoryRequested(const QString& packId);
     void ReplaceAtEdited(const QString& packId, std::optional<double> share);
     void NoteEdited(const QString& packId, const QString& note);
+    void RetiredEdited(const QString& packId, bool retired);
 
   private:
     void ShowSets();
+    void ShowSummary();
+    void UpdateRetireButton();
     void EditNoteClicked();
 
     PacksModel* model_;
     QSortFilterProxyModel* sorted_;
     QTableView* table_;
     QLabel* summary_;
+    QCheckBox* showRetired_;
+    QPushButton* retire_;
     QDoubleSpinBox* capacityLimit_;
     QDoubleSpinBox* resistanceLimit_;
     QTreeWidget* sets_;

@@ -76,6 +76,13 @@ ResultsWindow::ResultsWindow(QWidget* parent)
                     ShowError(error);
                 }
             });
+    connect(packsPage_, &PacksPage::RetiredEdited, this,
+            [this](const QString& packId, bool retired) {
+                QString error;
+                if (!SetRetired(packId, retired, error)) {
+                    ShowError(error);
+                }
+            });
     connect(records_, &RecordsModel::NoteEdited, this,
             [this](std::size_t line, const QString& note) {
                 QString error;
@@ -532,6 +539,15 @@ bool ResultsWindow::SetReplaceAt(const QString& packId, std::optional<double> sh
 bool ResultsWindow::SetPackNote(const QString& packId, const QString& note, QString& error) {
     PackNames names = model_.Names();
     if (!names.SetPackNote(Std(packId), Std(note))) {
+        error = tr("There is no such pack.");
+        return false;
+    }
+    return SaveNames(names, error);
+}
+
+bool ResultsWindow::SetRetired(const QString& packId, bool retired, QString& error) {
+    PackNames names = model_.Names();
+    if (!names.SetRetired(Std(packId), retired)) {
         error = tr("There is no such pack.");
         return false;
     }

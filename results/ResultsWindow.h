@@ -137,6 +137,8 @@ class ResultsWindow : public QMainWindow {
     // the window's own file.
     bool SetReplaceAt(const QString& packId, std::optional<double> share, QString& error);
     bool SetPackNote(const QString& packId, const QString& note, QString& error);
+    // A pack taken out of use (kept out of the overview and the sets) or back.
+    bool SetRetired(const QString& packId, bool retired, QString& error);
     bool SetRecordNote(std::size_t line, const QString& note, QString& error);
 
   private:

@@ -203,6 +203,7 @@ TEST(PackNames, KeepsThresholdsAndNotesThatReadBackAsTheyWere) {
     ASSERT_TRUE(names.SetReplaceAt("group:NiMH,2000,6", 1.0));
     ASSERT_TRUE(names.SetPackNote("name:a = b\\c", " cell 3 = weak \r\n\r\n swapped\\n in May \n"));
     ASSERT_TRUE(names.SetRecordNote("2026-01-10 10:00:00 DIS", "left\tin the car"));
+    ASSERT_TRUE(names.SetRetired("name:a = b\\c", true));
     EXPECT_EQ(names.PackNote("name:a = b\\c"), "cell 3 = weak\n\nswapped\\n in May");
     EXPECT_EQ(names.Text().substr(names.Text().find("[Groups]")),
               "[Groups]\n"
@@ -213,7 +214,9 @@ TEST(PackNames, KeepsThresholdsAndNotesThatReadBackAsTheyWere) {
               "[PackNotes]\n"
               "name:a \\= b\\\\c = cell 3 = weak\\n\\nswapped\\\\n in May\n"
               "[RecordNotes]\n"
-              "2026-01-10 10:00:00 DIS = left in the car\n");
+              "2026-01-10 10:00:00 DIS = left in the car\n"
+              "[Retired]\n"
+              "name:a \\= b\\\\c = yes\n");
     std::vector<std::string> problems;
     EXPECT_EQ(PackNames::Parse(names.Text(), &problems), names);
     EXPECT_TRUE(problems.empty());
@@ -223,6 +226,8 @@ TEST(PackNames, KeepsThresholdsAndNotesThatReadBackAsTheyWere) {
     ASSERT_TRUE(names.SetReplaceAt("group:NiMH,2000,6", std::nullopt));
     EXPECT_EQ(names.PackNote("name:a = b\\c"), "");
     EXPECT_FALSE(names.ReplaceAt("group:NiMH,2000,6"));
+    ASSERT_TRUE(names.SetRetired("name:a = b\\c", false));
+    EXPECT_FALSE(names.Retired("name:a = b\\c"));
 }
 
 TEST(PackNames, RefusesThresholdsAndNotesItCouldNotKeep) {
@@ -254,19 +259,24 @@ TEST(PackNames, RefusesThresholdsAndNotesItCouldNotKeep) {
     EXPECT_FALSE(names.SetPackNote("pack:x", "note"));
     EXPECT_FALSE(names.SetRecordNote("2026-01-10 10:00:00", "no mode"));
     EXPECT_FALSE(names.SetRecordNote("2026-01-10 10:00:00 DIS=", "an = in the id"));
+    EXPECT_FALSE(names.SetRetired("pack:x", true));
     EXPECT_TRUE(names.Empty());
 
     std::vector<std::string> problems;
     const PackNames read = PackNames::Parse(
         "[ReplaceAt]\nname:a = 100\nname:b = 100.001\nname:c = 0.999\nname:d = 80 %\nname:e\n"
-        "[RecordNotes]\n2026-01-99 10:00:00 DIS = bad day\n",
+        "[RecordNotes]\n2026-01-99 10:00:00 DIS = bad day\n"
+        "[Retired]\nname:f = yes\nname:g = no\n",
         &problems);
+    EXPECT_TRUE(read.Retired("name:f"));
+    EXPECT_FALSE(read.Retired("name:g"));
     EXPECT_EQ(read.ReplaceAt("name:a"), 1.0);
-    EXPECT_EQ(problems, (std::vector<std::string>{
-                            "line 3: not a pack and a share of its rating in %",
-                            "line 4: not a pack and a share of its rating in %",
-                            "line 5: not a pack and a share of its rating in %", "line 6: no \"=\"",
-                            "line 8: not a record (date time mode)"}));
+    EXPECT_EQ(problems,
+              (std::vector<std::string>{"line 3: not a pack and a share of its rating in %",
+                                        "line 4: not a pack and a share of its rating in %",
+                                        "line 5: not a pack and a share of its rating in %",
+                                        "line 6: no \"=\"", "line 8: not a record (date time mode)",
+                                        "line 11: not a pack and \"yes\""}));
 }
 
 TEST(PackNames, ANoteKeepsItsLinesAndNothingThatWouldBreakTheFile) {
@@ -323,6 +333,7 @@ TEST(PackNames, APacksThresholdAndNoteGoWithItWhenItIsRenamed) {
     PackNames names;
     ASSERT_TRUE(names.SetReplaceAt("group:NiMH,2000,7", 0.7));
     ASSERT_TRUE(names.SetPackNote("group:NiMH,2000,7", "sender"));
+    ASSERT_TRUE(names.SetRetired("group:NiMH,2000,7", true));
     ASSERT_TRUE(names.SetReplaceAt("name:Taken", 0.9));
     ResultsFolder folder;
     folder.SetFiles({log, names, {}});
@@ -331,7 +342,9 @@ TEST(PackNames, APacksThresholdAndNoteGoWithItWhenItIsRenamed) {
     ASSERT_TRUE(named) << error;
     EXPECT_EQ(named->ReplaceAt("name:Sender"), 0.7);
     EXPECT_EQ(named->PackNote("name:Sender"), "sender");
+    EXPECT_TRUE(named->Retired("name:Sender"));
     EXPECT_FALSE(named->ReplaceAt("group:NiMH,2000,7"));
+    EXPECT_FALSE(named->Retired("group:NiMH,2000,7"));
     // Named into a pack that has a threshold of its own: that one stays.
     PackNames merged = *named;
     merged.MovePackSettings("name:Sender", "name:Taken");

@@ -515,8 +515,9 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(Cell(window.Filter(), 0, RecordsModel::NoteColumn),
                  QStringLiteral("left in the car"));
 
-        // The matching sets: alike within 3 % of the rating two pairs; within
-        // 5 % (100 mAh exactly) three packs.
+        // The matching sets, of the packs to keep: 1698 and 1598 mAh are
+        // below their thresholds now, so within 3 % of the rating no set;
+        // within 5 % (100 mAh exactly) 1700 and 1600 mAh.
         const auto sets = [&] {
             QStringList text;
             for (int i = 0; i < page->Sets()->topLevelItemCount(); ++i) {
@@ -530,11 +531,34 @@ class ResultsWindowTest : public QObject {
             return text.join(QLatin1Char(' '));
         };
         page->CapacityLimit()->setValue(3.0);
-        QCOMPARE(sets(), QStringLiteral("1700 mAh,1698 mAh 1600 mAh,1598 mAh"));
+        QCOMPARE(sets(), QString());
         page->CapacityLimit()->setValue(5.0);
-        QCOMPARE(sets(), QStringLiteral("1700 mAh,1698 mAh,1600 mAh"));
+        QCOMPARE(sets(), QStringLiteral("1700 mAh,1600 mAh"));
         page->CapacityLimit()->setValue(4.9);
-        QCOMPARE(sets(), QStringLiteral("1700 mAh,1698 mAh 1600 mAh,1598 mAh"));
+        QCOMPARE(sets(), QString());
+        page->CapacityLimit()->setValue(5.0);
+
+        // The owner retires the 2-cell pack: out of the table, the count and
+        // the sets, back (greyed) when retired packs are shown.
+        page->SetCurrentPack(QStringLiteral("group:NiMH,2000,2"));
+        QCOMPARE(page->RetireButton()->text(), QStringLiteral("&Retire"));
+        page->RetireButton()->click();
+        QCOMPARE(sorted->rowCount(), 4);
+        QCOMPARE(sets(), QString());
+        QCOMPARE(page->Summary()->text(),
+                 QStringLiteral("4 packs in use: 2 below the threshold, 0 close above it; "
+                                "1 retired."));
+        page->ShowRetired()->setChecked(true);
+        QCOMPARE(sorted->rowCount(), 5);
+        page->SetCurrentPack(QStringLiteral("group:NiMH,2000,2"));
+        QCOMPARE(page->RetireButton()->text(), QStringLiteral("Back in &Use"));
+        const int retiredRow = page->Table()->currentIndex().row();
+        QCOMPARE(Cell(sorted, retiredRow, PacksModel::ReplacementColumn),
+                 QStringLiteral("retired"));
+        QCOMPARE(static_cast<HealthBand>(
+                     sorted->index(retiredRow, 0).data(PacksModel::BandRole).toInt()),
+                 HealthBand::Unknown);
+        page->ShowRetired()->setChecked(false);
 
         // All of it kept in the window's own file, read by another window.
         const QByteArray file = folder.Read(QStringLiteral("Voltrex2Results.ini"));
@@ -542,11 +566,13 @@ class ResultsWindowTest : public QObject {
                                "[PackNotes]\ngroup:NiMH,2000,1 = cell 3 weak\\nretire=yes\n"
                                "[RecordNotes]\n"),
                  file.constData());
+        QVERIFY2(file.endsWith("[Retired]\ngroup:NiMH,2000,2 = yes\n"), file.constData());
         ResultsWindow again;
         again.OpenFolder(folder.dir.path());
         QVERIFY(again.WaitUntilLoaded());
         const QAbstractItemModel* reread = again.Packs()->Sorted();
-        QCOMPARE(static_cast<HealthBand>(reread->index(2, 0).data(PacksModel::BandRole).toInt()),
+        QCOMPARE(reread->rowCount(), 4);
+        QCOMPARE(static_cast<HealthBand>(reread->index(1, 0).data(PacksModel::BandRole).toInt()),
                  HealthBand::Replace);
         QCOMPARE(Cell(reread, 0, PacksModel::NoteColumn),
                  QString::fromUtf8("cell 3 weak \u21B5 retire=yes"));
