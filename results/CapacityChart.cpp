@@ -203,7 +203,11 @@ QString CapacityChart::Describe(std::size_t index) const {
                    "unknown, so it is left out of the trend.");
             break;
         case CapacityMark::NotFromFull:
-            text += tr("\nThe pack was not full when it started: left out of the trend.");
+            text += p.ChargeAge > 0
+                        ? tr("\nIts charge was %1 days old when it started: the pack had lost "
+                             "some of it on the shelf, so it is left out of the trend.")
+                              .arg(p.ChargeAge / 86400)
+                        : tr("\nThe pack was not full when it started: left out of the trend.");
             break;
         case CapacityMark::Implausible:
             text +=

@@ -19,6 +19,17 @@ std::int64_t StartSeconds(const ResultRecord& record) {
 
 }  // namespace
 
+std::int64_t StaysFullSeconds(const std::string& type) {
+    constexpr std::int64_t Day = 86400;
+    if (type == "LiPo" || type == "LiNP") {
+        return 30 * Day;
+    }
+    if (type == "PbAcid") {
+        return 14 * Day;
+    }
+    return 3 * Day;
+}
+
 bool Implausible(const ResultRecord& record, std::optional<std::int64_t> fileWritten) {
     if (record.MilliampHours < 0.0 || record.MilliampHours > MostPlausibleMilliampHours ||
         (record.Rated > 0 && record.MilliampHours > MostPlausibleTimesRated * record.Rated)) {
@@ -37,10 +48,9 @@ bool Implausible(const ResultRecord& record, std::optional<std::int64_t> fileWri
 std::vector<CapacityPoint> CapacityHistory(const ResultsFile& log, const Pack& pack) {
     // The pack's plausible tests by their end, each a charge or not. A
     // discharge that follows a discharge with no charge recorded between
-    // them did not start full. One with nothing before it, or after a
-    // charge however long ago, is taken as full: the owner may charge with
-    // another charger, and a pack that sat a while after its charge has lost
-    // little of it.
+    // them did not start full, nor one whose charge is older than the pack
+    // stays full on the shelf. One with nothing before it is taken as full:
+    // the owner may charge with another charger.
     struct End {
         std::int64_t Seconds = 0;
         bool Charge = false;
@@ -76,13 +86,18 @@ std::vector<CapacityPoint> CapacityHistory(const ResultsFile& log, const Pack& p
         while (before != ends.begin() && (before - 1)->Line == line) {
             --before;  // a discharge shorter than the slack is not its own predecessor
         }
-        const bool afterDischarge = before != ends.begin() && !(before - 1)->Charge;
+        const End* previous = before != ends.begin() ? &*(before - 1) : nullptr;
+        const std::int64_t chargeAge =
+            previous && previous->Charge ? StartSeconds(record) - previous->Seconds : 0;
         if (Implausible(record, log.Written)) {
             point.Mark = CapacityMark::Implausible;
         } else if (record.Cycle == 1) {
             point.Mark = CapacityMark::FirstOfAutoCycle;
-        } else if (afterDischarge) {
+        } else if (previous && !previous->Charge) {
             point.Mark = CapacityMark::NotFromFull;
+        } else if (chargeAge > StaysFullSeconds(record.Type)) {
+            point.Mark = CapacityMark::NotFromFull;
+            point.ChargeAge = chargeAge;
         }
         points.push_back(point);
     }

@@ -449,18 +449,26 @@ TEST(CapacityHistory, OnlyADischargeFromAFullChargeMeasuresThePack) {
         discharge("2026-01-20 09:00:00", 0),  // so it counts
         charge("2026-01-30 08:01:01"),        // a second past it
         discharge("2026-01-30 09:00:00", 0),  // so it does not
+        charge("2026-02-01 08:00:00"),        // a nickel pack stays full
+        discharge("2026-02-04 09:00:00", 0),  // three days on the shelf
+        charge("2026-02-10 08:00:00"),        // and not a second more
+        discharge("2026-02-13 09:00:01", 0),
     });
     const PackGrouping grouping = GroupRecords(log, PackNames{});
     ASSERT_EQ(grouping.Packs.size(), 1u);
     const std::vector<CapacityPoint> points = CapacityHistory(log, grouping.Packs[0]);
     const std::vector<CapacityMark> expected = {
-        CapacityMark::Full,        CapacityMark::FirstOfAutoCycle, CapacityMark::Full,
-        CapacityMark::Implausible, CapacityMark::NotFromFull,      CapacityMark::Full,
+        CapacityMark::Full,        CapacityMark::FirstOfAutoCycle,
+        CapacityMark::Full,        CapacityMark::Implausible,
+        CapacityMark::NotFromFull, CapacityMark::Full,
+        CapacityMark::NotFromFull, CapacityMark::Full,
         CapacityMark::NotFromFull};
     ASSERT_EQ(points.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(points[i].Mark, expected[i]) << "discharge " << i;
     }
+    EXPECT_EQ(points[6].ChargeAge, 0);  // another discharge came between
+    EXPECT_EQ(points[8].ChargeAge, 3 * 86400 + 1);
     // The best of the pack is no mistyped record.
     EXPECT_DOUBLE_EQ(SummaryOf(points)->BestMilliampHours, 1500.0);
 }

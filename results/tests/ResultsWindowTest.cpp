@@ -660,6 +660,7 @@ class ResultsWindowTest : public QObject {
                 Record("2026-01-10 10:00:00", "DIS", 1950.0, "NiMH", 2000, 7, 0.19)),
             testing::RecordLine(Record("2026-01-10 12:00:00", "CHG", 2300.0)),
             testing::RecordLine(Record("2026-02-10 10:00:00", "DIS", 2150.0, "LiPo", 2200, 3)),
+            testing::RecordLine(Record("2026-03-09 21:00:00", "CHG", 2250.0)),
             testing::RecordLine(
                 Record("2026-03-10 10:30:15", "DIS", 1900.0, "NiMH", 2000, 7, 0.21)),
             testing::RecordLine(Record("2026-05-31 20:00:00", "CHG", 2200.0)),
