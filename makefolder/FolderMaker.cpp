@@ -23,6 +23,7 @@
 #include "records/CurveRecorder.h"
 #include "records/FileNames.h"
 #include "records/ResultsFile.h"
+#include "results/PackGrouping.h"
 #include "results/PackNames.h"
 
 namespace voltrex::makefolder {
@@ -67,6 +68,11 @@ struct Pack {
     bool New = true;
     // A second pack of the same kind is named apart by the user.
     int Twin = 0;
+    // The owner stops using a pack once it holds less than this share of its
+    // rating, and buys another of the same kind.
+    double RetireAt = 0.6;
+    bool Retired = false;
+    std::int64_t RetiredAt = 0;
 };
 
 // What a finished test suffers: glitch rows written by the charger, rows
@@ -123,6 +129,8 @@ class Maker {
         return CalendarTimeAt(utc + OffsetAt(utc) + clockShift_);
     }
     double Capacity(const Pack& pack, std::int64_t at);
+    static double TrueHealth(const Pack& pack, std::int64_t at);
+    void RetireIfWornOut(int packIndex);
     double CellOhms(const Pack& pack, std::int64_t at) const;
     double ChargeAt(const Pack& pack, std::int64_t at) const;
     int PickPack();
@@ -152,7 +160,14 @@ class Maker {
     std::set<int> missingCurves_;
     std::map<int, int> mistyped_;                                   // record index -> which mistake
     std::vector<std::pair<std::string, std::string>> recordNames_;  // record id -> pack name
+    // The name the owner gives each pack, never two alike (a pack of the
+    // same kind as another, or a second "Drill" of another kind, is numbered:
+    // "Drill #2"); only those of the named groups and of the twins are
+    // written.
     std::vector<std::string> packNames_;
+    std::set<std::string> namesGiven_;
+    std::string NewName(const std::string& base, bool numbered);
+    std::map<std::tuple<std::string, int, int>, int> kinds_;  // packs bought of a kind
     std::int64_t summerTimeChange_ = 0;
     bool summerTime_ = false;
     int glitchesLeft_ = 0;
@@ -168,10 +183,35 @@ class Maker {
     } runningState_;
 };
 
-double Maker::Capacity(const Pack& pack, std::int64_t at) {
+double Maker::TrueHealth(const Pack& pack, std::int64_t at) {
     const double age = static_cast<double>(at - pack.Bought) / Year;
-    const double health = 1.02 - pack.Cell.FadePerYear * age + 0.012 * random_.Normal();
-    return pack.Rated * std::max(0.3, health);
+    return 1.02 - pack.Cell.FadePerYear * age;
+}
+
+double Maker::Capacity(const Pack& pack, std::int64_t at) {
+    return pack.Rated * std::max(0.3, TrueHealth(pack, at) + 0.012 * random_.Normal());
+}
+
+// A pack worn below its owner's limit is put away; its successor, of the same
+// kind and name, is bought within a month and named apart.
+void Maker::RetireIfWornOut(int packIndex) {
+    Pack& pack = packs_[static_cast<std::size_t>(packIndex)];
+    if (pack.Retired || TrueHealth(pack, now_) >= pack.RetireAt) {
+        return;
+    }
+    pack.Retired = true;
+    pack.RetiredAt = now_;
+    Pack successor = pack;
+    successor.Retired = false;
+    successor.New = true;
+    successor.Bought = now_ + random_.Integer(1, 30) * static_cast<std::int64_t>(Day);
+    successor.LeftAt = successor.Bought;
+    successor.Charge = random_.Uniform(0.2, 0.7);
+    successor.RetireAt = random_.Uniform(0.55, 0.72);
+    successor.Twin = kinds_[{pack.Cell.Type, pack.Rated, pack.Cells}]++;
+    const std::string base = packNames_[static_cast<std::size_t>(packIndex)];
+    packs_.push_back(successor);
+    packNames_.push_back(NewName(base.substr(0, base.find(" #")), true));
 }
 
 double Maker::CellOhms(const Pack& pack, std::int64_t at) const {
@@ -192,7 +232,6 @@ void Maker::MakePacks() {
     static const char* const Names[] = {"Transmitter", "Receiver",    "Heli 450", "Glider",
                                         "Boat",        "Crawler",     "Camera",   "Torch",
                                         "Drill",       "Solar buffer"};
-    std::map<std::tuple<std::string, int, int>, int> seen;
     for (int i = 0; i < o_.Packs; ++i) {
         Pack pack;
         const std::string type = CellTypes[(i + static_cast<int>(o_.Seed % 5)) % 5];
@@ -218,16 +257,26 @@ void Maker::MakePacks() {
             begin_ + static_cast<std::int64_t>(bought * static_cast<double>(end_ - begin_));
         pack.Charge = random_.Uniform(0.2, 0.7);  // as it came from the shop
         pack.LeftAt = pack.Bought;
-        pack.Twin = seen[{type, pack.Rated, pack.Cells}]++;
+        pack.RetireAt = random_.Uniform(0.55, 0.72);
+        pack.Twin = kinds_[{type, pack.Rated, pack.Cells}]++;
         packs_.push_back(pack);
-        packNames_.push_back(Names[i % 10]);
+        packNames_.push_back(NewName(Names[i % 10], pack.Twin > 0));
     }
+}
+
+std::string Maker::NewName(const std::string& base, bool numbered) {
+    std::string name = base;
+    for (int number = 2; (numbered && name == base) || namesGiven_.count(name) != 0; ++number) {
+        name = base + Format(" #%d", number);
+    }
+    namesGiven_.insert(name);
+    return name;
 }
 
 int Maker::PickPack() {
     std::vector<int> usable;
     for (std::size_t i = 0; i < packs_.size(); ++i) {
-        if (packs_[i].Bought <= now_) {
+        if (packs_[i].Bought <= now_ && !packs_[i].Retired) {
             // A new pack is formed first.
             if (packs_[i].New) {
                 return static_cast<int>(i);
@@ -296,8 +345,7 @@ void Maker::AddRecord(const LocalTime& end, TestMode mode, int cycle, int of, co
     ++report_.Records;
     if (pack.Twin > 0) {
         const std::size_t i = static_cast<std::size_t>(&pack - packs_.data());
-        recordNames_.emplace_back(CalendarTimeText(time) + " " + ModeCode(mode),
-                                  packNames_[i] + Format(" #%d", pack.Twin + 1));
+        recordNames_.emplace_back(CalendarTimeText(time) + " " + ModeCode(mode), packNames_[i]);
     }
     if (missingCurves_.count(index) != 0) {
         std::remove(curvePath.c_str());
@@ -578,6 +626,17 @@ void Maker::WriteNames() {
     for (const auto& [id, name] : recordNames_) {
         names.SetRecordPack(id, name);
     }
+    // The owner marks a pack retired some while after putting it away: those
+    // of the last three months are not yet.
+    for (std::size_t i = 0; i < packs_.size(); ++i) {
+        const Pack& p = packs_[i];
+        if (p.Retired && p.RetiredAt < now_ - 90 * static_cast<std::int64_t>(Day)) {
+            const results::PackKey key{p.Cell.Type, p.Rated, p.Cells};
+            names.SetRetired(p.Twin > 0 || i % 2 == 0 ? results::NamedPackId(packNames_[i])
+                                                      : results::GroupPackId(key),
+                             true);
+        }
+    }
     std::string error;
     std::string text = names.Text();
     if (o_.Has(Damage::DamagedNames)) {
@@ -813,6 +872,7 @@ FolderReport Maker::Make() {
             continue;
         }
         RunSession(pack);
+        RetireIfWornOut(pack);
         sessionsLeft -= 1.0;
     }
     for (; stopsLeft > 0; --stopsLeft) {
