@@ -362,6 +362,29 @@ PackHealth HealthOf(const ResultsFile& log, const Pack& pack, const HealthSettin
     return health;
 }
 
+std::optional<RecentEfficiency> RecentEfficiencyOf(const PackHealth& health) {
+    if (health.Efficiency.empty()) {
+        return std::nullopt;
+    }
+    RecentEfficiency recent;
+    recent.Cycles = std::min(health.Efficiency.size(), EfficiencyCycles);
+    double energy = 0.0;
+    std::size_t energies = 0;
+    for (auto it = health.Efficiency.end() - static_cast<std::ptrdiff_t>(recent.Cycles);
+         it != health.Efficiency.end(); ++it) {
+        recent.Charge += it->Charge;
+        if (it->Energy) {
+            energy += *it->Energy;
+            ++energies;
+        }
+    }
+    recent.Charge /= static_cast<double>(recent.Cycles);
+    if (energies > 0) {
+        recent.Energy = energy / static_cast<double>(energies);
+    }
+    return recent;
+}
+
 HealthBand BandOf(const PackHealth& health, double replaceAt) {
     if (health.BelowThreshold()) {
         return HealthBand::Replace;

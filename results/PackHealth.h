@@ -144,6 +144,16 @@ struct PackHealth {
 
 PackHealth HealthOf(const ResultsFile& log, const Pack& pack, const HealthSettings& settings = {});
 
+// What came out of the pack's latest cycles against what went in: the means
+// of their charge and (where both records have it) energy efficiencies.
+inline constexpr std::size_t EfficiencyCycles = 10;
+struct RecentEfficiency {
+    std::size_t Cycles = 0;
+    double Charge = 0.0;
+    std::optional<double> Energy;
+};
+std::optional<RecentEfficiency> RecentEfficiencyOf(const PackHealth& health);
+
 // How a pack stands against the threshold it was judged by, for its colour:
 // below it, within NearThresholdPoints percentage points above it, or
 // further; unknown without a state of health.

@@ -131,28 +131,17 @@ std::string ReplacementText(const PackReport& report) {
 }
 
 std::string EfficiencyText(const PackHealth& health) {
-    if (health.Efficiency.empty()) {
+    const std::optional<RecentEfficiency> recent = RecentEfficiencyOf(health);
+    if (!recent) {
         return "unknown: no charge recorded before a discharge from full";
     }
-    const std::size_t count = std::min(health.Efficiency.size(), EfficiencyCycles);
-    double charge = 0.0;
-    double energy = 0.0;
-    std::size_t energies = 0;
-    for (auto it = health.Efficiency.end() - static_cast<std::ptrdiff_t>(count);
-         it != health.Efficiency.end(); ++it) {
-        charge += it->Charge;
-        if (it->Energy) {
-            energy += *it->Energy;
-            ++energies;
-        }
+    std::string text = Format("%.1f %% of the charge put in came out", 100.0 * recent->Charge);
+    if (recent->Energy) {
+        text += Format(", %.1f %% of the energy", 100.0 * *recent->Energy);
     }
-    std::string text = Format("%.1f %% of the charge put in came out",
-                              100.0 * charge / static_cast<double>(count));
-    if (energies > 0) {
-        text += Format(", %.1f %% of the energy", 100.0 * energy / static_cast<double>(energies));
-    }
-    return text + (count == 1 ? std::string(" (its one cycle)")
-                              : Format(" (mean of the latest %zu cycles)", count));
+    return text + (recent->Cycles == 1
+                       ? std::string(" (its one cycle)")
+                       : Format(" (mean of the latest %zu cycles)", recent->Cycles));
 }
 
 std::string PackText(const PackHealth& health) {

@@ -62,9 +62,6 @@ std::vector<ReportFigure> ReportFigures(const PackReport& report);
 // The lines of a pack's label, first its name.
 std::vector<std::string> LabelLines(const PackReport& report);
 
-// How many of the latest cycles the charge efficiency is the mean of.
-inline constexpr std::size_t EfficiencyCycles = 10;
-
 // The paper a PDF is made on when no printer says: Letter where the
 // locale's country uses it (the United States, Canada, Mexico and a few
 // others), else A4.

@@ -9,6 +9,7 @@
 
 #include "platform/CFormat.h"
 #include "records/CalendarTime.h"
+#include "results/Plural.h"
 #include "results/ResultsFolder.h"
 #include "results/Widgets.h"
 
@@ -169,6 +170,12 @@ QVariant PacksModel::Display(std::size_t row, int column) const {
             return ReplacementText(row);
         case OhmsColumn:
             return p.Ohms ? Text(Format("%.4f \xCE\xA9", *p.Ohms)) : QString();
+        case EfficiencyColumn: {
+            const std::optional<RecentEfficiency> recent = RecentEfficiencyOf(p);
+            return recent ? Text(Format("%.1f %%", recent->Charge * 100.0)) : QString();
+        }
+        case VoltsPerCellColumn:
+            return p.VoltsPerCell ? Text(Format("%.3f V", *p.VoltsPerCell)) : QString();
         case LastTestColumn:
             return p.LastTest ? QLocale().toString(DateOfSeconds(*p.LastTest), QLocale::ShortFormat)
                               : QString();
@@ -232,6 +239,12 @@ QVariant PacksModel::SortValue(std::size_t row, int column) const {
             return Highest;
         case OhmsColumn:
             return number(p.Ohms);
+        case EfficiencyColumn: {
+            const std::optional<RecentEfficiency> recent = RecentEfficiencyOf(p);
+            return recent ? recent->Charge : Highest;
+        }
+        case VoltsPerCellColumn:
+            return number(p.VoltsPerCell);
         case LastTestColumn:
             return p.LastTest ? static_cast<double>(*p.LastTest) : -Highest;
         case CyclesColumn:
@@ -316,6 +329,21 @@ QVariant PacksModel::data(const QModelIndex& index, int role) const {
                                : tr("The default threshold (edit it for this pack)");
                 case ReplacementColumn:
                     return ReplacementTip(row);
+                case EfficiencyColumn: {
+                    const std::optional<RecentEfficiency> recent = RecentEfficiencyOf(p);
+                    if (!recent) {
+                        return tr("No charge recorded before a discharge from full.");
+                    }
+                    QString text = tr("%1 of the charge put in came out")
+                                       .arg(Text(Format("%.1f %%", recent->Charge * 100.0)));
+                    if (recent->Energy) {
+                        text += tr(", %1 of the energy")
+                                    .arg(Text(Format("%.1f %%", *recent->Energy * 100.0)));
+                    }
+                    return text + tr(" (the mean of its latest %1).")
+                                      .arg(Counted(static_cast<long long>(recent->Cycles), "cycle",
+                                                   "cycles"));
+                }
                 case NoteColumn:
                     return notes_[row];
                 default:
@@ -368,8 +396,8 @@ QVariant PacksModel::headerData(int section, Qt::Orientation orientation, int ro
         QT_TR_NOOP("Pack"),       QT_TR_NOOP("Type"),           QT_TR_NOOP("Cells"),
         QT_TR_NOOP("Rated"),      QT_TR_NOOP("Health"),         QT_TR_NOOP("Replace at"),
         QT_TR_NOOP("Per month"),  QT_TR_NOOP("Per 100 cycles"), QT_TR_NOOP("Replace by"),
-        QT_TR_NOOP("Resistance"), QT_TR_NOOP("Last test"),      QT_TR_NOOP("Cycles"),
-        QT_TR_NOOP("Note")};
+        QT_TR_NOOP("Resistance"), QT_TR_NOOP("Efficiency"),     QT_TR_NOOP("V/cell"),
+        QT_TR_NOOP("Last test"),  QT_TR_NOOP("Cycles"),         QT_TR_NOOP("Note")};
     static const char* const Tips[ColumnCount] = {
         QT_TR_NOOP("The pack's name, or its type, rating and cells"),
         QT_TR_NOOP("Cell type"),
@@ -383,6 +411,10 @@ QVariant PacksModel::headerData(int section, Qt::Orientation orientation, int ro
         QT_TR_NOOP("How fast its capacity changes, in % of its rating every 100 cycles"),
         QT_TR_NOOP("When the trend reaches the threshold: month and cycle (or retired)"),
         QT_TR_NOOP("Internal resistance now, of the whole pack"),
+        QT_TR_NOOP("Charge efficiency: what its discharges gave against what the charge before "
+                   "each put in, over its latest cycles"),
+        QT_TR_NOOP("Mean voltage per cell under load in its latest discharge from full: packs "
+                   "of different cell counts compare"),
         QT_TR_NOOP("Its latest record"),
         QT_TR_NOOP("Its discharges"),
         QT_TR_NOOP("Your note of the pack")};

@@ -28,6 +28,8 @@ class PacksModel : public QAbstractTableModel {
         PerHundredColumn,
         ReplacementColumn,
         OhmsColumn,
+        EfficiencyColumn,
+        VoltsPerCellColumn,
         LastTestColumn,
         CyclesColumn,
         NoteColumn,

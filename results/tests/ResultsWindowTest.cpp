@@ -469,6 +469,9 @@ class ResultsWindowTest : public QObject {
             qPrintable(Cell(sorted, 4, PacksModel::PerMonthColumn)));
         QVERIFY(Cell(sorted, 4, PacksModel::ReplacementColumn).contains(QStringLiteral("2027")));
         QCOMPARE(Cell(sorted, 4, PacksModel::CyclesColumn), QStringLiteral("6"));
+        // Each discharge against its 2200 mAh charge: 1990 ... 1840 mAh.
+        QCOMPARE(Cell(sorted, 4, PacksModel::EfficiencyColumn), QStringLiteral("87.0 %"));
+        QCOMPARE(Cell(sorted, 0, PacksModel::EfficiencyColumn), QStringLiteral("72.6 %"));
         // Numbers sort as numbers, dates as dates.
         page->Table()->sortByColumn(PacksModel::OhmsColumn, Qt::DescendingOrder);
         QCOMPARE(cellsOf(0), 5);
