@@ -10,6 +10,7 @@
 #include "platform/TextFile.h"
 #include "records/CurveFile.h"
 #include "records/ResultsFile.h"
+#include "results/PackGrouping.h"
 #include "results/PackNames.h"
 #include "testsupport/TempFolder.h"
 
@@ -110,6 +111,37 @@ TEST(FolderMakerTest, SoundFolderReadsBackWhole) {
         EXPECT_EQ(record.Seconds - tests[i]->StartSeconds, tests[i]->Duration()) << tests[i]->Name;
         EXPECT_EQ(record.Rated, tests[i]->Rated);
     }
+}
+
+TEST(FolderMakerTest, TenYearsOfPacksAreEachOneKindAndTheWornOutAreRetired) {
+    testing::TempFolder temp;
+    FolderOptions o = Small();
+    o.Years = 10;
+    o.Packs = 20;
+    o.Records = 800;
+    o.Monitors = 0;
+    o.Names = true;
+    ASSERT_EQ(MakeFolder(temp.Path(), o).Error, "");
+    const ReadBack r = Read(temp.Path());
+    const results::PackNames names = results::PackNames::Load(temp.File("Voltrex2Results.ini"));
+    const results::PackGrouping grouping = results::GroupRecords(r.Log, names);
+    std::int64_t last = 0;
+    for (const results::Pack& pack : grouping.Packs) {
+        last = std::max(last, pack.Latest);
+    }
+    // No name given to two packs of different kinds (the window would take
+    // them for one); the packs put away more than three months before the
+    // last test are marked retired, and none of them was tested since.
+    int retired = 0;
+    for (const results::Pack& pack : grouping.Packs) {
+        EXPECT_TRUE(pack.Key.has_value()) << pack.Name << " holds packs of different kinds";
+        if (names.Retired(pack.Id)) {
+            ++retired;
+            EXPECT_LT(pack.Latest, last - 90 * 86400) << pack.Name;
+        }
+    }
+    EXPECT_GT(retired, 2);
+    EXPECT_GT(grouping.Packs.size(), static_cast<std::size_t>(o.Packs));  // their successors
 }
 
 TEST(FolderMakerTest, TheSameSeedMakesTheSameBytes) {
