@@ -383,10 +383,18 @@ void CapacityChart::SetFromZero(bool fromZero) {
     FitCapacityAxis();
 }
 
+int CapacityChart::MarkedOutOfSight() const {
+    return static_cast<int>(std::count_if(points_.begin(), points_.end(), [&](const auto& p) {
+        return (p.Mark == CapacityMark::NotFromFull || p.Mark == CapacityMark::FirstOfAutoCycle) &&
+               (p.MilliampHours < capacityAxis_->min() || p.MilliampHours > capacityAxis_->max());
+    }));
+}
+
 void CapacityChart::FitCapacityAxis() {
     // The scale of the discharges from full and their rated capacity; when
-    // there is none, of every plausible one. Marked discharges are placed
-    // within it, an implausible one at its edge.
+    // there is none, of every plausible one. The other marked discharges may
+    // lie beyond it (the page counts them); an implausible one sits at its
+    // edge.
     double lowest = std::numeric_limits<double>::infinity();
     double highest = -std::numeric_limits<double>::infinity();
     for (const bool fullOnly : {true, false}) {

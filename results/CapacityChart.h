@@ -37,6 +37,9 @@ class CapacityChart : public QChartView {
     // from full, so that a fade of a few percent is seen.
     void SetFromZero(bool fromZero);
     bool FromZero() const { return fromZero_; }
+    // The discharges that did not start full (or began an Auto Cycle) lying
+    // beyond the capacity axis as it is fitted now.
+    int MarkedOutOfSight() const;
 
     QLineSeries* CapacitySeries() const { return capacity_; }
     QLineSeries* RatedSeries() const { return rated_; }

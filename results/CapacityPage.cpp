@@ -27,6 +27,7 @@ CapacityPage::CapacityPage(QWidget* parent) : QWidget(parent) {
     fromZero_ = new QCheckBox(tr("Start the axis at &0"), this);
     fromZero_->setToolTip(tr("The capacity axis from 0 mAh, or fitted to the discharges"));
     connect(fromZero_, &QCheckBox::toggled, chart_, &CapacityChart::SetFromZero);
+    connect(fromZero_, &QCheckBox::toggled, this, &CapacityPage::ShowSummary);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Row(this, {BuddyLabel(tr("&Pack:"), pack_, this), pack_, fromZero_}));
     layout->addWidget(summary_);
@@ -51,10 +52,10 @@ void CapacityPage::Show(const ResultsFolder& folder) {
     const std::optional<std::size_t> pack = grouping.Find(Std(pack_->currentData().toString()));
     if (!pack) {
         chart_->Show(QString(), {});
-        summary_->setText(grouping.Packs.empty()
-                              ? tr("No records yet: a pack's history starts with its "
-                                   "first discharge in the main program.")
-                              : QString());
+        summaryText_ = grouping.Packs.empty() ? tr("No records yet: a pack's history starts with "
+                                                   "its first discharge in the main program.")
+                                              : QString();
+        ShowSummary();
         return;
     }
     const Pack& p = grouping.Packs[*pack];
@@ -64,14 +65,18 @@ void CapacityPage::Show(const ResultsFolder& folder) {
     chart_->Show(Text(p.Name), points, health);
     const std::optional<CapacitySummary> summary = SummaryOf(points);
     if (!summary) {
-        summary_->setText(
+        summaryText_ =
             tr("%1 has %2 but no discharge yet: a discharge measures what the pack holds.")
                 .arg(Text(p.Name),
-                     Counted(static_cast<long long>(p.Lines.size()), "record", "records")));
+                     Counted(static_cast<long long>(p.Lines.size()), "record", "records"));
+        ShowSummary();
         return;
     }
     const CapacitySummary& s = *summary;
     QString text = Counted(static_cast<long long>(s.Discharges), "discharge", "discharges");
+    if (health.FullDischarges != s.Discharges) {
+        text += tr(" (%1 from full)").arg(health.FullDischarges);
+    }
     text += tr(" from %1 to %2.")
                 .arg(QLocale().toString(DateTimeOf(s.First).date(), QLocale::ShortFormat),
                      QLocale().toString(DateTimeOf(s.Latest).date(), QLocale::ShortFormat));
@@ -107,7 +112,20 @@ void CapacityPage::Show(const ResultsFolder& folder) {
                 break;
         }
     }
-    summary_->setText(text);
+    summaryText_ = text;
+    ShowSummary();
+}
+
+void CapacityPage::ShowSummary() {
+    const int hidden = chart_->MarkedOutOfSight();
+    summary_->setText(hidden == 0 ? summaryText_
+                                  : summaryText_ + tr(" %1 beyond the axis: Start the axis at 0 "
+                                                      "shows them.")
+                                                       .arg(Counted(hidden,
+                                                                    "discharge not from "
+                                                                    "full lies",
+                                                                    "discharges not from "
+                                                                    "full lie")));
 }
 
 }  // namespace voltrex::results

@@ -39,8 +39,12 @@ class CapacityPage : public QWidget {
     void DischargeClicked(std::size_t line);
 
   private:
+    // The summary, and how many discharges the axis leaves out of sight.
+    void ShowSummary();
+
     QComboBox* pack_;
     QLabel* summary_;
+    QString summaryText_;
     CapacityChart* chart_;
     QCheckBox* fromZero_;
 };

@@ -133,6 +133,9 @@ CapacityChart* ResultsWindow::Capacity() const {
 QLabel* ResultsWindow::CapacitySummary() const {
     return capacityPage_->Summary();
 }
+QCheckBox* ResultsWindow::CapacityFromZero() const {
+    return capacityPage_->FromZero();
+}
 QComboBox* ResultsWindow::CurvesPackBox() const {
     return curvesPage_->PackBox();
 }

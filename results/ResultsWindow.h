@@ -14,6 +14,7 @@
 
 class QAction;
 class QChartView;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -99,6 +100,7 @@ class ResultsWindow : public QMainWindow {
     QComboBox* CapacityPackBox() const;
     CapacityChart* Capacity() const;
     QLabel* CapacitySummary() const;
+    QCheckBox* CapacityFromZero() const;
     QComboBox* CurvesPackBox() const;
     QTreeWidget* CurveList() const;
     CurveChartView* Curves() const;

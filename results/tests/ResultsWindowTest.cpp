@@ -658,7 +658,7 @@ class ResultsWindowTest : public QObject {
 
     void theCapacityHistoryHoldsThePacksDischargesOverCalendarTime() {
         Folder folder;
-        folder.Results({
+        std::vector<std::string> records = {
             testing::RecordLine(
                 Record("2026-01-10 10:00:00", "DIS", 1950.0, "NiMH", 2000, 7, 0.19)),
             testing::RecordLine(Record("2026-01-10 12:00:00", "CHG", 2300.0)),
@@ -669,7 +669,8 @@ class ResultsWindowTest : public QObject {
             testing::RecordLine(Record("2026-05-31 20:00:00", "CHG", 2200.0)),
             testing::RecordLine(
                 Record("2026-06-01 08:00:00", "DIS", 1850.0, "NiMH", 2000, 7, 0.24)),
-        });
+        };
+        folder.Results(records);
         ResultsWindow window;
         window.OpenFolder(folder.dir.path());
         QVERIFY(window.WaitUntilLoaded());
@@ -709,6 +710,24 @@ class ResultsWindowTest : public QObject {
         QVERIFY(window.CapacitySummary()->text().contains(
             QStringLiteral("Latest 1850.0 mAh (92.5 % of the rated 2000 mAh)")));
         QVERIFY(chart->Describe(1).contains(QStringLiteral("1900.0 mAh (95.0 % of 2000 mAh)")));
+
+        // A discharge four weeks after its charge measured the shelf as much
+        // as the pack: below the axis fitted to the others, and said so.
+        records.push_back(testing::RecordLine(Record("2026-06-02 08:00:00", "CHG", 2200.0)));
+        records.push_back(testing::RecordLine(Record("2026-06-30 12:00:00", "DIS", 1000.0)));
+        folder.Results(records);
+        window.Reload();
+        QVERIFY(window.WaitUntilLoaded());
+        const QString summary = window.CapacitySummary()->text();
+        QVERIFY2(summary.startsWith(QStringLiteral("4 discharges (3 from full) from")) &&
+                     summary.endsWith(QStringLiteral(" 1 discharge not from full lies beyond the "
+                                                     "axis: Start the axis at 0 shows them.")),
+                 qPrintable(summary));
+        QVERIFY2(chart->Describe(3).contains(QStringLiteral("Its charge was 28 days old")),
+                 qPrintable(chart->Describe(3)));
+        window.CapacityFromZero()->setChecked(true);
+        QVERIFY(!window.CapacitySummary()->text().contains(QStringLiteral("beyond the axis")));
+        window.CapacityFromZero()->setChecked(false);
 
         // A pack without discharges says so.
         folder.Results({testing::RecordLine(Record("2026-01-10 12:00:00", "CHG", 2300.0))});
