@@ -403,12 +403,13 @@ HealthBand BandOf(const PackHealth& health, double replaceAt) {
 }
 
 std::vector<std::vector<std::size_t>> MatchPacks(const std::vector<PackHealth>& packs,
-                                                 const MatchLimits& limits) {
+                                                 const MatchLimits& limits,
+                                                 const std::vector<bool>& leftOut) {
     std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < packs.size(); ++i) {
         const PackHealth& pack = packs[i];
         if (pack.Capacity && pack.Ohms && *pack.Ohms > 0.0 && pack.Rated > 0 && pack.Cells > 0 &&
-            !pack.BelowThreshold()) {
+            !pack.BelowThreshold() && !(i < leftOut.size() && leftOut[i])) {
             candidates.push_back(i);
         }
     }

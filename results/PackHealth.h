@@ -172,8 +172,10 @@ struct MatchLimits {
 // pairwise within the limits, as indices into packs: largest sets first,
 // each in order of capacity. Packs without a capacity or resistance now, or
 // without a rating, are in none; neither is a pack below its threshold (a set
-// is built of packs to keep) nor one that matches no other.
+// is built of packs to keep), one whose index is marked left out (retired by
+// its owner), nor one that matches no other.
 std::vector<std::vector<std::size_t>> MatchPacks(const std::vector<PackHealth>& packs,
-                                                 const MatchLimits& limits = {});
+                                                 const MatchLimits& limits = {},
+                                                 const std::vector<bool>& leftOut = {});
 
 }  // namespace voltrex::results

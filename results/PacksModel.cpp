@@ -304,7 +304,7 @@ QVariant PacksModel::data(const QModelIndex& index, int role) const {
             return {};
         case Qt::ForegroundRole:
             if (retired_[row] || (column == ReplaceAtColumn && !ownThreshold_[row])) {
-                return QBrush(QColor(0x70, 0x70, 0x70));  // the default
+                return QBrush(QColor(0x70, 0x70, 0x70));  // retired, or the default threshold
             }
             return {};
         case Qt::ToolTipRole:

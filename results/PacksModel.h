@@ -50,6 +50,7 @@ class PacksModel : public QAbstractTableModel {
     const std::vector<PackHealth>& Health() const { return health_; }
     std::optional<int> RowOf(const QString& packId) const;
     bool Retired(std::size_t row) const { return retired_.at(row); }
+    const std::vector<bool>& RetiredRows() const { return retired_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -222,21 +222,8 @@ void PacksPage::UpdateRetireButton() {
 void PacksPage::ShowSets() {
     const std::vector<PackHealth>& packs = model_->Health();
     const MatchLimits limits{capacityLimit_->value() / 100.0, resistanceLimit_->value() / 100.0};
-    // Sets of the packs in use, as indices into all.
-    std::vector<PackHealth> inUse;
-    std::vector<std::size_t> rowOf;
-    for (std::size_t i = 0; i < packs.size(); ++i) {
-        if (!model_->Retired(i)) {
-            inUse.push_back(packs[i]);
-            rowOf.push_back(i);
-        }
-    }
-    std::vector<std::vector<std::size_t>> sets = MatchPacks(inUse, limits);
-    for (std::vector<std::size_t>& set : sets) {
-        for (std::size_t& member : set) {
-            member = rowOf[member];
-        }
-    }
+    const std::vector<std::vector<std::size_t>> sets =
+        MatchPacks(packs, limits, model_->RetiredRows());
     sets_->clear();
     int number = 0;
     for (const std::vector<std::size_t>& set : sets) {
